@@ -1,0 +1,103 @@
+#include "app/main_form.h"
+
+#include <QMessageBox>
+
+#include "app/program_folder.h"
+#include "gui/application.h"
+#include "gui/text_conversion.h"
+#include "runtime/strings.h"
+#include "ui_main_form.h"
+
+namespace {
+
+constexpr int kClockInterval = 1000;
+constexpr int kSlowClockInterval = 2000;
+constexpr const char* kCaption = "Isoview V1.2";
+constexpr const char* kScheduleFileName = "schedule.txt";
+
+}  // namespace
+
+TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
+    : QMainWindow(parent),
+      ui_(std::make_unique<Ui::TMainForm>()),
+      environment_(std::move(environment)),
+      utcClock_(*environment_.clock, *environment_.zone) {
+  ui_->setupUi(this);
+  connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);
+  connect(ui_->Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+  connect(ui_->About1, &QAction::triggered, this, &TMainForm::About1Click);
+
+  clockTimer_.setInterval(kClockInterval);
+  connect(&clockTimer_, &QTimer::timeout, this, &TMainForm::ClockTimerTimer);
+  clockTimer_.start();
+  slowClockTimer_.setInterval(kSlowClockInterval);
+  slowClockTimer_.start();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  FormShow();
+}
+
+void TMainForm::FormShow() {
+  RunHandler([this] {
+    const std::string executable =
+        environment_.executablePath.empty() ? ExecutablePath() : environment_.executablePath;
+    programFolder_ = ProgramFolderOf(executable);
+    log_.SetFileName(programFolder_ + kLogFileName);
+    TApplication::Instance().SetErrorListener(
+        [this](const std::string& message) { log_.Add("Error: " + message); });
+    log_.Add("Isoview started in " + programFolder_);
+    LoadEventTable();
+    setWindowTitle(kCaption);
+  });
+}
+
+void TMainForm::LoadEventTable() {
+  const int dropped = eventTable_.Load(programFolder_ + kScheduleFileName);
+  log_.Add("Schedule loaded: " + IntToStr(eventTable_.Count()) + " events");
+  if (dropped > 0) TApplication::Instance().ShowError(DroppedEventsMessage(dropped));
+}
+
+void TMainForm::ClockTimerTimer() {
+  RunHandler([this] {
+    ui_->Status3->setText(QString::number(eventTable_.Count()));
+    clockTimer_.stop();
+    const TClockTick tick = utcClock_.Tick(eventTable_);
+    ui_->Status1->setText(ToQString(tick.time));
+    for (const std::string& line : tick.queued) AppendToQueue(line);
+    clockTimer_.start();
+  });
+}
+
+void TMainForm::AppendToQueue(const std::string& line) {
+  queue_.push_back(line);
+  log_.Add("Queued: " + TrimRight(line));
+  ShowQueue();
+}
+
+void TMainForm::ShowQueue() {
+  QStringList lines;
+  for (const std::string& line : queue_) lines << ToQString(line);
+  ui_->Queue->setPlainText(lines.join('\n'));
+}
+
+void TMainForm::Edit1Click() {
+  RunHandler([this] {
+    LoadEventTable();
+    utcClock_.ScheduleEdited();
+  });
+}
+
+void TMainForm::Exit1Click() { close(); }
+
+void TMainForm::About1Click() {
+  QMessageBox::about(this, "About Isoview",
+                     "Isoview\n"
+                     "Weather charts fetched, saved and printed on a UTC timetable.\n"
+                     "Made by the Isoview developers.");
+}

@@ -1,0 +1,67 @@
+#pragma once
+// The main window: the UTC clock, the status texts, the queue of due schedule lines and
+// the preview of the last image, driven by its two timers.
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/event_log.h"
+#include "app/event_table.h"
+#include "app/utc_clock.h"
+
+namespace Ui {
+class TMainForm;
+}
+
+// What the window takes from its surroundings; tests put in a clock, a zone and an
+// executable in a temporary folder of their own.
+struct TMainFormEnvironment {
+  const TClock* clock = &SystemClock();
+  const TTimeZone* zone = &SystemTimeZone();
+  std::string executablePath;  // empty: the running program's
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(TMainFormEnvironment environment = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  Ui::TMainForm& Form() { return *ui_; }
+  QTimer& ClockTimer() { return clockTimer_; }
+  QTimer& SlowClockTimer() { return slowClockTimer_; }
+  const std::string& ProgramFolder() const { return programFolder_; }
+  const TEventTable& EventTable() const { return eventTable_; }
+  const std::vector<std::string>& QueueLines() const { return queue_; }
+  const TEventLog& Log() const { return log_; }
+
+ public slots:
+  void FormShow();
+  void ClockTimerTimer();
+  void Edit1Click();
+  void Exit1Click();
+  void About1Click();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void LoadEventTable();
+  void AppendToQueue(const std::string& line);
+  void ShowQueue();
+
+  std::unique_ptr<Ui::TMainForm> ui_;
+  TMainFormEnvironment environment_;
+  QTimer clockTimer_;
+  QTimer slowClockTimer_;
+  bool shown_ = false;
+  std::string programFolder_;
+  TEventTable eventTable_;
+  TUtcClock utcClock_;
+  std::vector<std::string> queue_;
+  TEventLog log_;
+};

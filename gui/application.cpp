@@ -1,0 +1,32 @@
+#include "gui/application.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include "gui/text_conversion.h"
+
+TApplication& TApplication::Instance() {
+  static TApplication application;
+  return application;
+}
+
+void TApplication::ShowException(const std::exception& error) { ShowError(error.what()); }
+
+void TApplication::ShowError(const std::string& message) {
+  if (errorListener_) errorListener_(message);
+  errorDisplay_.Show(ToQString(message));
+}
+
+void TApplication::ShowMessage(const std::string& text) {
+  if (messageHook_) {
+    messageHook_(text);
+    return;
+  }
+  QMessageBox::information(QApplication::activeWindow(), QApplication::applicationName(),
+                           ToQString(text), QMessageBox::Ok);
+}
+
+void TApplication::ProcessMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (extraPump_) extraPump_();
+}

@@ -1,0 +1,161 @@
+#include "runtime/stream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "runtime/atomic_file.h"
+#include "runtime/exceptions.h"
+
+int64_t TStream::Size() {
+  const int64_t here = Position();
+  const int64_t end = Seek(0, soEnd);
+  Seek(here, soBeginning);
+  return end;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count != 0 && Read(buffer, count) != count) throw EReadError("Stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+  if (count == 0) {
+    source.SetPosition(0);
+    count = source.Size();
+  }
+  constexpr int64_t kChunk = 64 * 1024;
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(count, kChunk)));
+  int64_t copied = 0;
+  while (copied < count) {
+    const int64_t n = std::min(kChunk, count - copied);
+    source.ReadBuffer(buffer.data(), n);
+    WriteBuffer(buffer.data(), n);
+    copied += n;
+  }
+  return copied;
+}
+
+TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
+  int flags = O_CLOEXEC;
+  switch (mode) {
+    case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case fmOpenRead: flags |= O_RDONLY; break;
+    case fmOpenWrite: flags |= O_WRONLY; break;
+    case fmOpenReadWrite: flags |= O_RDWR; break;
+  }
+  do {
+    fd_ = ::open(fileName.c_str(), flags, 0666);
+  } while (fd_ < 0 && errno == EINTR);
+  struct stat info {};
+  if (fd_ >= 0 && ::fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (fd_ < 0) {
+    if (mode == fmCreate) throw EFCreateError("Cannot create file " + fileName);
+    throw EFOpenError("Cannot open file " + fileName);
+  }
+}
+
+TFileStream::~TFileStream() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::read(fd_, out + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  const auto* in = static_cast<const uint8_t*>(buffer);
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::write(fd_, in + done, static_cast<size_t>(count - done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += n;
+  }
+  return done;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
+  const off_t position = ::lseek(fd_, offset, whence);
+  return position < 0 ? Position() : position;
+}
+
+void TFileStream::SetSize(int64_t size) {
+  if (::ftruncate(fd_, size) != 0) throw EWriteError("Stream write error");
+}
+
+void TFileStream::Flush() {
+  if (::fsync(fd_) != 0 && errno != EINVAL) throw EWriteError("Stream write error");
+}
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+  const int64_t available = std::max<int64_t>(0, Size() - position_);
+  const int64_t n = std::clamp<int64_t>(count, 0, available);
+  if (n > 0) std::memcpy(buffer, bytes_.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  if (position_ + count > Size()) bytes_.resize(static_cast<size_t>(position_ + count));
+  std::memcpy(bytes_.data() + position_, buffer, static_cast<size_t>(count));
+  position_ += count;
+  return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+  const int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position_ : Size();
+  position_ = std::max<int64_t>(0, base + offset);
+  return position_;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+  bytes_.resize(static_cast<size_t>(std::max<int64_t>(0, size)));
+  position_ = std::min(position_, Size());
+}
+
+void TMemoryStream::Clear() {
+  bytes_.clear();
+  position_ = 0;
+}
+
+void TMemoryStream::LoadFromStream(TStream& source) {
+  source.SetPosition(0);
+  std::vector<uint8_t> bytes(static_cast<size_t>(source.Size()));
+  source.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  bytes_ = std::move(bytes);
+  position_ = 0;
+}
+
+void TMemoryStream::SaveToStream(TStream& target) const {
+  target.WriteBuffer(bytes_.data(), static_cast<int64_t>(bytes_.size()));
+}
+
+void TMemoryStream::LoadFromFile(const std::string& fileName) {
+  TFileStream file(fileName, fmOpenRead);
+  LoadFromStream(file);
+}
+
+void TMemoryStream::SaveToFile(const std::string& fileName) const {
+  SaveFileAtomically(fileName, [this](TStream& file) { SaveToStream(file); });
+}

@@ -1,0 +1,111 @@
+#include "app/main_form.h"
+
+#include <gtest/gtest.h>
+
+#include "gui/application.h"
+#include "runtime/text_file.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/temp_dir.h"
+#include "ui_main_form.h"
+
+namespace {
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  MainFormTest() { clock_.Set({2004, 3, 7, 9, 30, 5}); }
+  ~MainFormTest() override { TApplication::Instance().ErrorDisplay().Dismiss(); }
+
+  std::unique_ptr<TMainForm> MakeForm() {
+    auto form = std::make_unique<TMainForm>(
+        TMainFormEnvironment{&clock_, &zone_, dir_.File("isoview")});
+    // The tests drive the timers' handlers themselves.
+    form->ClockTimer().stop();
+    form->SlowClockTimer().stop();
+    return form;
+  }
+  std::string Text(QLabel* label) { return label->text().toStdString(); }
+
+  TempDir dir_;
+  FakeClock clock_;
+  FakeTimeZone zone_{{tzsStandard, 0, 0, 0}};
+};
+
+}  // namespace
+
+TEST_F(MainFormTest, ControlsStartWithTheirInitialTexts) {
+  auto form = MakeForm();
+  Ui::TMainForm& ui = form->Form();
+  EXPECT_EQ(form->windowTitle().toStdString(), "Isoview");
+  EXPECT_EQ(Text(ui.Status1), "Starting...");
+  EXPECT_EQ(Text(ui.Status2), "Idle");
+  EXPECT_EQ(Text(ui.Status3), "0");
+  EXPECT_EQ(ui.DisablePrinter->text().toStdString(), "Disable printer");
+  EXPECT_FALSE(ui.DisablePrinter->isChecked());
+  EXPECT_TRUE(ui.Queue->isReadOnly());
+  EXPECT_EQ(ui.Edit1->text().toStdString(), "&Edit schedule...");
+  EXPECT_EQ(ui.Printersetup1->text().toStdString(), "&Printer setup...");
+  EXPECT_EQ(ui.DefaultJPEGcompression1->text().toStdString(), "Change JPEG save compression...");
+  EXPECT_EQ(ui.Exit1->text().toStdString(), "&Exit");
+  EXPECT_EQ(ui.About1->text().toStdString(), "&About");
+}
+
+TEST_F(MainFormTest, ShowLoadsTheScheduleAndTheClockQueuesTheMinutesEvents) {
+  WriteTextFile(dir_.File("schedule.txt"), {"0930 n Radar", "", "1000 n Later", "0930 y Again"});
+  auto form = MakeForm();
+  form->show();
+  EXPECT_EQ(form->windowTitle().toStdString(), "Isoview V1.2");
+  EXPECT_EQ(form->ProgramFolder(), dir_.Path());
+  EXPECT_EQ(Text(form->Form().Status1), "Starting...");  // before the first tick
+
+  form->ClockTimerTimer();
+  EXPECT_EQ(Text(form->Form().Status3), "4");
+  EXPECT_EQ(Text(form->Form().Status1), "09:30:05");
+  EXPECT_EQ(form->Form().Queue->toPlainText().toStdString(), "0930 n Radar\n0930 y Again");
+  EXPECT_TRUE(form->ClockTimer().isActive());
+
+  const std::string log = ReadWholeFile(dir_.File("isoview.log"));
+  EXPECT_NE(log.find("UTC Schedule loaded: 4 events"), std::string::npos) << log;
+  EXPECT_NE(log.find("UTC Queued: 0930 y Again"), std::string::npos) << log;
+}
+
+TEST_F(MainFormTest, MissingScheduleKeepsTheCaptionAndShowsTheFileError) {
+  auto form = MakeForm();
+  form->show();
+  EXPECT_EQ(form->windowTitle().toStdString(), "Isoview");
+  EXPECT_EQ(TApplication::Instance().ErrorDisplay().Text().toStdString(),
+            "Cannot open file " + dir_.File("schedule.txt"));
+  EXPECT_NE(ReadWholeFile(dir_.File("isoview.log")).find("Error: Cannot open file"),
+            std::string::npos);
+}
+
+TEST_F(MainFormTest, FailedTimeZoneQueryStopsTheClockAfterCountingEvents) {
+  WriteTextFile(dir_.File("schedule.txt"), {"0930 a", "0931 b"});
+  auto form = MakeForm();
+  form->show();
+  form->ClockTimer().start();
+  zone_.Set({tzsInvalid, 0, 0, 0});
+  form->ClockTimerTimer();
+  EXPECT_EQ(Text(form->Form().Status3), "2");
+  EXPECT_EQ(Text(form->Form().Status1), "Starting...");
+  EXPECT_FALSE(form->ClockTimer().isActive());
+  EXPECT_EQ(TApplication::Instance().ErrorDisplay().Text().toStdString(),
+            "Error converting to UTC Time.  Timezone could not be determined.");
+}
+
+TEST_F(MainFormTest, ErrorsArrivingWhileTheBoxIsOpenAreAppendedToIt) {
+  TApplication::Instance().ShowError("first");
+  TApplication::Instance().ShowError("second");
+  EXPECT_EQ(TApplication::Instance().ErrorDisplay().Text().toStdString(), "first\nsecond");
+}
+
+TEST_F(MainFormTest, EditingReloadsTheTableAndRequeuesTheCurrentMinute) {
+  WriteTextFile(dir_.File("schedule.txt"), {"0930 a"});
+  auto form = MakeForm();
+  form->show();
+  form->ClockTimerTimer();
+  WriteTextFile(dir_.File("schedule.txt"), {"0930 a", "0930 b"});
+  form->Edit1Click();
+  EXPECT_EQ(form->EventTable().Count(), 2);
+  form->ClockTimerTimer();
+  EXPECT_EQ(form->QueueLines(), (std::vector<std::string>{"0930 a", "0930 a", "0930 b"}));
+}

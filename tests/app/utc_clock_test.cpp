@@ -1,0 +1,120 @@
+#include "app/utc_clock.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/exceptions.h"
+#include "runtime/text_file.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class UtcClockTest : public ::testing::Test {
+ protected:
+  void LoadSchedule(const Lines& lines) {
+    WriteTextFile(dir_.File("schedule.txt"), lines);
+    table_.Load(dir_.File("schedule.txt"));
+  }
+  TClockTick TickAt(int hour, int minute, int second, TTimeZoneInformation info) {
+    clock_.Set({2004, 3, 7, hour, minute, second, 0});
+    zone_.Set(info);
+    return clock_tick_.Tick(table_);
+  }
+
+  TempDir dir_;
+  FakeClock clock_;
+  FakeTimeZone zone_;
+  TEventTable table_;
+  TUtcClock clock_tick_{clock_, zone_};
+};
+
+const std::string kEvent0930 = "0930 y Radar                                              http://x/a.gif";
+
+}  // namespace
+
+TEST_F(UtcClockTest, StandardTimeAddsTheBaseBiasAndQueuesTheMatchingEvent) {
+  LoadSchedule({kEvent0930, "1030 n Other"});
+  const TClockTick tick = TickAt(10, 30, 15, {tzsStandard, -60, 0, -60});
+  EXPECT_EQ(tick.time, "09:30:15");
+  EXPECT_EQ(tick.queued, Lines{kEvent0930});
+}
+
+TEST_F(UtcClockTest, DaylightTimeAddsBaseAndDaylightBias) {
+  EXPECT_EQ(TickAt(5, 59, 59, {tzsDaylight, 300, 0, -60}).time, "09:59:59");
+}
+
+TEST_F(UtcClockTest, StandardTimeDoesNotAddTheStandardBias) {
+  EXPECT_EQ(TickAt(12, 0, 0, {tzsStandard, 0, 30, 0}).time, "12:00:00");
+}
+
+TEST_F(UtcClockTest, TimeOfDayWrapsPastMidnightBothWays) {
+  EXPECT_EQ(TickAt(0, 30, 0, {tzsStandard, 60, 0, 0}).time, "01:30:00");
+  EXPECT_EQ(TickAt(0, 30, 0, {tzsStandard, -60, 0, 0}).time, "23:30:00");
+}
+
+TEST_F(UtcClockTest, ZoneWithoutDaylightSavingRunsAsStandardTime) {
+  EXPECT_EQ(TickAt(8, 1, 2, {tzsUnknown, -330, 0, 0}).time, "02:31:02");
+}
+
+TEST_F(UtcClockTest, FailedQueryRaisesTheDesignedMessage) {
+  try {
+    TickAt(8, 1, 2, {tzsInvalid, 0, 0, 0});
+    FAIL() << "no error";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Error converting to UTC Time.  Timezone could not be determined.");
+  }
+}
+
+TEST_F(UtcClockTest, OnlyExactFourDigitTimesMatch) {
+  LoadSchedule({"9:30 colon form", "", "093", "0930", "09300", "0931x", "093O"});
+  EXPECT_EQ(table_.Count(), 7);  // empty and short lines still count as events
+  EXPECT_EQ(TickAt(9, 30, 0, {tzsStandard, 0, 0, 0}).queued, (Lines{"0930", "09300"}));
+}
+
+TEST_F(UtcClockTest, AnEventListedTwiceIsQueuedTwiceInTableOrder) {
+  LoadSchedule({"1200 a", "1200 b", "1200 a"});
+  EXPECT_EQ(TickAt(12, 0, 0, {tzsStandard, 0, 0, 0}).queued, (Lines{"1200 a", "1200 b", "1200 a"}));
+}
+
+TEST_F(UtcClockTest, AMinuteIsProcessedOnceUntilTheScheduleIsEdited) {
+  LoadSchedule({"1200 a"});
+  const TTimeZoneInformation utc{tzsStandard, 0, 0, 0};
+  EXPECT_EQ(TickAt(12, 0, 0, utc).queued.size(), 1u);
+  EXPECT_TRUE(TickAt(12, 0, 30, utc).queued.empty());
+  clock_tick_.ScheduleEdited();
+  EXPECT_EQ(clock_tick_.LastMinute(), "----");
+  EXPECT_EQ(TickAt(12, 0, 45, utc).queued.size(), 1u);
+  EXPECT_TRUE(TickAt(12, 0, 50, utc).queued.empty());
+}
+
+TEST_F(UtcClockTest, NoCatchingUpForASkippedMinute) {
+  LoadSchedule({"1201 skipped", "1202 next"});
+  const TTimeZoneInformation utc{tzsStandard, 0, 0, 0};
+  TickAt(12, 0, 59, utc);
+  EXPECT_EQ(TickAt(12, 2, 0, utc).queued, Lines{"1202 next"});
+}
+
+TEST(EventTable, KeepsAtMostOneHundredLinesAndCountsTheRest) {
+  TempDir dir;
+  Lines lines;
+  for (int i = 0; i < 105; ++i) lines.push_back("line " + std::to_string(i));
+  WriteTextFile(dir.File("schedule.txt"), lines);
+  TEventTable table;
+  EXPECT_EQ(table.Load(dir.File("schedule.txt")), 5);
+  EXPECT_EQ(table.Count(), 100);
+  EXPECT_EQ(table.Lines().back(), "line 99");
+  EXPECT_EQ(DroppedEventsMessage(5),
+            "schedule.txt holds more than 100 events: the last 5 lines were ignored.");
+}
+
+TEST(EventTable, MissingFileEmptiesTheTableAndRaises) {
+  TempDir dir;
+  WriteTextFile(dir.File("schedule.txt"), {"1200 a"});
+  TEventTable table;
+  table.Load(dir.File("schedule.txt"));
+  std::remove(dir.File("schedule.txt").c_str());
+  EXPECT_THROW(table.Load(dir.File("schedule.txt")), EFOpenError);
+  EXPECT_EQ(table.Count(), 0);
+}

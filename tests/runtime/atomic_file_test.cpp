@@ -1,0 +1,51 @@
+#include "runtime/atomic_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "runtime/exceptions.h"
+#include "runtime/stream.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+size_t FilesIn(const std::string& folder) {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
+  return count;
+}
+
+}  // namespace
+
+TEST(AtomicFile, ReplacesTheTargetWhenWritingSucceeds) {
+  TempDir dir;
+  WriteWholeFile(dir.File("a.bin"), "old");
+  SaveFileAtomically(dir.File("a.bin"), [](TStream& s) { s.WriteBuffer("new!", 4); });
+  EXPECT_EQ(ReadWholeFile(dir.File("a.bin")), "new!");
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicFile, AFailingWriterLeavesTheOldFileAndNoTemporary) {
+  TempDir dir;
+  WriteWholeFile(dir.File("a.bin"), "old");
+  EXPECT_THROW(SaveFileAtomically(dir.File("a.bin"),
+                                  [](TStream& s) {
+                                    s.WriteBuffer("half", 4);
+                                    throw EWriteError("Stream write error");
+                                  }),
+               EWriteError);
+  EXPECT_EQ(ReadWholeFile(dir.File("a.bin")), "old");
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicFile, MissingFolderRaisesCannotCreate) {
+  TempDir dir;
+  const std::string target = dir.File("no/such/folder.bin");
+  try {
+    SaveFileAtomically(target, [](TStream&) {});
+    FAIL() << "no error";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message(), "Cannot create file " + target);
+  }
+}

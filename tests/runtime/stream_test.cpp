@@ -1,0 +1,47 @@
+#include "runtime/stream.h"
+
+#include <gtest/gtest.h>
+
+#include "runtime/exceptions.h"
+#include "tests/support/temp_dir.h"
+
+TEST(MemoryStream, ReadWriteSeekAndGrowth) {
+  TMemoryStream s;
+  s.WriteBuffer("hello", 5);
+  EXPECT_EQ(s.Size(), 5);
+  s.Seek(-2, soEnd);
+  char two[2];
+  s.ReadBuffer(two, 2);
+  EXPECT_EQ(std::string(two, 2), "lo");
+  EXPECT_EQ(s.Read(two, 2), 0);
+  EXPECT_THROW(s.ReadBuffer(two, 1), EReadError);
+  s.SetPosition(7);
+  s.WriteBuffer("!", 1);  // writing past the end fills the gap
+  EXPECT_EQ(s.Size(), 8);
+  EXPECT_EQ(s.Bytes()[5], 0);
+}
+
+TEST(FileStream, CreateOpenAndErrors) {
+  TempDir dir;
+  {
+    TFileStream out(dir.File("f"), fmCreate);
+    out.WriteBuffer("abcdef", 6);
+  }
+  TFileStream in(dir.File("f"), fmOpenRead);
+  EXPECT_EQ(in.Size(), 6);
+  in.Seek(2, soBeginning);
+  char c;
+  in.ReadBuffer(&c, 1);
+  EXPECT_EQ(c, 'c');
+  EXPECT_EQ(in.Position(), 3);
+  EXPECT_THROW(TFileStream(dir.File("missing"), fmOpenRead), EFOpenError);
+  EXPECT_THROW(TFileStream(dir.Path(), fmCreate), EFCreateError);
+}
+
+TEST(Stream, CopyFromWholeSourceStartsAtItsBeginning) {
+  TMemoryStream source(std::vector<uint8_t>{1, 2, 3});
+  source.SetPosition(3);
+  TMemoryStream target;
+  EXPECT_EQ(target.CopyFrom(source, 0), 3);
+  EXPECT_EQ(target.Bytes(), (std::vector<uint8_t>{1, 2, 3}));
+}

@@ -1,0 +1,27 @@
+#pragma once
+// A clock and a time zone that tests set by hand.
+
+#include "runtime/clock.h"
+
+class FakeClock : public TClock {
+ public:
+  explicit FakeClock(TDateTime now = EncodeDateTime({2004, 3, 7, 14, 5, 9})) : now_(now) {}
+  TDateTime Now() const override { return now_; }
+  void Set(const TDateTimeParts& parts) { now_ = EncodeDateTime(parts); }
+  void Set(TDateTime now) { now_ = now; }
+  void AdvanceMinutes(int minutes) { now_ = IncMinutes(now_, minutes); }
+  void AdvanceMilliseconds(int64_t ms) { now_.ms += ms; }
+
+ private:
+  TDateTime now_;
+};
+
+class FakeTimeZone : public TTimeZone {
+ public:
+  explicit FakeTimeZone(TTimeZoneInformation info = {tzsStandard, 0, 0, 0}) : info_(info) {}
+  TTimeZoneInformation Query() const override { return info_; }
+  void Set(TTimeZoneInformation info) { info_ = info; }
+
+ private:
+  TTimeZoneInformation info_;
+};

@@ -1,0 +1,25 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with everything in it when
+// the object goes.
+
+#include <string>
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, ending in "/".
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+// Whole-file helpers for tests.
+std::string ReadWholeFile(const std::string& fileName);
+void WriteWholeFile(const std::string& fileName, const std::string& bytes);
+bool FileExists(const std::string& fileName);
