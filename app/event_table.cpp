@@ -13,6 +13,6 @@ int TEventTable::Load(const std::string& fileName) {
 }
 
 std::string DroppedEventsMessage(int dropped) {
-  return "schedule.txt holds more than " + IntToStr(TEventTable::kCapacity) +
-         " events: the last " + IntToStr(dropped) + " lines were ignored.";
+  return "schedule.txt holds more than " + IntToStr(TEventTable::kCapacity) + " events: the last " +
+         IntToStr(dropped) + " lines were ignored.";
 }

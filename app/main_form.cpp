@@ -15,6 +15,14 @@ constexpr int kSlowClockInterval = 2000;
 constexpr const char* kCaption = "Isoview V1.2";
 constexpr const char* kScheduleFileName = "schedule.txt";
 
+// A schedule line is mostly column padding; the log keeps one blank between fields.
+std::string SqueezeBlanks(const std::string& line) {
+  std::string squeezed;
+  for (char c : Trim(line))
+    if (!(c == ' ' && !squeezed.empty() && squeezed.back() == ' ')) squeezed += c;
+  return squeezed;
+}
+
 }  // namespace
 
 TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
@@ -76,7 +84,7 @@ void TMainForm::ClockTimerTimer() {
 
 void TMainForm::AppendToQueue(const std::string& line) {
   queue_.push_back(line);
-  log_.Add("Queued: " + TrimRight(line));
+  log_.Add("Queued: " + SqueezeBlanks(line));
   ShowQueue();
 }
 
@@ -93,7 +101,9 @@ void TMainForm::Edit1Click() {
   });
 }
 
-void TMainForm::Exit1Click() { close(); }
+void TMainForm::Exit1Click() {
+  close();
+}
 
 void TMainForm::About1Click() {
   QMessageBox::about(this, "About Isoview",

@@ -8,9 +8,12 @@ TDateTime UtcNowForClock(const TClock& clock, const TTimeZone& zone) {
   const TTimeZoneInformation info = zone.Query();
   switch (info.State) {
     case tzsUnknown:
-    case tzsStandard: return IncMinutes(local, info.Bias);
-    case tzsDaylight: return IncMinutes(local, info.Bias + info.DaylightBias);
-    case tzsInvalid: break;
+    case tzsStandard:
+      return IncMinutes(local, info.Bias);
+    case tzsDaylight:
+      return IncMinutes(local, info.Bias + info.DaylightBias);
+    case tzsInvalid:
+      break;
   }
   throw Exception(kUtcConversionError);
 }

@@ -10,7 +10,9 @@ TApplication& TApplication::Instance() {
   return application;
 }
 
-void TApplication::ShowException(const std::exception& error) { ShowError(error.what()); }
+void TApplication::ShowException(const std::exception& error) {
+  ShowError(error.what());
+}
 
 void TApplication::ShowError(const std::string& message) {
   if (errorListener_) errorListener_(message);

@@ -20,7 +20,9 @@ class TApplication {
   // An information box with an OK button; returns when it is closed. Tests replace the
   // box with a hook that records the text.
   void ShowMessage(const std::string& text);
-  void SetMessageHook(std::function<void(const std::string&)> hook) { messageHook_ = std::move(hook); }
+  void SetMessageHook(std::function<void(const std::string&)> hook) {
+    messageHook_ = std::move(hook);
+  }
   // Called with the text of every error shown (the log writes it down).
   void SetErrorListener(std::function<void(const std::string&)> listener) {
     errorListener_ = std::move(listener);

@@ -16,9 +16,13 @@ void TErrorDisplay::Show(const QString& message) {
   box_->show();
 }
 
-bool TErrorDisplay::IsShowing() const { return box_ && box_->isVisible(); }
+bool TErrorDisplay::IsShowing() const {
+  return box_ && box_->isVisible();
+}
 
-QString TErrorDisplay::Text() const { return IsShowing() ? box_->text() : QString(); }
+QString TErrorDisplay::Text() const {
+  return IsShowing() ? box_->text() : QString();
+}
 
 void TErrorDisplay::Dismiss() {
   if (box_) box_->close();

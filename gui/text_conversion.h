@@ -9,4 +9,6 @@ inline QString ToQString(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-inline std::string ToStdString(const QString& text) { return text.toLatin1().toStdString(); }
+inline std::string ToStdString(const QString& text) {
+  return text.toLatin1().toStdString();
+}

@@ -14,8 +14,7 @@ namespace {
 std::string TemporaryNameBeside(const std::string& fileName) {
   static thread_local std::mt19937_64 random{std::random_device{}()};
   char suffix[24];
-  std::snprintf(suffix, sizeof suffix, ".%016llx~",
-                static_cast<unsigned long long>(random()));
+  std::snprintf(suffix, sizeof suffix, ".%016llx~", static_cast<unsigned long long>(random()));
   return fileName + suffix;
 }
 

@@ -38,8 +38,7 @@ TTimeZoneInformation TSystemTimeZone::Query() const {
   tm local{};
   if (localtime_r(&now, &local) == nullptr) return info;
   long january = 0, july = 0;
-  if (!OffsetOnDay(local.tm_year + 1900, 1, january) ||
-      !OffsetOnDay(local.tm_year + 1900, 7, july))
+  if (!OffsetOnDay(local.tm_year + 1900, 1, january) || !OffsetOnDay(local.tm_year + 1900, 7, july))
     return info;
   const long standard = std::min(january, july);
   const long daylight = std::max(january, july);

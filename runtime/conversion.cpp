@@ -48,7 +48,9 @@ ParsedNumber ParseNumber(const std::string& text) {
 
 }  // namespace
 
-int64_t StrToIntPrefix(const std::string& text) { return ParseNumber(text).value; }
+int64_t StrToIntPrefix(const std::string& text) {
+  return ParseNumber(text).value;
+}
 
 int64_t StrToInt(const std::string& text) {
   const std::string trimmed = Trim(text);

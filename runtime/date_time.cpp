@@ -27,7 +27,9 @@ void CivilFromDays(int64_t z, TDateTimeParts& parts) {
   parts.year = static_cast<int>(yoe + era * 400 + (parts.month <= 2));
 }
 
-int64_t FloorDiv(int64_t a, int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+int64_t FloorDiv(int64_t a, int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 }  // namespace
 

@@ -46,10 +46,18 @@ int64_t TStream::CopyFrom(TStream& source, int64_t count) {
 TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName_(fileName) {
   int flags = O_CLOEXEC;
   switch (mode) {
-    case fmCreate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
-    case fmOpenRead: flags |= O_RDONLY; break;
-    case fmOpenWrite: flags |= O_WRONLY; break;
-    case fmOpenReadWrite: flags |= O_RDWR; break;
+    case fmCreate:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
+    case fmOpenRead:
+      flags |= O_RDONLY;
+      break;
+    case fmOpenWrite:
+      flags |= O_WRONLY;
+      break;
+    case fmOpenReadWrite:
+      flags |= O_RDWR;
+      break;
   }
   do {
     fd_ = ::open(fileName.c_str(), flags, 0666);

@@ -28,7 +28,9 @@ std::string TrimRight(const std::string& s) {
   return s.substr(0, end);
 }
 
-std::string Trim(const std::string& s) { return TrimLeft(TrimRight(s)); }
+std::string Trim(const std::string& s) {
+  return TrimLeft(TrimRight(s));
+}
 
 std::string UpperCase(std::string s) {
   for (char& c : s)
@@ -54,7 +56,9 @@ std::string TwoDigits(int value) {
   return text;
 }
 
-std::string IntToStr(int64_t value) { return std::to_string(value); }
+std::string IntToStr(int64_t value) {
+  return std::to_string(value);
+}
 
 std::string Format(const char* format, ...) {
   va_list args;

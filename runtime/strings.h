@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
-inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+inline bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
 // Up to count characters from the 1-based index; out-of-range parts yield what exists.
 std::string Copy(const std::string& s, int64_t index, int64_t count);

@@ -16,8 +16,8 @@ class MainFormTest : public ::testing::Test {
   ~MainFormTest() override { TApplication::Instance().ErrorDisplay().Dismiss(); }
 
   std::unique_ptr<TMainForm> MakeForm() {
-    auto form = std::make_unique<TMainForm>(
-        TMainFormEnvironment{&clock_, &zone_, dir_.File("isoview")});
+    auto form =
+        std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.File("isoview")});
     // The tests drive the timers' handlers themselves.
     form->ClockTimer().stop();
     form->SlowClockTimer().stop();
@@ -50,7 +50,8 @@ TEST_F(MainFormTest, ControlsStartWithTheirInitialTexts) {
 }
 
 TEST_F(MainFormTest, ShowLoadsTheScheduleAndTheClockQueuesTheMinutesEvents) {
-  WriteTextFile(dir_.File("schedule.txt"), {"0930 n Radar", "", "1000 n Later", "0930 y Again"});
+  WriteTextFile(dir_.File("schedule.txt"),
+                {"0930 n Radar", "", "1000 n Later", "0930 y Again     http://x/y.gif"});
   auto form = MakeForm();
   form->show();
   EXPECT_EQ(form->windowTitle().toStdString(), "Isoview V1.2");
@@ -60,12 +61,13 @@ TEST_F(MainFormTest, ShowLoadsTheScheduleAndTheClockQueuesTheMinutesEvents) {
   form->ClockTimerTimer();
   EXPECT_EQ(Text(form->Form().Status3), "4");
   EXPECT_EQ(Text(form->Form().Status1), "09:30:05");
-  EXPECT_EQ(form->Form().Queue->toPlainText().toStdString(), "0930 n Radar\n0930 y Again");
+  EXPECT_EQ(form->Form().Queue->toPlainText().toStdString(),
+            "0930 n Radar\n0930 y Again     http://x/y.gif");
   EXPECT_TRUE(form->ClockTimer().isActive());
 
   const std::string log = ReadWholeFile(dir_.File("isoview.log"));
   EXPECT_NE(log.find("UTC Schedule loaded: 4 events"), std::string::npos) << log;
-  EXPECT_NE(log.find("UTC Queued: 0930 y Again"), std::string::npos) << log;
+  EXPECT_NE(log.find("UTC Queued: 0930 y Again http://x/y.gif\n"), std::string::npos) << log;
 }
 
 TEST_F(MainFormTest, MissingScheduleKeepsTheCaptionAndShowsTheFileError) {

@@ -30,7 +30,8 @@ class UtcClockTest : public ::testing::Test {
   TUtcClock clock_tick_{clock_, zone_};
 };
 
-const std::string kEvent0930 = "0930 y Radar                                              http://x/a.gif";
+const std::string kEvent0930 =
+    "0930 y Radar                                              http://x/a.gif";
 
 }  // namespace
 

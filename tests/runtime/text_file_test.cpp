@@ -25,7 +25,9 @@ TEST(TextFile, LastLineWithoutLineEndAndEmptyText) {
 
 TEST(TextFile, Code26EndsTheFile) {
   EXPECT_EQ(SplitTextLines("a\r\nb\x1A\r\nc\r\n"), (Lines{"a", "b"}));
-  EXPECT_EQ(SplitTextLines("\x1A" "abc"), Lines{});
+  EXPECT_EQ(SplitTextLines("\x1A"
+                           "abc"),
+            Lines{});
 }
 
 TEST(TextFile, KeepsBlanksAndControlCharacters) {

@@ -34,4 +34,6 @@ void WriteWholeFile(const std::string& fileName, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + fileName);
 }
 
-bool FileExists(const std::string& fileName) { return std::filesystem::exists(fileName); }
+bool FileExists(const std::string& fileName) {
+  return std::filesystem::exists(fileName);
+}
