@@ -22,6 +22,9 @@ class Exception : public std::exception {
   }
 
 ISOVIEW_EXCEPTION(EConvertError, Exception);
+// A quiet stop asked for by a handler (a progress handler ending a long decode); the
+// operation it stops ends without an error of its own.
+ISOVIEW_EXCEPTION(EAbort, Exception);
 
 // Streams and files.
 ISOVIEW_EXCEPTION(EStreamError, Exception);

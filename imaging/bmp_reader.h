@@ -1,0 +1,11 @@
+#pragma once
+// Reads a Windows BMP file from the stream's position: the 12-byte core header, the
+// 40-byte info header and the longer V4/V5 headers; 1, 4, 8, 16, 24 and 32 bits per
+// pixel; bit-field masks; RLE4 and RLE8; top-down files. Bad or truncated data raises
+// EInvalidGraphic "Bitmap image is not valid" without reading past what the stream holds.
+
+#include "imaging/dib.h"
+
+class TStream;
+
+TDib ReadBmp(TStream& Stream);

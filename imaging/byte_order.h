@@ -1,0 +1,20 @@
+#pragma once
+// Little-endian integers in byte buffers, as the Windows file formats store them.
+
+#include <cstdint>
+#include <vector>
+
+inline uint16_t LoadLE16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t LoadLE32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+inline void AppendLE16(std::vector<uint8_t>& out, uint32_t value) {
+  out.push_back(static_cast<uint8_t>(value));
+  out.push_back(static_cast<uint8_t>(value >> 8));
+}
+inline void AppendLE32(std::vector<uint8_t>& out, uint32_t value) {
+  AppendLE16(out, value & 0xFFFF);
+  AppendLE16(out, value >> 16);
+}

@@ -1,0 +1,176 @@
+#include "imaging/canvas.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <vector>
+
+#include "imaging/bitmap.h"
+
+namespace {
+
+// Which source pixels leave the destination unchanged.
+struct TKeepRule {
+  const TDib* mask = nullptr;
+  std::optional<TRGBColor> key;
+  bool Any() const { return mask || key; }
+};
+
+TRect Intersect(const TRect& a, const TRect& b) {
+  return {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+          std::min(a.Bottom, b.Bottom)};
+}
+
+TRect WholeOf(const TDib& dib) {
+  return {0, 0, dib.Width, dib.Height};
+}
+
+// The source coordinate that destination offset d samples, at pixel centres.
+int SourceOf(int d, int sourceStart, int sourceLength, int destLength) {
+  return sourceStart +
+         static_cast<int>((int64_t{2} * d + 1) * sourceLength / (int64_t{2} * destLength));
+}
+
+// Source and target store pixels alike, so raw values can be copied.
+bool SameLayout(const TDib& source, const TDib& target) {
+  return source.PixelFormat == target.PixelFormat && source.BitFields == target.BitFields &&
+         (!IsIndexed(source.PixelFormat) || source.Palette == target.Palette);
+}
+
+class TStretcher {
+ public:
+  TStretcher(TDib& target, const TRect& dest, const TDib& source, const TRect& sourceRect,
+             const TKeepRule& keep)
+      : target_(target),
+        dest_(dest),
+        source_(source),
+        sourceRect_(sourceRect),
+        keep_(keep),
+        visible_(Intersect(dest, WholeOf(target))),
+        sameLayout_(SameLayout(source, target)),
+        writer_(target) {}
+
+  void Run() {
+    if (dest_.IsEmpty() || sourceRect_.IsEmpty() || source_.Empty() || visible_.IsEmpty()) return;
+    for (int x = visible_.Left; x < visible_.Right; ++x)
+      columns_.push_back(
+          SourceOf(x - dest_.Left, sourceRect_.Left, sourceRect_.Width(), dest_.Width()));
+    for (int y = visible_.Top; y < visible_.Bottom; ++y) {
+      const int sy = SourceOf(y - dest_.Top, sourceRect_.Top, sourceRect_.Height(), dest_.Height());
+      if (sy >= 0 && sy < source_.Height) StretchRow(target_.Row(y), sy);
+    }
+  }
+
+ private:
+  // A whole unscaled row of whole bytes is one copy.
+  bool CopyRun(uint8_t* to, const uint8_t* from) {
+    const int bits = BitsPerPixel(source_.PixelFormat);
+    const int first = columns_.front();
+    if (!sameLayout_ || keep_.Any() || bits < 8 || sourceRect_.Width() != dest_.Width() ||
+        first < 0 || columns_.back() >= source_.Width)
+      return false;
+    const int bytes = bits / 8;
+    std::memmove(to + visible_.Left * bytes, from + first * bytes, columns_.size() * bytes);
+    return true;
+  }
+
+  void StretchRow(uint8_t* to, int sy) {
+    const uint8_t* from = source_.Row(sy);
+    if (CopyRun(to, from)) return;
+    const TDib* mask = keep_.mask;
+    const uint8_t* maskRow = mask && sy < mask->Height ? mask->Row(sy) : nullptr;
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      const int sx = columns_[i];
+      const int x = visible_.Left + static_cast<int>(i);
+      if (sx < 0 || sx >= source_.Width) continue;
+      if (maskRow && sx < mask->Width && mask->IndexOfRow(maskRow, sx) != 0) continue;
+      if (sameLayout_ && !keep_.key) {
+        const uint32_t value = source_.IndexOfRow(from, sx);
+        if (!IsIndexed(source_.PixelFormat) || value < source_.Palette.size()) {
+          target_.SetIndexOfRow(to, x, value);
+          continue;
+        }
+      }
+      const TRGBColor color = source_.PixelOfRow(from, sx);
+      if (keep_.key && color == *keep_.key) continue;
+      writer_.Write(to, x, color);
+    }
+  }
+
+  TDib& target_;
+  const TRect dest_;
+  const TDib& source_;
+  const TRect sourceRect_;
+  const TKeepRule keep_;
+  const TRect visible_;
+  const bool sameLayout_;
+  TPixelWriter writer_;
+  std::vector<int> columns_;
+};
+
+void Stretch(TDib& target, const TRect& dest, const TDib& source, const TRect& sourceRect,
+             const TKeepRule& keep) {
+  if (&source == &target) {
+    const TDib copy = source;
+    TStretcher(target, dest, copy, sourceRect, keep).Run();
+    return;
+  }
+  TStretcher(target, dest, source, sourceRect, keep).Run();
+}
+
+}  // namespace
+
+TRect TCanvas::ClipRect() const {
+  return WholeOf(bitmap_.dib_);
+}
+
+void TCanvas::FillRect(const TRect& R, TRGBColor Color) {
+  TDib& dib = bitmap_.dib_;
+  const TRect visible = Intersect(R, WholeOf(dib));
+  if (visible.IsEmpty()) return;
+  TPixelWriter writer(dib);
+  for (int y = visible.Top; y < visible.Bottom; ++y)
+    for (int x = visible.Left; x < visible.Right; ++x) writer.Write(dib.Row(y), x, Color);
+  bitmap_.Modified();
+}
+
+void TCanvas::Draw(int X, int Y, TGraphic& Graphic) {
+  Graphic.Draw(*this, Bounds(X, Y, Graphic.Width(), Graphic.Height()));
+}
+
+void TCanvas::StretchDraw(const TRect& R, TGraphic& Graphic) {
+  Graphic.Draw(*this, R);
+}
+
+void TCanvas::CopyRect(const TRect& Dest, const TCanvas& Source, const TRect& SourceRect) {
+  Stretch(bitmap_.dib_, Dest, Source.bitmap_.dib_, SourceRect, {});
+  bitmap_.Modified();
+}
+
+void TCanvas::StretchBitmap(const TRect& Dest, const TBitmap& Source) {
+  Stretch(bitmap_.dib_, Dest, Source.dib_, WholeOf(Source.dib_), {});
+  bitmap_.Modified();
+}
+
+void TCanvas::MaskedStretch(const TRect& Dest, const TBitmap& Source, const TBitmap& Mask) {
+  Stretch(bitmap_.dib_, Dest, Source.dib_, WholeOf(Source.dib_), {&Mask.dib_, std::nullopt});
+  bitmap_.Modified();
+}
+
+void TCanvas::TransparentStretch(const TRect& Dest, const TBitmap& Source, TRGBColor Key) {
+  Stretch(bitmap_.dib_, Dest, Source.dib_, WholeOf(Source.dib_), {nullptr, Key});
+  bitmap_.Modified();
+}
+
+TRGBColor TCanvas::Pixel(int X, int Y) const {
+  const TDib& dib = bitmap_.dib_;
+  if (X < 0 || Y < 0 || X >= dib.Width || Y >= dib.Height) return clBlack;
+  return dib.PixelOfRow(dib.Row(Y), X);
+}
+
+void TCanvas::SetPixel(int X, int Y, TRGBColor Color) {
+  TDib& dib = bitmap_.dib_;
+  if (X < 0 || Y < 0 || X >= dib.Width || Y >= dib.Height) return;
+  TPixelWriter(dib).Write(dib.Row(Y), X, Color);
+  bitmap_.Modified();
+}
