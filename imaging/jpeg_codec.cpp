@@ -1,0 +1,266 @@
+#include "imaging/jpeg_codec.h"
+
+#include "imaging/bitmap.h"
+#include "imaging/jpeg_library.h"
+#include "runtime/exceptions.h"
+#include "runtime/stream.h"
+#include "runtime/strings.h"
+
+namespace {
+
+// 20 of 256 entries stay free for the system colours of a palette display.
+constexpr int kQuantizedColors = 236;
+constexpr int kLibraryErrorImageTooBig = JERR_IMAGE_TOO_BIG;
+
+void Notify(const TJPEGProgressEvent& event, TProgressStage stage, uint8_t percent,
+            bool redraw = false, const TRect& rows = {}) {
+  if (event) event(stage, percent, redraw, rows);
+}
+
+TJPEGHeader HeaderOf(jpeg_decompress_struct& info) {
+  jpeg_read_header(&info, TRUE);
+  if (int64_t{info.image_width} * info.image_height > kMaxImagePixels)
+    throw EJPEG(Format("JPEG error #%d", kLibraryErrorImageTooBig));
+  return {static_cast<int>(info.image_width), static_cast<int>(info.image_height),
+          info.jpeg_color_space == JCS_GRAYSCALE, jpeg_has_multiple_scans(&info) != 0};
+}
+
+// The library's choices for the final pass of a progressive display.
+struct TFinalPass {
+  J_DCT_METHOD dctMethod;
+  boolean twoPassQuantize;
+  J_DITHER_MODE ditherMode;
+};
+
+class TDecoder {
+ public:
+  TDecoder(const std::vector<uint8_t>& bytes, const TJPEGDecodeSettings& settings, TBitmap& target,
+           const TJPEGProgressEvent& onProgress)
+      : decompressor_(bytes),
+        info_(decompressor_.Info()),
+        settings_(settings),
+        target_(target),
+        onProgress_(onProgress),
+        progress_([this](uint8_t percent) { Report(percent); }) {}
+
+  void Run() {
+    HeaderOf(info_);
+    Configure();
+    target_.SetPixelFormat(info_.quantize_colors ? pf8bit : pf24bit);
+    Notify(onProgress_, psStarting, 0);
+    UseGivenPalette();
+    if (onProgress_) info_.progress = progress_.Manager();
+    jpeg_start_decompress(&info_);
+    target_.SetSize(static_cast<int>(info_.output_width), static_cast<int>(info_.output_height));
+    if (info_.buffered_image)
+      ReadProgressively();
+    else
+      ReadRows();
+    jpeg_finish_decompress(&info_);
+  }
+
+ private:
+  void Configure() {
+    info_.scale_num = 1;
+    info_.scale_denom = 1u << settings_.Scale;
+    info_.do_block_smoothing = settings_.Smoothing;
+    // Anything but grey comes out in the bitmap's byte order; colour spaces the library
+    // cannot turn into that (CMYK) fail with its error instead of overrunning the rows.
+    info_.out_color_space =
+        settings_.Grayscale || info_.out_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    if (settings_.PixelFormat == jf8Bit || info_.out_color_space == JCS_GRAYSCALE) {
+      info_.quantize_colors = TRUE;
+      info_.desired_number_of_colors = kQuantizedColors;
+    }
+    if (settings_.Performance == jpBestSpeed) {
+      info_.dct_method = JDCT_IFAST;
+      info_.two_pass_quantize = FALSE;
+      info_.dither_mode = JDITHER_ORDERED;
+    }
+    finalPass_ = {info_.dct_method, info_.two_pass_quantize, info_.dither_mode};
+    if (settings_.ProgressiveDisplay && jpeg_has_multiple_scans(&info_)) {
+      info_.buffered_image = TRUE;
+      info_.dct_method = JDCT_IFAST;
+      info_.two_pass_quantize = FALSE;
+      info_.dither_mode = JDITHER_ORDERED;
+      info_.enable_2pass_quant = finalPass_.twoPassQuantize;
+    }
+  }
+
+  // An 8-bit decode to a palette given beforehand uses exactly its colours. The library
+  // takes a colour map only for three-component output, so not for grey.
+  void UseGivenPalette() {
+    if (settings_.Palette.empty() || !info_.quantize_colors || info_.out_color_space != JCS_EXT_BGR)
+      return;
+    const int count = static_cast<int>(std::min(settings_.Palette.size(), kMaxPaletteEntries));
+    info_.colormap =
+        info_.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&info_), JPOOL_IMAGE, count, 3);
+    for (int i = 0; i < count; ++i) {
+      info_.colormap[0][i] = settings_.Palette[i].Blue;
+      info_.colormap[1][i] = settings_.Palette[i].Green;
+      info_.colormap[2][i] = settings_.Palette[i].Red;
+    }
+    info_.actual_number_of_colors = count;
+    givenPalette_ = true;
+  }
+
+  void TakeColorMap() {
+    if (!info_.quantize_colors || !info_.colormap) return;
+    TPalette palette;
+    const bool grey = info_.out_color_components == 1;
+    for (int i = 0; i < info_.actual_number_of_colors; ++i) {
+      const uint8_t first = info_.colormap[0][i];
+      palette.push_back(grey ? TRGBColor{first, first, first}
+                             : TRGBColor{info_.colormap[2][i], info_.colormap[1][i], first});
+    }
+    target_.SetPalette(palette);
+  }
+
+  void ReadRows() {
+    TakeColorMap();
+    lastRow_ = 0;
+    while (info_.output_scanline < info_.output_height) {
+      JSAMPROW row = target_.ScanLine(static_cast<int>(info_.output_scanline));
+      jpeg_read_scanlines(&info_, &row, 1);
+    }
+  }
+
+  // Each scan is shown as it arrives, quickly; the last pass is made with the final
+  // settings.
+  void ReadProgressively() {
+    bool finalPass = false;
+    while (!finalPass) {
+      finalPass = jpeg_input_complete(&info_);
+      if (finalPass) {
+        info_.dct_method = finalPass_.dctMethod;
+        info_.dither_mode = finalPass_.ditherMode;
+        if (info_.quantize_colors && !givenPalette_ && finalPass_.twoPassQuantize) {
+          info_.two_pass_quantize = TRUE;
+          info_.colormap = nullptr;
+        }
+      }
+      jpeg_start_output(&info_, info_.input_scan_number);
+      ReadRows();
+      jpeg_finish_output(&info_);
+      Notify(onProgress_, psRunning, lastPercent_, true,
+             Rect(0, 0, target_.Width(), target_.Height()));
+    }
+  }
+
+  void Report(uint8_t percent) {
+    lastPercent_ = percent;
+    TRect rows;
+    if (info_.buffered_image) {
+      const int row = static_cast<int>(info_.output_scanline);
+      rows = Rect(0, lastRow_, static_cast<int>(info_.output_width), row);
+      lastRow_ = row;
+    }
+    Notify(onProgress_, psRunning, percent, false, rows);
+  }
+
+  TJpegDecompressor decompressor_;
+  jpeg_decompress_struct& info_;
+  const TJPEGDecodeSettings& settings_;
+  TBitmap& target_;
+  const TJPEGProgressEvent& onProgress_;
+  TJpegProgress progress_;
+  TFinalPass finalPass_{};
+  bool givenPalette_ = false;
+  int lastRow_ = 0;
+  uint8_t lastPercent_ = 0;
+};
+
+class TEncoder {
+ public:
+  TEncoder(const TBitmap& source, const TJPEGEncodeSettings& settings,
+           const TJPEGProgressEvent& onProgress)
+      : compressor_(output_),
+        info_(compressor_.Info()),
+        source_(source),
+        settings_(settings),
+        onProgress_(onProgress),
+        progress_([this](uint8_t percent) { Notify(onProgress_, psRunning, percent); }) {}
+
+  std::vector<uint8_t> Run() {
+    info_.image_width = static_cast<JDIMENSION>(source_.Width());
+    info_.image_height = static_cast<JDIMENSION>(source_.Height());
+    info_.input_components = 3;
+    info_.in_color_space = JCS_EXT_BGR;
+    const TDib* rows = &source_.Dib();
+    TDib converted;
+    if (rows->PixelFormat != pf24bit) {
+      converted = ConvertDib(*rows, pf24bit);
+      rows = &converted;
+    }
+    jpeg_set_defaults(&info_);
+    jpeg_set_quality(&info_, settings_.Quality, TRUE);
+    if (settings_.Grayscale) jpeg_set_colorspace(&info_, JCS_GRAYSCALE);
+    if (settings_.ProgressiveEncoding) jpeg_simple_progression(&info_);
+    if (onProgress_) info_.progress = progress_.Manager();
+    Notify(onProgress_, psStarting, 0);
+    jpeg_start_compress(&info_, TRUE);
+    while (info_.next_scanline < info_.image_height) {
+      auto row = const_cast<JSAMPROW>(rows->Row(static_cast<int>(info_.next_scanline)));
+      jpeg_write_scanlines(&info_, &row, 1);
+    }
+    jpeg_finish_compress(&info_);
+    return output_.Bytes();
+  }
+
+ private:
+  TMemoryStream output_;
+  TJpegCompressor compressor_;
+  jpeg_compress_struct& info_;
+  const TBitmap& source_;
+  const TJPEGEncodeSettings& settings_;
+  const TJPEGProgressEvent& onProgress_;
+  TJpegProgress progress_;
+};
+
+// Runs an operation between the begin and end notifications: the end carries 100 percent,
+// or 0 when an error is on its way. An abort asked for by the handler ends quietly.
+template <class Operation>
+bool RunReported(const TJPEGProgressEvent& onProgress, Operation&& operation) {
+  try {
+    operation();
+  } catch (const EAbort&) {
+    Notify(onProgress, psEnding, 0);
+    return false;
+  } catch (...) {
+    Notify(onProgress, psEnding, 0);
+    throw;
+  }
+  Notify(onProgress, psEnding, 100);
+  return true;
+}
+
+}  // namespace
+
+TJPEGHeader ReadJPEGHeader(const std::vector<uint8_t>& Bytes) {
+  TJpegDecompressor decompressor(Bytes);
+  return HeaderOf(decompressor.Info());
+}
+
+void JPEGScaledSize(const std::vector<uint8_t>& Bytes, TJPEGScale Scale, int& Width, int& Height) {
+  TJpegDecompressor decompressor(Bytes);
+  jpeg_decompress_struct& info = decompressor.Info();
+  HeaderOf(info);
+  info.scale_num = 1;
+  info.scale_denom = 1u << Scale;
+  jpeg_calc_output_dimensions(&info);
+  Width = static_cast<int>(info.output_width);
+  Height = static_cast<int>(info.output_height);
+}
+
+void DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
+                TBitmap& Target, const TJPEGProgressEvent& OnProgress) {
+  RunReported(OnProgress, [&] { TDecoder(Bytes, Settings, Target, OnProgress).Run(); });
+}
+
+std::vector<uint8_t> EncodeJPEG(const TBitmap& Source, const TJPEGEncodeSettings& Settings,
+                                const TJPEGProgressEvent& OnProgress) {
+  if (Source.Empty()) return {};
+  std::vector<uint8_t> bytes;
+  RunReported(OnProgress, [&] { bytes = TEncoder(Source, Settings, OnProgress).Run(); });
+  return bytes;
+}

@@ -1,0 +1,95 @@
+#pragma once
+// The plumbing between libjpeg and our streams: an error manager that raises EJPEG,
+// source and destination managers over memory in 4096-byte pieces, a progress hook, and
+// owners that destroy the (de)compressor in every case.
+//
+// libjpeg reports fatal errors through a callback that must not return; ours throws.
+// The exception unwinds through libjpeg's frames, which Debian builds with unwind tables,
+// and the owners below then destroy the library object.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <vector>
+// clang-format off: jpeglib.h needs <cstdio> first
+#include <jerror.h>
+#include <jpeglib.h>
+// clang-format on
+
+class TMemoryStream;
+
+inline constexpr size_t kJpegBufferSize = 4096;
+
+// Percent done, reported at most every 500 ms and only when it changed.
+class TJpegProgress {
+ public:
+  explicit TJpegProgress(std::function<void(uint8_t Percent)> notify);
+  jpeg_progress_mgr* Manager() { return &hook_.pub; }
+
+ private:
+  struct Hook {
+    jpeg_progress_mgr pub;  // first, so the library's pointer is ours
+    TJpegProgress* owner;
+  };
+  static void Monitor(j_common_ptr info);
+
+  Hook hook_;
+  std::function<void(uint8_t)> notify_;
+  bool started_ = false;
+  int64_t lastTime_ = 0;
+  int lastPercent_ = -1;
+};
+
+class TJpegDecompressor {
+ public:
+  // Reads from the bytes from their start; the bytes must outlive the decompressor.
+  explicit TJpegDecompressor(const std::vector<uint8_t>& bytes);
+  ~TJpegDecompressor();
+  TJpegDecompressor(const TJpegDecompressor&) = delete;
+  TJpegDecompressor& operator=(const TJpegDecompressor&) = delete;
+
+  jpeg_decompress_struct& Info() { return info_; }
+
+ private:
+  struct Source {
+    jpeg_source_mgr pub;
+    const uint8_t* data;
+    size_t size;
+    size_t position;
+  };
+  static void InitSource(j_decompress_ptr) {}
+  static boolean FillInputBuffer(j_decompress_ptr info);
+  static void SkipInputData(j_decompress_ptr info, long count);
+  static void TermSource(j_decompress_ptr) {}
+
+  jpeg_error_mgr error_;
+  Source source_;
+  jpeg_decompress_struct info_;
+};
+
+class TJpegCompressor {
+ public:
+  // Appends the compressed bytes to the stream.
+  explicit TJpegCompressor(TMemoryStream& target);
+  ~TJpegCompressor();
+  TJpegCompressor(const TJpegCompressor&) = delete;
+  TJpegCompressor& operator=(const TJpegCompressor&) = delete;
+
+  jpeg_compress_struct& Info() { return info_; }
+
+ private:
+  struct Destination {
+    jpeg_destination_mgr pub;
+    TMemoryStream* stream;
+    JOCTET buffer[kJpegBufferSize];
+  };
+  static void InitDestination(j_compress_ptr info);
+  static boolean EmptyOutputBuffer(j_compress_ptr info);
+  static void TermDestination(j_compress_ptr info);
+  static void Append(j_compress_ptr info, size_t count);
+
+  jpeg_error_mgr error_;
+  Destination destination_;
+  jpeg_compress_struct info_;
+};
