@@ -33,6 +33,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   ui_->setupUi(this);
   connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);
   connect(ui_->Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+  connect(ui_->Printersetup1, &QAction::triggered, this, &TMainForm::Printersetup1Click);
   connect(ui_->About1, &QAction::triggered, this, &TMainForm::About1Click);
 
   clockTimer_.setInterval(kClockInterval);
@@ -103,6 +104,10 @@ void TMainForm::Edit1Click() {
 
 void TMainForm::Exit1Click() {
   close();
+}
+
+void TMainForm::Printersetup1Click() {
+  RunHandler([this] { printer_.Setup(this); });
 }
 
 void TMainForm::About1Click() {

@@ -10,6 +10,7 @@
 
 #include "app/event_log.h"
 #include "app/event_table.h"
+#include "app/qt_printer.h"
 #include "app/utc_clock.h"
 
 namespace Ui {
@@ -38,12 +39,15 @@ class TMainForm : public QMainWindow {
   const TEventTable& EventTable() const { return eventTable_; }
   const std::vector<std::string>& QueueLines() const { return queue_; }
   const TEventLog& Log() const { return log_; }
+  // The program's one printer; what "&Printer setup..." chooses applies to every printout.
+  TQtPrinter& Printer() { return printer_; }
 
  public slots:
   void FormShow();
   void ClockTimerTimer();
   void Edit1Click();
   void Exit1Click();
+  void Printersetup1Click();
   void About1Click();
 
  protected:
@@ -64,4 +68,5 @@ class TMainForm : public QMainWindow {
   TUtcClock utcClock_;
   std::vector<std::string> queue_;
   TEventLog log_;
+  TQtPrinter printer_;
 };
