@@ -1,0 +1,45 @@
+#include "app/preview_file.h"
+
+#include "imaging/bitmap.h"
+#include "imaging/canvas.h"
+#include "imaging/jpeg_image.h"
+#include "imaging/picture.h"
+#include "runtime/strings.h"
+
+namespace {
+
+bool IsJpegExtension(const std::string& extension) {
+  return extension == ".jpg" || extension == ".jpeg";
+}
+
+void DrawInto(TGraphic& image, TBitmap& preview) {
+  preview.SetHeight(image.Height());
+  preview.SetWidth(image.Width());
+  preview.Canvas().Draw(0, 0, image);
+}
+
+}  // namespace
+
+bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
+  const std::string extension = LowerCase(ExtractFileExt(FileName));
+  if (!IsJpegExtension(extension)) return false;
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(FileName);
+  DrawInto(jpeg, Preview);
+  return true;
+}
+
+bool SavePreviewFile(TPicture& Preview, const std::string& FileName,
+                     const std::function<int()>& JpegQuality) {
+  const std::string extension = LowerCase(ExtractFileExt(FileName));
+  if (extension == ".bmp") {
+    Preview.SaveToFile(FileName);
+    return true;
+  }
+  if (!IsJpegExtension(extension)) return false;
+  TJPEGImage jpeg;
+  jpeg.SetCompressionQuality(static_cast<uint8_t>(JpegQuality()));
+  jpeg.Assign(Preview.Bitmap());
+  jpeg.SaveToFile(FileName);
+  return true;
+}

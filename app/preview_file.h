@@ -1,0 +1,21 @@
+#pragma once
+// The fetch job's rules for the preview bitmap, shared with the command-line tools:
+// a downloaded file is shown by its extension, and the preview is saved by the extension
+// of the target name.
+
+#include <functional>
+#include <string>
+
+class TPicture;
+class TBitmap;
+
+// Draws the file into the preview when its extension (lower-cased) is one that is shown:
+// the preview is sized to the image (height first, then width) and the image drawn at
+// (0, 0). Answers false, leaving the preview as it was, for any other extension.
+bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview);
+
+// Saves the preview picture by the name's extension: ".bmp" through the picture (the
+// bitmap's own format), ".jpg"/".jpeg" as JPEG at the quality asked for just then.
+// Answers false, writing nothing, for any other extension.
+bool SavePreviewFile(TPicture& Preview, const std::string& FileName,
+                     const std::function<int()>& JpegQuality);

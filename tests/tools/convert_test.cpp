@@ -1,0 +1,101 @@
+// isoview-convert run as a program on files in a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "imaging/bitmap.h"
+#include "imaging/canvas.h"
+#include "imaging/jpeg_image.h"
+#include "runtime/stream.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct TResult {
+  int status = -1;
+  std::string output;  // standard output and standard error
+};
+
+TResult Convert(const std::string& arguments) {
+  const std::string command =
+      std::string(ISOVIEW_BINARY_DIR) + "/bin/isoview-convert " + arguments + " 2>&1";
+  TResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[1024];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+TBitmap Pattern() {
+  TBitmap bitmap;
+  bitmap.SetSize(37, 21);
+  bitmap.Canvas().FillRect(Rect(0, 0, 20, 21), {200, 40, 40});
+  bitmap.Canvas().FillRect(Rect(20, 0, 37, 10), {40, 40, 200});
+  return bitmap;
+}
+
+std::string JpegBytes(TBitmap& bitmap, int quality) {
+  TJPEGImage jpeg;
+  jpeg.SetCompressionQuality(static_cast<uint8_t>(quality));
+  jpeg.Assign(bitmap);
+  TMemoryStream stream;
+  jpeg.SaveToStream(stream);
+  return {stream.Bytes().begin(), stream.Bytes().end()};
+}
+
+class ConvertTest : public ::testing::Test {
+ protected:
+  std::string Path(const std::string& name) { return "'" + dir_.File(name) + "'"; }
+  TempDir dir_;
+};
+
+TEST_F(ConvertTest, JpegToBmpIsTheDecodedImage) {
+  TBitmap pattern = Pattern();
+  WriteWholeFile(dir_.File("in.JPG"), JpegBytes(pattern, 90));
+  const TResult result = Convert(Path("in.JPG") + " " + Path("out.bmp"));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, "37x21\n");
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(dir_.File("in.JPG"));
+  TBitmap saved;
+  saved.LoadFromFile(dir_.File("out.bmp"));
+  EXPECT_EQ(saved.Dib().Bits, jpeg.Bitmap().Dib().Bits);
+}
+
+TEST_F(ConvertTest, BmpToJpegAtTheQualityGivenOr75) {
+  TBitmap pattern = Pattern();
+  pattern.SaveToFile(dir_.File("in.bmp"));
+  EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("default.jpeg")).output, "37x21\n");
+  EXPECT_EQ(ReadWholeFile(dir_.File("default.jpeg")), JpegBytes(pattern, 75));
+  EXPECT_EQ(Convert("-q 20 " + Path("in.bmp") + " " + Path("low.jpg")).status, 0);
+  EXPECT_EQ(ReadWholeFile(dir_.File("low.jpg")), JpegBytes(pattern, 20));
+  // A BMP written through the picture keeps the bitmap's own bytes.
+  EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("copy.bmp")).status, 0);
+  EXPECT_EQ(ReadWholeFile(dir_.File("copy.bmp")), ReadWholeFile(dir_.File("in.bmp")));
+}
+
+TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
+  const TResult missing = Convert(Path("none.jpg") + " " + Path("out.bmp"));
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.output, "Cannot open file " + dir_.File("none.jpg") + "\n");
+
+  WriteWholeFile(dir_.File("fake.jpg"), "GIF89a not a jpeg");
+  const TResult fake = Convert(Path("fake.jpg") + " " + Path("out.bmp"));
+  EXPECT_EQ(fake.status, 1);
+  EXPECT_EQ(fake.output.rfind("JPEG error #", 0), 0u);
+  EXPECT_FALSE(FileExists(dir_.File("out.bmp")));
+
+  WriteWholeFile(dir_.File("bad.bmp"), "BM");
+  EXPECT_EQ(Convert(Path("bad.bmp") + " " + Path("out.jpg")).output, "Bitmap image is not valid\n");
+
+  Pattern().SaveToFile(dir_.File("in.bmp"));
+  EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.png")).status, 1);
+  EXPECT_EQ(Convert("-q 101 " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
+  EXPECT_EQ(Convert("-q x " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
+  EXPECT_EQ(Convert(Path("in.bmp")).output, "usage: isoview-convert [-q QUALITY] IN OUT\n");
+}
+
+}  // namespace

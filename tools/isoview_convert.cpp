@@ -1,0 +1,69 @@
+// isoview-convert [-q QUALITY] IN OUT: loads IN into a preview bitmap the way the fetch
+// job shows a downloaded file, saves it as OUT the way the fetch job saves a target name,
+// and prints the preview's size as WxH. On failure it prints the error and exits with 1.
+
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/preview_file.h"
+#include "imaging/bitmap.h"
+#include "imaging/picture.h"
+#include "runtime/conversion.h"
+#include "runtime/exceptions.h"
+#include "runtime/strings.h"
+
+namespace {
+
+constexpr int kDefaultQuality = 75;
+constexpr int kLowestQuality = 0;
+constexpr int kHighestQuality = 100;
+constexpr const char* kUsage = "usage: isoview-convert [-q QUALITY] IN OUT";
+
+struct TArguments {
+  int quality = kDefaultQuality;
+  std::string in;
+  std::string out;
+};
+
+TArguments Parse(const std::vector<std::string>& args) {
+  TArguments parsed;
+  size_t i = 0;
+  if (args.size() == 4 && args[0] == "-q") {
+    const int64_t quality = StrToInt(args[1]);
+    if (quality < kLowestQuality || quality > kHighestQuality)
+      throw Exception("QUALITY must be from 0 to 100");
+    parsed.quality = static_cast<int>(quality);
+    i = 2;
+  }
+  if (args.size() != i + 2) throw Exception(kUsage);
+  parsed.in = args[i];
+  parsed.out = args[i + 1];
+  return parsed;
+}
+
+void Convert(const TArguments& args) {
+  TPicture preview;
+  TBitmap& bitmap = preview.Bitmap();
+  const std::string extension = LowerCase(ExtractFileExt(args.in));
+  if (extension == ".bmp")
+    preview.LoadFromFile(args.in);
+  else if (!DisplayPreviewFile(args.in, bitmap))
+    throw Exception("Cannot read " + args.in + ": files of this kind are not shown");
+  if (!SavePreviewFile(preview, args.out, [&] { return args.quality; }))
+    throw Exception("Cannot write " + args.out + ": files of this kind are not saved");
+  std::printf("%dx%d\n", preview.Width(), preview.Height());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    Convert(Parse(std::vector<std::string>(argv + 1, argv + argc)));
+    return 0;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", error.what());
+    return 1;
+  }
+}
