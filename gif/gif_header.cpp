@@ -1,0 +1,20 @@
+#include "gif/gif_header.h"
+
+#include "gif/stream_bytes.h"
+
+uint16_t TGIFHeader::GetField(int at) const {
+  return GetUInt16(descriptor_.data() + at);
+}
+
+void TGIFHeader::SetField(int at, uint16_t value) {
+  PutUInt16(descriptor_.data() + at, value);
+}
+
+TGIFVersion TGIFHeader::Version() const {
+  return colorMap_.Sorted() || AspectRatio() != 0 ? gv89a : gv87a;
+}
+
+void TGIFHeader::Clear() {
+  colorMap_.Clear();
+  descriptor_.fill(0);
+}

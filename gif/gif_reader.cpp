@@ -1,0 +1,148 @@
+// Reading a GIF stream into the model: the header, the block loop over frames and their
+// extensions, and the trailer. The reader is lenient: what it can make sense of it keeps,
+// and most defects are warnings.
+
+#include <memory>
+
+#include "gif/gif_image.h"
+#include "gif/gif_messages.h"
+#include "gif/gif_registries.h"
+#include "gif/gif_trailer.h"
+#include "gif/lzw_decoder.h"
+#include "gif/stream_bytes.h"
+#include "runtime/exceptions.h"
+#include "runtime/strings.h"
+
+namespace {
+
+constexpr int kSignatureSize = 6;
+// Some files carry a few bytes of their own before the signature.
+constexpr int kSignatureOffset = 4;
+
+// The next byte that is not 0: zero bytes between blocks are padding.
+bool ReadBlockByte(TStream& stream, uint8_t& byte) {
+  while (ReadByte(stream, byte)) {
+    if (byte != 0) return true;
+  }
+  return false;
+}
+
+bool ReadSignature(TStream& stream) {
+  char signature[kSignatureSize];
+  ReadGIFBytes(stream, signature, kSignatureSize);
+  return UpperCase(std::string(signature, 3)) == "GIF";
+}
+
+int ColorCount(uint8_t packed, uint8_t sizeMask) {
+  return 2 << (packed & sizeMask);
+}
+
+}  // namespace
+
+void TGIFImage::LoadFromStream(TStream& stream) {
+  Clear();
+  const int64_t start = stream.Position();
+  try {
+    header_.LoadFromStream(stream);
+    images_.LoadFromStream(stream);
+    TGIFTrailer(this).LoadFromStream(stream);
+  } catch (...) {
+    stream.SetPosition(start);
+    throw;
+  }
+}
+
+void TGIFImage::LoadFromFile(const std::string& fileName) {
+  TFileStream stream(fileName, fmOpenRead);
+  LoadFromStream(stream);
+}
+
+void TGIFHeader::LoadFromStream(TStream& stream) {
+  const int64_t start = stream.Position();
+  if (!ReadSignature(stream)) {
+    stream.SetPosition(start + kSignatureOffset);
+    if (!ReadSignature(stream)) throw GIFException(kGIFInvalidSignature);
+  }
+  ReadGIFBytes(stream, descriptor_.data(), kDescriptorSize);
+  if (PackedFields() & kGlobalColorTableFlag) {
+    colorMap_.LoadFromStream(stream, ColorCount(PackedFields(), kColorTableSizeMask));
+  } else {
+    colorMap_.Clear();
+  }
+}
+
+void TGIFImageList::LoadFromStream(TStream& stream) {
+  uint8_t byte = 0;
+  bool more = ReadBlockByte(stream, byte);
+  while (more && byte != kGIFTrailerByte) {
+    stream.Seek(-1, soCurrent);
+    if (byte != kGIFExtensionIntroducer && byte != kGIFImageSeparator) {
+      Warning(kGIFWarningSeverity, kGIFUnknownBlockType);
+      return;
+    }
+    auto frame = std::make_unique<TGIFSubImage>(image_);
+    frame->LoadFromStream(stream);
+    Add(std::move(frame));
+    more = ReadBlockByte(stream, byte);
+  }
+  if (more) stream.Seek(-1, soCurrent);
+}
+
+void TGIFSubImage::LoadFromStream(TStream& stream) {
+  Clear();
+  extensions_.LoadFromStream(stream);
+  uint8_t byte = 0;
+  if (!ReadByte(stream, byte)) return;
+  stream.Seek(-1, soCurrent);
+  if (byte == kGIFTrailerByte || byte == 0) return;
+  LoadImage(stream);
+}
+
+void TGIFSubImage::LoadImage(TStream& stream) {
+  // The separator byte is not checked: after a stray byte the descriptor starts there.
+  ReadGIFBytes(stream, descriptor_.data(), kDescriptorSize);
+  if (Width() == 0 || Height() == 0) {
+    SetField(5, Image()->Header().Width());
+    SetField(7, Image()->Header().Height());
+    Warning(kGIFWarningSeverity, kGIFExceedsScreen);
+  }
+  if (PackedFields() & kLocalColorTableFlag) {
+    colorMap_.LoadFromStream(stream, ColorCount(PackedFields(), kColorTableSizeMask));
+  }
+  DecodeFrame(*this, stream);
+}
+
+void TGIFExtensionList::LoadFromStream(TStream& stream) {
+  uint8_t byte = 0;
+  if (!ReadByte(stream, byte)) return;
+  while (byte != kGIFImageSeparator && byte != kGIFTrailerByte) {
+    if (byte != kGIFExtensionIntroducer) {
+      Warning(kGIFWarningSeverity, kGIFInvalidExtensionIntroducer);
+      break;
+    }
+    const TGIFExtensionClass* extensionClass = FindExtensionClass(stream);
+    if (extensionClass == nullptr) throw GIFException(kGIFUnknownExtensionType);
+    stream.Seek(-1, soCurrent);
+    std::unique_ptr<TGIFExtension> extension = extensionClass->Create(frame_);
+    extension->LoadFromStream(stream);
+    Add(std::move(extension));
+    if (!ReadByte(stream, byte)) return;
+  }
+  stream.Seek(-1, soCurrent);
+}
+
+const TGIFExtensionClass* FindExtensionClass(TStream& stream) {
+  const int64_t start = stream.Position();
+  const TGIFExtensionClass* found = nullptr;
+  uint8_t label = 0;
+  if (ReadByte(stream, label)) {
+    found = ExtensionList().Find(label);
+    while (found != nullptr) {
+      const TGIFExtensionClass* next = found->FindExtension(stream);
+      if (next == found) break;
+      found = next;
+    }
+  }
+  stream.SetPosition(start);
+  return found;
+}

@@ -1,0 +1,88 @@
+#pragma once
+// One frame of a GIF: its extensions, image descriptor, local colour table and pixels (one
+// colour index per byte, rows top to bottom, no padding).
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "gif/gif_block_bytes.h"
+#include "gif/gif_color_map.h"
+#include "gif/gif_extension_list.h"
+#include "gif/gif_item.h"
+
+class TGIFGraphicControlExtension;
+
+class TGIFSubImage : public TGIFItem {
+ public:
+  static constexpr int kDescriptorSize = 10;
+  // Packed byte of the image descriptor.
+  static constexpr uint8_t kLocalColorTableFlag = 0x80;
+  static constexpr uint8_t kInterlacedFlag = 0x40;
+  static constexpr uint8_t kSortedFlag = 0x20;
+  static constexpr uint8_t kColorTableSizeMask = 0x07;
+
+  explicit TGIFSubImage(TGIFImage& image);
+  ~TGIFSubImage() override;
+
+  uint16_t Left() const { return GetField(1); }
+  uint16_t Top() const { return GetField(3); }
+  uint16_t Width() const { return GetField(5); }
+  uint16_t Height() const { return GetField(7); }
+  // Moving or sizing a frame beyond the logical screen enlarges the screen.
+  void SetLeft(uint16_t left);
+  void SetTop(uint16_t top);
+  // A new size gives a new, zero-filled pixel buffer.
+  void SetWidth(uint16_t width);
+  void SetHeight(uint16_t height);
+  uint8_t PackedFields() const { return descriptor_[9]; }
+  void SetPackedFields(uint8_t packed) { descriptor_[9] = packed; }
+  const std::array<uint8_t, kDescriptorSize>& Descriptor() const { return descriptor_; }
+  bool Interlaced() const { return (PackedFields() & kInterlacedFlag) != 0; }
+  void SetInterlaced(bool interlaced);
+
+  TGIFColorMap& ColorMap() { return colorMap_; }
+  // The local table when it has entries, else the global one when that has, else the
+  // (empty) local one.
+  TGIFColorMap& ActiveColorMap();
+  TGIFExtensionList& Extensions() { return extensions_; }
+
+  bool Empty() const;
+  TGIFVersion Version() const override;
+
+  const uint8_t* Data() const { return data_.data(); }
+  uint8_t* Data() { return data_.data(); }
+  int64_t DataSize() const { return static_cast<int64_t>(data_.size()); }
+  // Replaces the pixels by width * height bytes of the fill index.
+  void NewData(uint8_t fill);
+  uint8_t* Scanline(int row);
+  uint8_t Pixels(int x, int y);
+  void SetPixels(int x, int y, uint8_t index);
+
+  // On when a graphic control extension of this frame has its transparent bit set.
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool transparent) { transparent_ = transparent; }
+  // The first graphic control extension made for this frame; the extension list owns it.
+  TGIFGraphicControlExtension* GraphicControlExtension() const { return graphicControl_; }
+  void SetGraphicControlExtension(TGIFGraphicControlExtension* extension) {
+    graphicControl_ = extension;
+  }
+
+  void Clear();
+  // Extensions, then the image descriptor, local table and image data when present.
+  void LoadFromStream(TStream& stream) override;
+
+ private:
+  uint16_t GetField(int at) const;
+  void SetField(int at, uint16_t value);
+  void ReleaseData();
+  void LoadImage(TStream& stream);
+  void FitScreenToFrame();
+
+  std::vector<uint8_t> data_;
+  TGIFLocalColorMap colorMap_;
+  std::array<uint8_t, kDescriptorSize> descriptor_{kGIFImageSeparator};
+  TGIFExtensionList extensions_;
+  bool transparent_ = false;
+  TGIFGraphicControlExtension* graphicControl_ = nullptr;
+};

@@ -1,0 +1,193 @@
+// The block loop and the lenient reading of odd files.
+
+#include <gtest/gtest.h>
+
+#include "gif/gif_application_extension.h"
+#include "gif/gif_comment_extension.h"
+#include "gif/gif_graphic_control_extension.h"
+#include "gif/gif_image.h"
+#include "runtime/exceptions.h"
+#include "tests/gif/gif_test_util.h"
+
+namespace {
+
+constexpr int kClear = 4;
+constexpr int kEnd = 5;
+
+// A 2 x 1 image: pixels 1 and 2 (code size 2).
+Bytes TwoPixels() {
+  return Descriptor(0, 0, 2, 1) + ImageData(2, {{kClear, 3}, {1, 3}, {2, 3}, {kEnd, 3}});
+}
+
+const Bytes kTrailer{0x3B};
+
+Bytes Pixels(TGIFSubImage& frame) {
+  return Bytes(frame.Data(), frame.Data() + frame.DataSize());
+}
+
+Bytes Comment(const std::string& text) {
+  return Bytes{0x21, 0xFE} + Chain(Text(text));
+}
+
+Bytes Netscape(const Bytes& data) {
+  return Bytes{0x21, 0xFF, 11} + Text("NETSCAPE2.0") + data;
+}
+
+}  // namespace
+
+TEST(GIFReader, SignatureMayFollowFourBytesAndIgnoresCaseAndVersion) {
+  for (const Bytes& bytes : {Bytes{1, 2, 3, 4} + Screen(2, 1, 2) + TwoPixels() + kTrailer,
+                             Screen(2, 1, 2, "gif89a") + TwoPixels() + kTrailer,
+                             Screen(2, 1, 2, "GIFxyz") + TwoPixels() + kTrailer}) {
+    const TLoaded loaded = LoadGIF(bytes);
+    ASSERT_EQ(loaded.Error, "");
+    EXPECT_TRUE(loaded.Warnings.empty());
+    ASSERT_EQ(loaded.Image->Images().Count(), 1);
+    EXPECT_EQ(Pixels(loaded.Image->Images()[0]), (Bytes{1, 2}));
+    EXPECT_EQ(loaded.PositionAfter, static_cast<int64_t>(bytes.size()));
+  }
+  EXPECT_EQ(LoadGIF(Text("JFIF89a0000000")).Error, "Invalid GIF signature");
+  EXPECT_EQ(LoadGIF(Text("GIF8")).Error, "Premature end of data");
+  Bytes cutTable = Screen(2, 1, 3);
+  cutTable.pop_back();
+  EXPECT_EQ(LoadGIF(cutTable).Error, "Premature end of data");
+}
+
+TEST(GIFReader, MissingTrailerAndPaddingAreNoDefects) {
+  const TLoaded missing = LoadGIF(Screen(2, 1, 2) + TwoPixels());
+  EXPECT_EQ(missing.Error, "");
+  EXPECT_TRUE(missing.Warnings.empty());
+  EXPECT_EQ(missing.Image->Images().Count(), 1);
+  const TLoaded padded = LoadGIF(Screen(2, 1, 2) + TwoPixels() + Bytes{0, 0, 0} + kTrailer);
+  EXPECT_TRUE(padded.Warnings.empty());
+  EXPECT_EQ(padded.Image->Images().Count(), 1);
+}
+
+TEST(GIFReader, CommentAfterTheLastImageIsAnEmptyFrame) {
+  const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + TwoPixels() + Comment("made here") + kTrailer);
+  ASSERT_EQ(loaded.Image->Images().Count(), 2);
+  TGIFSubImage& last = loaded.Image->Images()[1];
+  EXPECT_TRUE(last.Empty());
+  ASSERT_EQ(last.Extensions().Count(), 1);
+  auto& comment = dynamic_cast<TGIFCommentExtension&>(last.Extensions()[0]);
+  EXPECT_EQ(comment.Text(), std::vector<std::string>{"made here"});
+  EXPECT_TRUE(loaded.Warnings.empty());
+}
+
+TEST(GIFReader, ZeroWidthFrameTakesTheScreenSize) {
+  const TLoaded loaded = LoadGIF(Screen(3, 2, 2) + Descriptor(0, 0, 0, 5) +
+                                 ImageData(2, {{kClear, 3}, {1, 3}, {kEnd, 3}}) + kTrailer);
+  ASSERT_EQ(loaded.Image->Images().Count(), 1);
+  EXPECT_EQ(loaded.Image->Images()[0].Width(), 3);
+  EXPECT_EQ(loaded.Image->Images()[0].Height(), 2);
+  EXPECT_EQ(loaded.Warnings, std::vector<std::string>{"Image exceeds Logical Screen size"});
+}
+
+TEST(GIFReader, FailedLoadPutsTheStreamBackAndKeepsEarlierFrames) {
+  const Bytes bytes = Bytes{9, 9} + Screen(2, 1, 2) + TwoPixels() + Bytes{0x21, 0x02, 0} + kTrailer;
+  TGIFImage image;
+  TMemoryStream stream(bytes);
+  stream.SetPosition(2);
+  try {
+    image.LoadFromStream(stream);
+    FAIL();
+  } catch (const GIFException& e) {
+    EXPECT_EQ(e.Message(), "Unknown extension type");
+  }
+  EXPECT_EQ(stream.Position(), 2);
+  EXPECT_EQ(image.Images().Count(), 1);
+}
+
+TEST(GIFReader, StrayBytesWhereBlocksShouldStart) {
+  // Between blocks: the loop ends there, and the trailer check meets the byte.
+  const TLoaded between = LoadGIF(Screen(2, 1, 2) + TwoPixels() + Bytes{0x2B} + TwoPixels());
+  EXPECT_EQ(between.Image->Images().Count(), 1);
+  EXPECT_EQ(between.Warnings,
+            (std::vector<std::string>{"Unknown GIF block type", "Invalid Image trailer"}));
+  // After an extension: the frame's descriptor starts at that byte.
+  const Bytes control{0x21, 0xF9, 4, 0, 0, 0, 0, 0};
+  Bytes descriptor = TwoPixels();
+  descriptor[0] = 0x2B;
+  const TLoaded after = LoadGIF(Screen(2, 1, 2) + control + descriptor + kTrailer);
+  EXPECT_EQ(after.Warnings, std::vector<std::string>{"Invalid extension introducer"});
+  ASSERT_EQ(after.Image->Images().Count(), 1);
+  EXPECT_EQ(Pixels(after.Image->Images()[0]), (Bytes{1, 2}));
+}
+
+TEST(GIFReader, GraphicControlExtensionCutShortWarns) {
+  const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + Bytes{0x21, 0xF9, 4, 1, 0});
+  EXPECT_EQ(loaded.Error, "");
+  EXPECT_EQ(loaded.Warnings, std::vector<std::string>{"Premature end of data"});
+  ASSERT_EQ(loaded.Image->Images().Count(), 1);
+  EXPECT_FALSE(loaded.Image->Images()[0].Transparent());
+}
+
+TEST(GIFReader, TransparentFramesFillWithTheirIndex) {
+  const Bytes control{0x21, 0xF9, 4, 1, 0, 0, 3, 0};
+  const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + control + Descriptor(0, 0, 2, 1) +
+                                 ImageData(2, {{kClear, 3}, {1, 3}}) + kTrailer);
+  TGIFSubImage& frame = loaded.Image->Images()[0];
+  EXPECT_TRUE(frame.Transparent());
+  EXPECT_EQ(Pixels(frame), (Bytes{1, 3}));
+}
+
+TEST(GIFReader, LoopingExtensionSubBlocks) {
+  const TLoaded zero = LoadGIF(Screen(2, 1, 2) + Netscape({3, 1, 0, 0, 0}) + TwoPixels());
+  ASSERT_EQ(zero.Error, "");
+  auto& loop = dynamic_cast<TGIFAppExtNSLoop&>(zero.Image->Images()[0].Extensions()[0]);
+  EXPECT_EQ(loop.Loops(), 0);
+  // Only the low three bits of the id count; unknown ids and extra bytes are skipped.
+  const TLoaded mixed = LoadGIF(
+      Screen(2, 1, 2) + Netscape({4, 9, 7, 0, 0xEE, 5, 2, 1, 0, 0, 0, 2, 6, 0, 0}) + TwoPixels());
+  ASSERT_EQ(mixed.Error, "");
+  auto& loop2 = dynamic_cast<TGIFAppExtNSLoop&>(mixed.Image->Images()[0].Extensions()[0]);
+  EXPECT_EQ(loop2.Loops(), 7);
+  EXPECT_EQ(loop2.BufferSize(), 1u);
+  EXPECT_EQ(LoadGIF(Screen(2, 1, 2) + Netscape({2, 1, 5, 0}) + TwoPixels()).Error,
+            "Invalid GIF data");
+}
+
+TEST(GIFReader, ApplicationBlockSizes) {
+  // Size 10: the identifier's last byte is the first sub-block's size byte.
+  const TLoaded ten = LoadGIF(Screen(2, 1, 2) + Bytes{0x21, 0xFF, 10} + Text("ABCDEFGHIJ") +
+                              Bytes{2, 7, 8, 0} + TwoPixels());
+  ASSERT_EQ(ten.Error, "");
+  auto& unknown = dynamic_cast<TGIFUnknownAppExtension&>(ten.Image->Images()[0].Extensions()[0]);
+  ASSERT_EQ(unknown.Blocks().size(), 1u);
+  EXPECT_EQ(unknown.Blocks()[0].Data(), "\x07\x08");
+  EXPECT_EQ(unknown.Identifier(), std::string("ABCDEFGHIJ\x02"));
+  // Size 13: two extra bytes after the identifier, then the data.
+  const TLoaded thirteen = LoadGIF(Screen(2, 1, 2) + Bytes{0x21, 0xFF, 13} + Text("NETSCAPE2.0xy") +
+                                   Bytes{1, 9, 0} + TwoPixels());
+  ASSERT_EQ(thirteen.Error, "");
+  auto& longer =
+      dynamic_cast<TGIFUnknownAppExtension&>(thirteen.Image->Images()[0].Extensions()[0]);
+  EXPECT_EQ(longer.Blocks()[0].Data(), "\x09");
+  EXPECT_EQ(Pixels(thirteen.Image->Images()[0]), (Bytes{1, 2}));
+  EXPECT_EQ(LoadGIF(Screen(2, 1, 2) + Bytes{0x21, 0xFF, 5, 1, 2, 3, 4, 5, 0}).Error,
+            "Unsupported Application Extension block size");
+  EXPECT_EQ(LoadGIF(Screen(2, 1, 2) + Bytes{0x21, 0xFF, 11, 'N', 'E'}).Error,
+            "Premature end of data");
+  EXPECT_EQ(LoadGIF(Screen(2, 1, 2) + Bytes{0x21, 0xFF}).Error, "Unknown extension type");
+}
+
+TEST(GIFReader, EarlyEndCodeDoesNotEatTheNextFrame) {
+  // The first frame's data ends after three of its four pixels, at a byte boundary: one
+  // more code would need the next sub-block.
+  const Bytes shortFrame =
+      Descriptor(0, 0, 4, 1) + ImageData(2, {{kClear, 3}, {3, 3}, {3, 3}, {3, 3}, {kEnd, 4}});
+  const TLoaded loaded = LoadGIF(Screen(4, 1, 2) + shortFrame + TwoPixels() + kTrailer);
+  ASSERT_EQ(loaded.Image->Images().Count(), 2);
+  EXPECT_EQ(Pixels(loaded.Image->Images()[0]), (Bytes{3, 3, 3, 0}));
+  EXPECT_EQ(Pixels(loaded.Image->Images()[1]), (Bytes{1, 2}));
+  EXPECT_TRUE(loaded.Warnings.empty());
+}
+
+TEST(GIFReader, ExtraSubBlocksAfterTheEndCodeAreSkipped) {
+  const Bytes codes = PackCodes({{kClear, 3}, {1, 3}, {2, 3}, {kEnd, 3}});
+  const Bytes frame = Descriptor(0, 0, 2, 1) + Bytes{2, static_cast<uint8_t>(codes.size())} +
+                      codes + Bytes{3, 'x', 'y', 'z', 0};
+  const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + frame + TwoPixels() + kTrailer);
+  EXPECT_EQ(loaded.Image->Images().Count(), 2);
+  EXPECT_TRUE(loaded.Warnings.empty());
+}

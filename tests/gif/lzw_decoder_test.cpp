@@ -1,0 +1,152 @@
+#include "gif/lzw_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include "gif/gif_graphic_control_extension.h"
+#include "gif/gif_image.h"
+#include "runtime/exceptions.h"
+#include "tests/gif/gif_test_util.h"
+#include "tests/support/giflib_peer.h"
+
+namespace {
+
+// Code size 2: clear 4, end 5, first free entry 6; 3-bit codes until entry 7 is made.
+constexpr int kClear = 4;
+constexpr int kEnd = 5;
+
+struct TDecoded {
+  Bytes Pixels;
+  std::vector<std::string> Warnings;
+  int64_t Position = 0;
+};
+
+// Decodes data into a width x height frame.
+TDecoded Decode(int width, int height, const Bytes& data, bool interlaced = false,
+                int transparentIndex = -1) {
+  TGIFImage image;
+  TDecoded result;
+  image.OnWarning = [&](const TGIFWarningSource&, int, const std::string& message) {
+    result.Warnings.push_back(message);
+  };
+  TGIFSubImage& frame = image.Images()[image.Images().Add(std::make_unique<TGIFSubImage>(image))];
+  frame.SetWidth(static_cast<uint16_t>(width));
+  frame.SetHeight(static_cast<uint16_t>(height));
+  frame.SetInterlaced(interlaced);
+  if (transparentIndex >= 0) {
+    auto control = std::make_unique<TGIFGraphicControlExtension>(frame);
+    control->SetTransparentColorIndex(static_cast<uint8_t>(transparentIndex));
+    control->SetTransparent(true);
+    frame.Extensions().Add(std::move(control));
+  }
+  result.Warnings.clear();
+  TMemoryStream stream(data);
+  DecodeFrame(frame, stream);
+  result.Pixels.assign(frame.Data(), frame.Data() + frame.DataSize());
+  result.Position = stream.Position();
+  return result;
+}
+
+}  // namespace
+
+TEST(LZWDecoder, OnePixelImageEndsAfterTheTerminator) {
+  const Bytes data = ImageData(2, {{kClear, 3}, {2, 3}, {kEnd, 3}});
+  const TDecoded decoded = Decode(1, 1, data);
+  EXPECT_EQ(decoded.Pixels, Bytes{2});
+  EXPECT_EQ(decoded.Position, static_cast<int64_t>(data.size()));
+  EXPECT_TRUE(decoded.Warnings.empty());
+}
+
+TEST(LZWDecoder, LeadingClearCodesAreOptionalAndRepeatable) {
+  // 6 is the entry being made (KwKwK): the previous string "1" and its first pixel.
+  const Bytes expected{1, 1, 1};
+  EXPECT_EQ(Decode(3, 1, ImageData(2, {{kClear, 3}, {1, 3}, {6, 3}, {kEnd, 3}})).Pixels, expected);
+  EXPECT_EQ(Decode(3, 1, ImageData(2, {{1, 3}, {6, 3}, {kEnd, 3}})).Pixels, expected);
+  EXPECT_EQ(
+      Decode(3, 1, ImageData(2, {{kClear, 3}, {kClear, 3}, {1, 3}, {6, 3}, {kEnd, 3}})).Pixels,
+      expected);
+}
+
+TEST(LZWDecoder, EndCodeRightAfterClearIsTakenAsAPixel) {
+  EXPECT_EQ(Decode(1, 1, ImageData(2, {{kClear, 3}, {kEnd, 3}})).Pixels, Bytes{kEnd});
+}
+
+TEST(LZWDecoder, CodesAtAndBeyondTheNextFreeEntry) {
+  // 2, then 6 = "2 2" (entry 6), then 7 = entry 6 plus its first pixel = "2 2 2".
+  EXPECT_EQ(Decode(6, 1, ImageData(2, {{kClear, 3}, {2, 3}, {6, 3}, {7, 3}, {kEnd, 4}})).Pixels,
+            (Bytes{2, 2, 2, 2, 2, 2}));
+  // A code past the next free entry reads like the one at it.
+  EXPECT_EQ(Decode(3, 1, ImageData(2, {{kClear, 3}, {2, 3}, {7, 3}, {kEnd, 3}})).Pixels,
+            (Bytes{2, 2, 2}));
+  // Strings of earlier entries: 1, 3, 6 = "1 3", 7 = "3 1".
+  EXPECT_EQ(
+      Decode(7, 1, ImageData(2, {{kClear, 3}, {1, 3}, {3, 3}, {6, 3}, {7, 4}, {kEnd, 4}})).Pixels,
+      (Bytes{1, 3, 1, 3, 3, 1, 0}));
+}
+
+TEST(LZWDecoder, MissingDataLeavesTheFillAndWarns) {
+  // 7 pixels in exactly 16 bits, then the chain ends.
+  const Bytes data = ImageData(2, {{kClear, 3}, {1, 3}, {6, 3}, {1, 3}, {7, 4}});
+  const TDecoded transparent = Decode(4, 4, data, false, 3);
+  EXPECT_EQ(transparent.Pixels, (Bytes{1, 1, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3, 3, 3}));
+  ASSERT_FALSE(transparent.Warnings.empty());
+  EXPECT_EQ(transparent.Warnings[0], "Decoder bit buffer under-run");
+  EXPECT_EQ(Decode(4, 4, data).Pixels, (Bytes{1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+
+  // The stream ends inside a sub-block: what is there is used, up to the code that ends
+  // with it (its refill finds nothing more).
+  Bytes cut = ImageData(2, {{kClear, 3}, {1, 3}, {6, 3}, {1, 3}, {7, 4}, {kEnd, 4}});
+  cut.resize(cut.size() - 2);
+  const TDecoded partial = Decode(4, 4, cut);
+  EXPECT_EQ(partial.Pixels, (Bytes{1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(partial.Warnings, std::vector<std::string>{"Premature end of data"});
+}
+
+TEST(LZWDecoder, CodeSizeByteMissingOrTooLargeKeepsTheFill) {
+  EXPECT_EQ(Decode(2, 1, {}).Pixels, (Bytes{0, 0}));
+  // Code size 12 would put the clear code past the table; the chain is skipped.
+  const Bytes data = Bytes{12} + Chain({0xFF, 0xFF, 0xFF});
+  const TDecoded decoded = Decode(2, 1, data, false, 7);
+  EXPECT_EQ(decoded.Pixels, (Bytes{7, 7}));
+  EXPECT_EQ(decoded.Position, static_cast<int64_t>(data.size()));
+}
+
+TEST(LZWDecoder, SurplusPixelsAreDroppedAndTheEndCodeStaysUnread) {
+  // "1", then "1 1" of which one pixel fits; padding puts the end code into a third
+  // one-byte sub-block, which the decoder never reaches.
+  const Bytes data =
+      Bytes{2} + Chain(PackCodes({{kClear, 3}, {1, 3}, {6, 3}, {0, 7}, {kEnd, 3}}), 1);
+  const TDecoded decoded = Decode(2, 1, data);
+  EXPECT_EQ(decoded.Pixels, (Bytes{1, 1}));
+  EXPECT_EQ(decoded.Position, 5);  // code size byte and two sub-blocks
+}
+
+TEST(LZWDecoder, TableEntriesThatLeadBackToThemselvesFail) {
+  // The first code after a clear may name entry 6 before it exists; entry 6 then gets
+  // itself as its prefix.
+  const Bytes self = ImageData(2, {{kClear, 3}, {6, 3}, {0, 3}, {6, 3}, {kEnd, 3}});
+  try {
+    Decode(8, 1, self);
+    FAIL();
+  } catch (const GIFException& e) {
+    EXPECT_EQ(e.Message(), "Circular decoder table entry");
+  }
+  // Entries 6 and 7 made each other's prefix: the chain overflows the pixel stack.
+  const Bytes loop = ImageData(2, {{kClear, 3}, {7, 3}, {6, 3}, {7, 3}, {6, 4}, {kEnd, 4}});
+  EXPECT_THROW(Decode(32, 1, loop), GIFException);
+}
+
+TEST(LZWDecoder, InterlacedRowsAreFilledOncePassByPass) {
+  for (int height : {1, 2, 3, 5, 8, 9, 17}) {
+    PeerFrame frame;
+    frame.Width = 3;
+    frame.Height = height;
+    frame.Interlaced = true;
+    for (int y = 0; y < height; ++y) frame.Pixels.insert(frame.Pixels.end(), 3, uint8_t(y));
+    PeerGif gif{3, height, 32, {frame}};
+    const TLoaded loaded = LoadGIF(WriteGiflibGif(gif));
+    ASSERT_EQ(loaded.Error, "") << height;
+    TGIFSubImage& decoded = loaded.Image->Images()[0];
+    EXPECT_EQ(Bytes(decoded.Data(), decoded.Data() + decoded.DataSize()), frame.Pixels) << height;
+    EXPECT_TRUE(loaded.Warnings.empty()) << height;
+  }
+}

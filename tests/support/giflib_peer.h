@@ -1,0 +1,39 @@
+#pragma once
+// GIF files written and read by giflib, the independent peer the GIF codec is checked
+// against (tests and benchmarks).
+
+#include <cstdint>
+#include <vector>
+
+struct PeerFrame {
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  bool Interlaced = false;
+  // 0: the frame uses the global table.
+  int LocalColors = 0;
+  // -1: no graphic control extension.
+  int TransparentIndex = -1;
+  int Delay = 0;
+  int Disposal = 0;
+  // One index per pixel, rows top to bottom (also for interlaced frames).
+  std::vector<uint8_t> Pixels;
+};
+
+struct PeerGif {
+  int Width = 0;
+  int Height = 0;
+  // 0: no global table. Table sizes are powers of two from 2 to 256.
+  int GlobalColors = 0;
+  std::vector<PeerFrame> Frames;
+};
+
+// The colour giflib's files give to entry index of every table.
+uint32_t PeerColor(int index);
+
+std::vector<uint8_t> WriteGiflibGif(const PeerGif& gif);
+// DGifSlurp over the bytes, and nothing else: the peer's share of a speed comparison.
+void DecodeWithGiflib(const std::vector<uint8_t>& bytes);
+// The frames as DGifSlurp decodes them (interlaced rows put in place).
+PeerGif ReadGiflibGif(const std::vector<uint8_t>& bytes);
