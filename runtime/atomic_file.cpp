@@ -27,27 +27,40 @@ class TemporaryFile {
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
+  const std::string& Name() const { return name_; }
   void Keep() { name_.clear(); }
 
  private:
   std::string name_;
 };
 
-}  // namespace
-
-void SaveFileAtomically(const std::string& fileName, const std::function<void(TStream&)>& write) {
-  const std::string temporaryName = TemporaryNameBeside(fileName);
+// The file's bytes, written and forced to the disk under a temporary name beside it.
+std::unique_ptr<TemporaryFile> WriteTemporary(const TFileSave& save) {
+  const std::string temporaryName = TemporaryNameBeside(save.fileName);
   std::unique_ptr<TFileStream> file;
   try {
     file = std::make_unique<TFileStream>(temporaryName, fmCreate);
   } catch (const EFCreateError&) {
-    throw EFCreateError("Cannot create file " + fileName);
+    throw EFCreateError("Cannot create file " + save.fileName);
   }
-  TemporaryFile guard(temporaryName);
-  write(*file);
+  auto guard = std::make_unique<TemporaryFile>(temporaryName);
+  save.write(*file);
   file->Flush();
-  file.reset();
-  if (std::rename(temporaryName.c_str(), fileName.c_str()) != 0)
-    throw EFCreateError("Cannot create file " + fileName);
-  guard.Keep();
+  return guard;
+}
+
+}  // namespace
+
+void SaveFileAtomically(const std::string& fileName, const std::function<void(TStream&)>& write) {
+  SaveFilesAtomically({{fileName, write}});
+}
+
+void SaveFilesAtomically(const std::vector<TFileSave>& files) {
+  std::vector<std::unique_ptr<TemporaryFile>> written;
+  for (const TFileSave& save : files) written.push_back(WriteTemporary(save));
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (std::rename(written[i]->Name().c_str(), files[i].fileName.c_str()) != 0)
+      throw EFCreateError("Cannot create file " + files[i].fileName);
+    written[i]->Keep();
+  }
 }

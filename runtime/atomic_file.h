@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class TStream;
 
@@ -13,3 +14,14 @@ class TStream;
 // error passes on. A temporary file that cannot be created raises
 // EFCreateError "Cannot create file <fileName>".
 void SaveFileAtomically(const std::string& fileName, const std::function<void(TStream&)>& write);
+
+struct TFileSave {
+  std::string fileName;
+  std::function<void(TStream&)> write;
+};
+
+// Saves files that belong together: every temporary file is written before any target is
+// replaced, so a failure while writing (a full disk) leaves all targets as they were. Only
+// a rename that fails after others succeeded (the folder changed meanwhile) leaves the
+// earlier targets replaced.
+void SaveFilesAtomically(const std::vector<TFileSave>& files);

@@ -35,10 +35,29 @@ std::string ReadFirstLine(const std::string& fileName) {
   return lines.empty() ? std::string() : lines.front();
 }
 
-void WriteTextFile(const std::string& fileName, const std::vector<std::string>& lines) {
+namespace {
+
+std::string JoinLines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
-  SaveFileAtomically(fileName, [&text](TStream& file) {
+  return text;
+}
+
+std::function<void(TStream&)> TextWriter(std::string text) {
+  return [text = std::move(text)](TStream& file) {
     file.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
-  });
+  };
+}
+
+}  // namespace
+
+void WriteTextFile(const std::string& fileName, const std::vector<std::string>& lines) {
+  SaveFileAtomically(fileName, TextWriter(JoinLines(lines)));
+}
+
+void WriteTextFiles(const std::vector<TTextFileLines>& files) {
+  std::vector<TFileSave> saves;
+  for (const TTextFileLines& file : files)
+    saves.push_back({file.fileName, TextWriter(JoinLines(file.lines))});
+  SaveFilesAtomically(saves);
 }

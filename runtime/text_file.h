@@ -19,3 +19,12 @@ std::string ReadFirstLine(const std::string& fileName);
 
 // Replaces the file atomically with the lines, each ended by CR LF.
 void WriteTextFile(const std::string& fileName, const std::vector<std::string>& lines);
+
+struct TTextFileLines {
+  std::string fileName;
+  std::vector<std::string> lines;
+};
+
+// Replaces files that belong together: all are written before any is replaced (see
+// SaveFilesAtomically).
+void WriteTextFiles(const std::vector<TTextFileLines>& files);

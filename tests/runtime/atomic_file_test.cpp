@@ -49,3 +49,21 @@ TEST(AtomicFile, MissingFolderRaisesCannotCreate) {
     EXPECT_EQ(e.Message(), "Cannot create file " + target);
   }
 }
+
+TEST(AtomicFile, FilesSavedTogetherAreAllKeptWhenALaterOneFails) {
+  TempDir dir;
+  WriteWholeFile(dir.File("a.txt"), "old a");
+  WriteWholeFile(dir.File("b.txt"), "old b");
+  const auto fails = [](TStream&) { throw EWriteError("Stream write error"); };
+  const auto writesNew = [](TStream& s) { s.WriteBuffer("new", 3); };
+  EXPECT_THROW(SaveFilesAtomically({{dir.File("a.txt"), writesNew}, {dir.File("b.txt"), fails}}),
+               EWriteError);
+  EXPECT_EQ(ReadWholeFile(dir.File("a.txt")), "old a");
+  EXPECT_EQ(ReadWholeFile(dir.File("b.txt")), "old b");
+  EXPECT_EQ(FilesIn(dir.Path()), 2u);
+
+  SaveFilesAtomically({{dir.File("a.txt"), writesNew}, {dir.File("b.txt"), writesNew}});
+  EXPECT_EQ(ReadWholeFile(dir.File("a.txt")), "new");
+  EXPECT_EQ(ReadWholeFile(dir.File("b.txt")), "new");
+  EXPECT_EQ(FilesIn(dir.Path()), 2u);
+}
