@@ -1,0 +1,65 @@
+#pragma once
+// The schedule editor: the resources and the schedule in two grids, edited in place, and
+// written back to "resource.txt" and "schedule.txt" only by "Exit and save changes".
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Ui {
+class TScheduleForm;
+}
+class TStringGrid;
+
+class TScheduleForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TScheduleForm(std::string programFolder, QWidget* parent = nullptr);
+  ~TScheduleForm() override;
+
+  Ui::TScheduleForm& Form() { return *ui_; }
+  bool ReloadGuard() const { return reloadGuard_; }
+  // Fetches and shows a URL in the preview window.
+  void SetPreviewer(std::function<void(const std::string& url)> previewer) {
+    previewer_ = std::move(previewer);
+  }
+
+ public slots:
+  void FormActivate();
+  void ResourceDeleteRowClick();
+  void ResourceInsertRowBeforeClick();
+  void ResourceInsertRowAfterClick();
+  void SourceGridMouseUp(int column);
+  void ResourcePreviewButtonClick();
+  void CopyResourceClick();
+  void ScheduleDeleteRowClick();
+  void ScheduleInsertRowBeforeClick();
+  void ScheduleInsertRowAfterClick();
+  void StringGrid1MouseUp(int column);
+  void SchedulePreviewButtonClick();
+  void CloseNoSaveButtonClick();
+  void ExitSaveButtonClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ConnectControls();
+  void LoadGrids();
+  void LoadResourceGrid();
+  void LoadScheduleGrid();
+  void Preview(const std::string& url);
+
+  std::unique_ptr<Ui::TScheduleForm> ui_;
+  std::string programFolder_;
+  // Set by a preview, cleared by both exits: while set, becoming active keeps the grids,
+  // so that returning from the preview window keeps unsaved edits.
+  bool reloadGuard_ = false;
+  // Whether the grids hold both files as the last load read them. After a failed load
+  // they hold less (or an earlier opening's rows), and saving them would overwrite the
+  // files with it.
+  bool gridsLoaded_ = false;
+  std::function<void(const std::string& url)> previewer_;
+};
