@@ -1,13 +1,22 @@
 #include <QApplication>
 
+#include "app/jpeg_compression_form.h"
 #include "app/main_form.h"
+#include "app/program_folder.h"
 #include "gui/qt_message_pump.h"
+#include "schedule/schedule_form.h"
 
+// The windows are made in this order and all live for the whole run; the main window's
+// menu shows the others on demand.
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Isoview");
   TQtMessagePump messagePump;
   TMainForm mainForm;
+  TScheduleForm scheduleForm(ProgramFolderOf(ExecutablePath()), &mainForm);
+  TJPEGCompressionForm jpegCompressionForm(&mainForm);
+  mainForm.SetScheduleForm(&scheduleForm);
+  mainForm.SetJPEGCompressionForm(&jpegCompressionForm);
   mainForm.show();
   return QApplication::exec();
 }

@@ -2,10 +2,15 @@
 
 #include <QMessageBox>
 
+#include "app/jpeg_compression_form.h"
+#include "app/jpeg_quality.h"
 #include "app/program_folder.h"
 #include "gui/application.h"
 #include "gui/text_conversion.h"
 #include "runtime/strings.h"
+#include "runtime/text_file.h"
+#include "schedule/list_files.h"
+#include "schedule/schedule_form.h"
 #include "ui_main_form.h"
 
 namespace {
@@ -13,7 +18,6 @@ namespace {
 constexpr int kClockInterval = 1000;
 constexpr int kSlowClockInterval = 2000;
 constexpr const char* kCaption = "Isoview V1.2";
-constexpr const char* kScheduleFileName = "schedule.txt";
 
 // A schedule line is mostly column padding; the log keeps one blank between fields.
 std::string SqueezeBlanks(const std::string& line) {
@@ -32,6 +36,8 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       utcClock_(*environment_.clock, *environment_.zone) {
   ui_->setupUi(this);
   connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);
+  connect(ui_->DefaultJPEGcompression1, &QAction::triggered, this,
+          &TMainForm::DefaultJPEGcompression1Click);
   connect(ui_->Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
   connect(ui_->Printersetup1, &QAction::triggered, this, &TMainForm::Printersetup1Click);
   connect(ui_->About1, &QAction::triggered, this, &TMainForm::About1Click);
@@ -43,7 +49,10 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   slowClockTimer_.start();
 }
 
-TMainForm::~TMainForm() = default;
+// The error listener writes into this window's log, which goes with it.
+TMainForm::~TMainForm() {
+  TApplication::Instance().SetErrorListener(nullptr);
+}
 
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
@@ -97,8 +106,19 @@ void TMainForm::ShowQueue() {
 
 void TMainForm::Edit1Click() {
   RunHandler([this] {
+    if (scheduleForm_) scheduleForm_->exec();
     LoadEventTable();
     utcClock_.ScheduleEdited();
+  });
+}
+
+void TMainForm::DefaultJPEGcompression1Click() {
+  RunHandler([this] {
+    if (!jpegCompressionForm_) return;
+    const std::string fileName = programFolder_ + kJPEGQualityFileName;
+    // A missing file ends the command before the dialog opens; none is made with a default.
+    const std::optional<std::string> text = jpegCompressionForm_->Edit(ReadFirstLine(fileName));
+    if (text) WriteTextFile(fileName, {*text});
   });
 }
 

@@ -16,6 +16,8 @@
 namespace Ui {
 class TMainForm;
 }
+class TScheduleForm;
+class TJPEGCompressionForm;
 
 // What the window takes from its surroundings; tests put in a clock, a zone and an
 // executable in a temporary folder of their own.
@@ -42,10 +44,16 @@ class TMainForm : public QMainWindow {
   // The program's one printer; what "&Printer setup..." chooses applies to every printout.
   TQtPrinter& Printer() { return printer_; }
 
+  // The windows the menu opens; they live as long as this one. Tests of the main window
+  // alone leave them out.
+  void SetScheduleForm(TScheduleForm* form) { scheduleForm_ = form; }
+  void SetJPEGCompressionForm(TJPEGCompressionForm* form) { jpegCompressionForm_ = form; }
+
  public slots:
   void FormShow();
   void ClockTimerTimer();
   void Edit1Click();
+  void DefaultJPEGcompression1Click();
   void Exit1Click();
   void Printersetup1Click();
   void About1Click();
@@ -69,4 +77,6 @@ class TMainForm : public QMainWindow {
   std::vector<std::string> queue_;
   TEventLog log_;
   TQtPrinter printer_;
+  TScheduleForm* scheduleForm_ = nullptr;
+  TJPEGCompressionForm* jpegCompressionForm_ = nullptr;
 };
