@@ -148,7 +148,11 @@ void TCanvas::CopyRect(const TRect& Dest, const TCanvas& Source, const TRect& So
 }
 
 void TCanvas::StretchBitmap(const TRect& Dest, const TBitmap& Source) {
-  Stretch(bitmap_.dib_, Dest, Source.dib_, WholeOf(Source.dib_), {});
+  StretchDib(Dest, Source.dib_);
+}
+
+void TCanvas::StretchDib(const TRect& Dest, const TDib& Source) {
+  Stretch(bitmap_.dib_, Dest, Source, WholeOf(Source), {});
   bitmap_.Modified();
 }
 

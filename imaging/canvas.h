@@ -7,6 +7,7 @@
 #include "imaging/rect.h"
 
 class TBitmap;
+struct TDib;
 class TGraphic;
 
 class TCanvas {
@@ -31,6 +32,8 @@ class TCanvas {
   void CopyRect(const TRect& Dest, const TCanvas& Source, const TRect& SourceRect);
   // The whole source bitmap stretched into Dest.
   void StretchBitmap(const TRect& Dest, const TBitmap& Source);
+  // The same for a dib held outside a bitmap (the image library's graphics).
+  void StretchDib(const TRect& Dest, const TDib& Source);
   // The whole source bitmap stretched into Dest through a mask: Mask is a 1-bit bitmap of
   // the source's size, and where its bit is 1 the destination is left unchanged.
   void MaskedStretch(const TRect& Dest, const TBitmap& Source, const TBitmap& Mask);
