@@ -1,5 +1,6 @@
 #include "runtime/atomic_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -34,8 +35,22 @@ class TemporaryFile {
   std::string name_;
 };
 
+constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+// A rename would replace even a write-protected file; an operator who protected one
+// means it to stay, so such a target is refused as a plain write would be. The answer
+// is the target's permission bits, to be kept by its replacement (0 when it is new).
+mode_t CheckReplaceable(const std::string& fileName) {
+  struct stat info {};
+  if (::stat(fileName.c_str(), &info) != 0) return 0;
+  if ((info.st_mode & kAnyWrite) == 0 || ::access(fileName.c_str(), W_OK) != 0)
+    throw EFCreateError("Cannot create file " + fileName);
+  return info.st_mode & 07777;
+}
+
 // The file's bytes, written and forced to the disk under a temporary name beside it.
 std::unique_ptr<TemporaryFile> WriteTemporary(const TFileSave& save) {
+  const mode_t mode = CheckReplaceable(save.fileName);
   const std::string temporaryName = TemporaryNameBeside(save.fileName);
   std::unique_ptr<TFileStream> file;
   try {
@@ -46,6 +61,7 @@ std::unique_ptr<TemporaryFile> WriteTemporary(const TFileSave& save) {
   auto guard = std::make_unique<TemporaryFile>(temporaryName);
   save.write(*file);
   file->Flush();
+  if (mode != 0) ::chmod(temporaryName.c_str(), mode);
   return guard;
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "runtime/exceptions.h"
@@ -66,4 +68,26 @@ TEST(AtomicFile, FilesSavedTogetherAreAllKeptWhenALaterOneFails) {
   EXPECT_EQ(ReadWholeFile(dir.File("a.txt")), "new");
   EXPECT_EQ(ReadWholeFile(dir.File("b.txt")), "new");
   EXPECT_EQ(FilesIn(dir.Path()), 2u);
+}
+
+TEST(AtomicFile, AWriteProtectedTargetIsRefusedAndKept) {
+  TempDir dir;
+  const std::string target = dir.File("locked.txt");
+  WriteWholeFile(target, "keep me");
+  chmod(target.c_str(), 0444);
+  EXPECT_THROW(SaveFileAtomically(target, [](TStream& s) { s.WriteBuffer("x", 1); }),
+               EFCreateError);
+  EXPECT_EQ(ReadWholeFile(target), "keep me");
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST(AtomicFile, TheReplacementKeepsTheTargetsPermissions) {
+  TempDir dir;
+  const std::string target = dir.File("shared.txt");
+  WriteWholeFile(target, "old");
+  chmod(target.c_str(), 0640);
+  SaveFileAtomically(target, [](TStream& s) { s.WriteBuffer("new", 3); });
+  struct stat info {};
+  ASSERT_EQ(stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
 }
