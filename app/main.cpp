@@ -4,11 +4,14 @@
 #include "app/main_form.h"
 #include "app/program_folder.h"
 #include "gui/qt_message_pump.h"
+#include "imaging/jpeg_image.h"
 #include "schedule/schedule_form.h"
 
 // The windows are made in this order and all live for the whole run; the main window's
 // menu shows the others on demand.
 int main(int argc, char** argv) {
+  // The image modules' formats are known before any window exists.
+  RegisterJPEGFormats();
   QApplication application(argc, argv);
   QApplication::setApplicationName("Isoview");
   TQtMessagePump messagePump;
@@ -18,5 +21,7 @@ int main(int argc, char** argv) {
   mainForm.SetScheduleForm(&scheduleForm);
   mainForm.SetJPEGCompressionForm(&jpegCompressionForm);
   mainForm.show();
-  return QApplication::exec();
+  const int result = QApplication::exec();
+  UnregisterJPEGFormats();
+  return result;
 }

@@ -1,7 +1,6 @@
 #include "imaging/icon.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "imaging/bmp_format.h"
 #include "imaging/bmp_reader.h"
@@ -25,12 +24,6 @@ constexpr int kSizeImageOffset = 20;
 
 [[noreturn]] void Invalid() {
   throw EInvalidGraphic(kInvalidIcon);
-}
-
-void StoreLE32(uint8_t* p, uint32_t value) {
-  std::vector<uint8_t> bytes;
-  AppendLE32(bytes, value);
-  std::memcpy(p, bytes.data(), bytes.size());
 }
 
 // The bytes of the first image of the directory.

@@ -43,15 +43,27 @@ class TDecoder {
         onProgress_(onProgress),
         progress_([this](uint8_t percent) { Report(percent); }) {}
 
+  // The rows are decoded into a dib of our own and handed to the target at the end, or
+  // when a progress handler asks to stop.
   void Run() {
+    try {
+      Decode();
+    } catch (const EAbort&) {
+      target_.SetDib(std::move(dib_));
+      throw;
+    }
+    target_.SetDib(std::move(dib_));
+  }
+
+ private:
+  void Decode() {
     HeaderOf(info_);
     Configure();
-    target_.SetPixelFormat(info_.quantize_colors ? pf8bit : pf24bit);
     Notify(onProgress_, psStarting, 0);
     UseGivenPalette();
     if (onProgress_) info_.progress = progress_.Manager();
     jpeg_start_decompress(&info_);
-    target_.SetSize(static_cast<int>(info_.output_width), static_cast<int>(info_.output_height));
+    AllocateRows();
     if (info_.buffered_image)
       ReadProgressively();
     else
@@ -59,7 +71,14 @@ class TDecoder {
     jpeg_finish_decompress(&info_);
   }
 
- private:
+  // Every row is written by the library, so the rows start zeroed rather than white.
+  void AllocateRows() {
+    dib_.Width = static_cast<int>(info_.output_width);
+    dib_.Height = static_cast<int>(info_.output_height);
+    dib_.PixelFormat = info_.quantize_colors ? pf8bit : pf24bit;
+    dib_.Bits.resize(static_cast<size_t>(dib_.RowSize() * dib_.Height));
+  }
+
   void Configure() {
     info_.scale_num = 1;
     info_.scale_denom = 1u << settings_.Scale;
@@ -113,14 +132,14 @@ class TDecoder {
       palette.push_back(grey ? TRGBColor{first, first, first}
                              : TRGBColor{info_.colormap[2][i], info_.colormap[1][i], first});
     }
-    target_.SetPalette(palette);
+    dib_.Palette = std::move(palette);
   }
 
   void ReadRows() {
     TakeColorMap();
     lastRow_ = 0;
     while (info_.output_scanline < info_.output_height) {
-      JSAMPROW row = target_.ScanLine(static_cast<int>(info_.output_scanline));
+      JSAMPROW row = dib_.Row(static_cast<int>(info_.output_scanline));
       jpeg_read_scanlines(&info_, &row, 1);
     }
   }
@@ -142,8 +161,8 @@ class TDecoder {
       jpeg_start_output(&info_, info_.input_scan_number);
       ReadRows();
       jpeg_finish_output(&info_);
-      Notify(onProgress_, psRunning, lastPercent_, true,
-             Rect(0, 0, target_.Width(), target_.Height()));
+      target_.SetDib(dib_);
+      Notify(onProgress_, psRunning, lastPercent_, true, Rect(0, 0, dib_.Width, dib_.Height));
     }
   }
 
@@ -162,6 +181,7 @@ class TDecoder {
   jpeg_decompress_struct& info_;
   const TJPEGDecodeSettings& settings_;
   TBitmap& target_;
+  TDib dib_;
   const TJPEGProgressEvent& onProgress_;
   TJpegProgress progress_;
   TFinalPass finalPass_{};
