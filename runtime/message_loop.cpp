@@ -140,7 +140,7 @@ void MessageLoop::ForgetSocket(int socket) {
 
 TAsyncHandle MessageLoop::StartAsyncRequest(TWindowHandle window, uint32_t msg,
                                             std::function<TAsyncAnswer()> work) {
-  const TAsyncHandle request = queue_->AddRequest();
+  const TAsyncHandle request = queue_->AddRequest(window);
   auto answerOnLoop = [queue = queue_, window, msg, request, work = std::move(work)] {
     TQueuedEntry entry;
     entry.kind = TEntryKind::ekAnswer;
@@ -220,13 +220,16 @@ void MessageLoop::Deliver(TQueuedEntry& entry) {
     entry.task();
     return;
   }
-  if (entry.kind == TEntryKind::ekAnswer) {
-    if (!queue_->TakeRequest(entry.request)) return;  // cancelled
-    entry.message.LParam = entry.answer();
-  }
   // Kept alive while it runs, even when the handler destroys its own window.
   const std::shared_ptr<TWndMethod> method = queue_->FindWindow(entry.window);
-  if (method) (*method)(entry.message);
+  if (!method) return;
+  if (entry.kind == TEntryKind::ekAnswer) {
+    // A cancelled answer, or one whose window is gone, is dropped unread: the answer
+    // writes into its requester's buffer.
+    if (!queue_->TakeRequest(entry.request)) return;
+    entry.message.LParam = entry.answer();
+  }
+  (*method)(entry.message);
 }
 
 void MessageLoop::WaitMessage(int timeoutMs) {

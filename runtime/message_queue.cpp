@@ -78,6 +78,7 @@ void TMessageQueue::RemoveWindow(TWindowHandle window) {
   {
     std::lock_guard lock(mutex_);
     windows_.erase(window);
+    std::erase_if(requests_, [window](const auto& request) { return request.second == window; });
   }
   RemoveIf([window](const TQueuedEntry& entry) { return entry.window == window; });
 }
@@ -93,12 +94,12 @@ std::shared_ptr<TWndMethod> TMessageQueue::FindWindow(TWindowHandle window) cons
   return found == windows_.end() ? nullptr : found->second;
 }
 
-TAsyncHandle TMessageQueue::AddRequest() {
+TAsyncHandle TMessageQueue::AddRequest(TWindowHandle window) {
   std::lock_guard lock(mutex_);
   do {
     ++lastRequest_;
   } while (lastRequest_ == 0 || requests_.contains(lastRequest_));
-  requests_.insert(lastRequest_);
+  requests_.emplace(lastRequest_, window);
   return lastRequest_;
 }
 

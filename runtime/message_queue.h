@@ -11,7 +11,6 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "runtime/message_loop.h"
 
@@ -58,7 +57,8 @@ class TMessageQueue {
   bool HasWindow(TWindowHandle window) const;
   std::shared_ptr<TWndMethod> FindWindow(TWindowHandle window) const;
 
-  TAsyncHandle AddRequest();
+  // A request that answers to window; it is dropped with the window.
+  TAsyncHandle AddRequest(TWindowHandle window);
   // True when the request was pending; it is pending no more.
   bool TakeRequest(TAsyncHandle request);
 
@@ -69,7 +69,7 @@ class TMessageQueue {
   mutable std::mutex mutex_;
   std::deque<TQueuedEntry> entries_;
   std::unordered_map<TWindowHandle, std::shared_ptr<TWndMethod>> windows_;
-  std::unordered_set<TAsyncHandle> requests_;
+  std::unordered_map<TAsyncHandle, TWindowHandle> requests_;
   TWindowHandle lastWindow_ = 0;
   TAsyncHandle lastRequest_ = 0;
   int wakeFd_ = -1;

@@ -405,6 +405,24 @@ TEST(MessageLoop, AsyncRequestsAnswerWithTheirHandleUnlessCancelled) {
   EXPECT_EQ(window.received[1].msg, kTestMessage + 1);
 }
 
+TEST(MessageLoop, AnAnswerForADestroyedWindowIsNeverRun) {
+  MessageLoop loop;
+  bool answerRan = false;
+  const TWindowHandle gone = loop.AllocateHWnd([](TMessage&) {});
+  const TAsyncHandle request = loop.StartAsyncRequest(gone, kTestMessage, [&] {
+    return MessageLoop::TAsyncAnswer([&] {
+      answerRan = true;  // would write into the buffer of a requester that is gone
+      return 0;
+    });
+  });
+  pollfd entry{loop.Fd(), POLLIN, 0};  // readable once the answer is queued
+  ASSERT_EQ(poll(&entry, 1, kWaitLimitMs), 1);
+  loop.DeallocateHWnd(gone);
+  EXPECT_FALSE(loop.CancelAsyncRequest(request));  // it went with its window
+  loop.ProcessMessages();
+  EXPECT_FALSE(answerRan);
+}
+
 TEST(MessageLoop, AWorkersExceptionIsRaisedWhereTheAnswerIsDelivered) {
   MessageLoop loop;
   TRecordingWindow window(loop);
