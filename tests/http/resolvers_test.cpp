@@ -1,0 +1,132 @@
+#include "http/resolvers.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "http/socket_error_text.h"
+#include "runtime/exceptions.h"
+#include "tests/support/raises.h"
+
+namespace {
+
+std::string SocketErrorOf(const std::function<void()>& fn) {
+  return MessageRaised<ESocketException>(fn);
+}
+
+}  // namespace
+
+TEST(IsDottedIP, FourNumbersOfAtMost255WithBlanksAround) {
+  for (const char* dotted : {"1.2.3.4", "0.0.0.0", "255.255.255.255", "  10.0.0.1", "1.2.3.4  "})
+    EXPECT_TRUE(IsDottedIP(dotted)) << dotted;
+  for (const char* other : {"1.2.3.256", "1.2.3", "1..2.3", ".1.2.3", "1.2.3.4.", "1.2.3.4.5",
+                            "1.2.3.4x", "1.2.3.4 x", "256.1.1.1", "host.example", "", "1.2.3.-4"})
+    EXPECT_FALSE(IsDottedIP(other)) << other;
+}
+
+TEST(WSocketResolveHost, DottedAddressesBroadcastAndNames) {
+  EXPECT_EQ(WSocketResolveHost("127.0.0.1"), htonl(INADDR_LOOPBACK));
+  EXPECT_EQ(WSocketResolveHost(" 10.1.2.3 "), inet_addr("10.1.2.3"));
+  EXPECT_EQ(WSocketResolveHost("255.255.255.255"), INADDR_BROADCAST);
+  EXPECT_EQ(WSocketResolveHost("localhost"), htonl(INADDR_LOOPBACK));
+}
+
+TEST(WSocketResolveHost, RefusedTexts) {
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolveHost(""); }),
+            "WSocketResolveHost: '' Invalid Hostname.");
+  const std::string longName(257, 'a');
+  EXPECT_EQ(SocketErrorOf([&] { WSocketResolveHost(longName); }),
+            "WSocketResolveHost: '" + longName + "' Invalid Hostname.");
+  // Not dotted, so it is looked up as a name, which fails.
+  EXPECT_EQ(SocketErrorOf([] {
+              WSocketResolveHost("1.2.3.256");
+            }).rfind("WSocketResolveHost: Cannot convert host address '1.2.3.256', Error #", 0),
+            0u);
+}
+
+TEST(WSocketResolvePort, NumbersServicesAndRefusals) {
+  EXPECT_EQ(WSocketResolvePort("80x", "tcp"), 80);
+  EXPECT_EQ(WSocketResolvePort("8080", "tcp"), 8080);
+  EXPECT_EQ(WSocketResolvePort("http", "tcp"), 80);
+  EXPECT_EQ(WSocketResolvePort(" http ", " "), 80);  // a blank protocol: any
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolvePort("", "tcp"); }),
+            "WSocketResolvePort: Invalid Port.");
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolvePort(std::string(32, '1'), "tcp"); }),
+            "WSocketResolvePort: Invalid Port.");
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolvePort("70000", "tcp"); }),
+            "WSocketResolvePort: Invalid Port.");
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolvePort("80", ""); }),
+            "WSocketResolvePort: Invalid Proto.");
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolvePort("no-such-service", "tcp"); }),
+            "WSocketResolvePort: Cannot convert port 'no-such-service', Error #11004");
+}
+
+TEST(WSocketResolveProto, NumbersNamesAndRefusals) {
+  EXPECT_EQ(WSocketResolveProto("tcp"), 6);
+  EXPECT_EQ(WSocketResolveProto(" udp "), 17);
+  EXPECT_EQ(WSocketResolveProto("17"), 17);
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolveProto(""); }),
+            "WSocketResolveProto: Invalid Protocol.");
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolveProto("no-such-protocol"); }),
+            "WSocketResolveProto: Cannot convert protocol 'no-such-protocol', Error #11004");
+}
+
+TEST(SocketErrorText, EveryCodeOfTheTableAndAnUnknownOne) {
+  const std::pair<int, const char*> table[] = {
+      {0, "No Error"},
+      {10004, "Interrupted system call"},
+      {10009, "Bad file number"},
+      {10013, "Permission denied"},
+      {10014, "Bad address"},
+      {10022, "Invalid argument"},
+      {10024, "Too many open files"},
+      {10035, "Operation would block"},
+      {10036, "Operation now in progress"},
+      {10037, "Operation already in progress"},
+      {10038, "Socket operation on non-socket"},
+      {10039, "Destination address required"},
+      {10040, "Message too long"},
+      {10041, "Protocol wrong type for socket"},
+      {10042, "Protocol not available"},
+      {10043, "Protocol not supported"},
+      {10044, "Socket type not supported"},
+      {10045, "Operation not supported on socket"},
+      {10046, "Protocol family not supported"},
+      {10047, "Address family not supported by protocol family"},
+      {10048, "Address already in use"},
+      {10049, "Address not available"},
+      {10050, "Network is down"},
+      {10051, "Network is unreachable"},
+      {10052, "Network dropped connection on reset"},
+      {10053, "Connection aborted"},
+      {10054, "Connection reset by peer"},
+      {10055, "No buffer space available"},
+      {10056, "Socket is already connected"},
+      {10057, "Socket is not connected"},
+      {10058, "Can't send after socket shutdown"},
+      {10059, "Too many references: can't splice"},
+      {10060, "Connection timed out"},
+      {10061, "Connection refused"},
+      {10062, "Too many levels of symbolic links"},
+      {10063, "File name too long"},
+      {10064, "Host is down"},
+      {10065, "No route to host"},
+      {10066, "Directory not empty"},
+      {10067, "Too many processes"},
+      {10068, "Too many users"},
+      {10069, "Disc quota exceeded"},
+      {10070, "Stale NFS file handle"},
+      {10071, "Too many levels of remote in path"},
+      {10091, "Network sub-system is unusable"},
+      {10092, "wsock_posix cannot support this application"},
+      {10093, "WinSock not initialized"},
+      {11001, "Host not found"},
+      {11002, "Non-authoritative host not found"},
+      {11003, "Non-recoverable error"},
+      {11004, "No Data"},
+  };
+  for (const auto& [code, text] : table) EXPECT_EQ(SocketErrorText(code), text) << code;
+  for (int unknown : {1, 10000, 10001, 10072, 10090, 11000, 11005, -1})
+    EXPECT_EQ(SocketErrorText(unknown), "Not a WinSock error") << unknown;
+}
