@@ -1,0 +1,29 @@
+#pragma once
+// Text functions of the HTTP client: cutting a URL into its parts, the prefix and the
+// document name of a path, Basic authorization values and the If-Modified-Since date.
+// None of them touches the network or raises an error.
+
+#include <string>
+
+#include "runtime/date_time.h"
+
+struct TUrlParts {
+  std::string scheme, user, password, host, port;
+};
+
+// Cuts url into its parts. path comes in as the base that "./" and "../" URLs are
+// resolved against and goes out as the URL's path (with its query).
+void SplitURL(const std::string& url, TUrlParts& parts, std::string& path);
+
+// The 1-based position of the last c in text, 0 when there is none.
+int RevPos(char c, const std::string& text);
+// The path up to its last '/' or ':' before the query, or empty.
+std::string PathPrefix(const std::string& path);
+// A file name for the document of path; "document.htm" when the path names a folder.
+std::string DeriveDocumentName(const std::string& path);
+// name with the text after its last '.' replaced by extension (added when it has none).
+std::string ReplaceExtension(const std::string& name, const std::string& extension);
+// Standard Base64 with '=' padding and no line breaks.
+std::string Base64Encode(const std::string& bytes);
+// "Mon, 01 Jan 2001 12:00:00" (the caller appends " GMT"); no time-zone conversion.
+std::string HttpDate(TDateTime value);
