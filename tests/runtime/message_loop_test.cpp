@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/pump.h"
+
 namespace {
 
 constexpr uint32_t kTestMessage = WM_USER + 7;
@@ -23,16 +25,6 @@ constexpr int kWaitLimitMs = 10000;  // only a guard against a hang, never reach
 bool FdReadable(int fd) {
   pollfd entry{fd, POLLIN, 0};
   return poll(&entry, 1, 0) == 1;
-}
-
-// Dispatches until done() holds; a broken loop fails the test instead of hanging it.
-template <class Done>
-void PumpUntil(MessageLoop& loop, Done done) {
-  for (int round = 0; round < 1000 && !done(); ++round) {
-    loop.ProcessMessages();
-    if (!done()) loop.WaitMessage(kWaitLimitMs);
-  }
-  ASSERT_TRUE(done());
 }
 
 struct TRecordedMessage {
@@ -232,7 +224,7 @@ TEST(MessageLoop, ReadReadinessIsDeliveredOnceUntilARecvAllowsIt) {
   Write(server.get(), "abc");
   WaitReadable(client.get());
 
-  PumpUntil(loop, [&] { return !window.received.empty(); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !window.received.empty(); }));
   loop.ProcessMessages();
   loop.ProcessMessages();
   ASSERT_EQ(window.received.size(), 1u);  // data still waits, but no flood
@@ -245,7 +237,7 @@ TEST(MessageLoop, ReadReadinessIsDeliveredOnceUntilARecvAllowsIt) {
   char byte = 0;
   ASSERT_EQ(recv(client.get(), &byte, 1, 0), 1);  // two bytes are left
   loop.ReEnableSocketEvent(client.get(), kFdRead);
-  PumpUntil(loop, [&] { return window.received.size() == 2; });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return window.received.size() == 2; }));
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdRead, kFdRead}));
 }
 
@@ -257,7 +249,7 @@ TEST(MessageLoop, ThePeersCloseIsReportedOnceAfterTheDataWaiting) {
   Write(server.get(), "last words");
   close(server.release());
 
-  PumpUntil(loop, [&] { return window.received.size() >= 2; });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return window.received.size() >= 2; }));
   char buffer[64];
   EXPECT_EQ(recv(client.get(), buffer, sizeof buffer, 0), 10);
   loop.ReEnableSocketEvent(client.get(), kFdRead);
@@ -279,7 +271,7 @@ TEST(MessageLoop, AResetConnectionClosesWithItsError) {
   setsockopt(server.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
   close(server.release());
 
-  PumpUntil(loop, [&] { return !window.received.empty(); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !window.received.empty(); }));
   loop.ProcessMessages();
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdClose}));
   EXPECT_EQ(SelectError(window.received[0].lParam), 10054u);
@@ -292,14 +284,14 @@ TEST(MessageLoop, ConnectIsReportedOnceWithItsOutcome) {
   TFd listener = Listener(port);
   TFd client = SelectAndConnect(loop, window.handle, port);
 
-  PumpUntil(loop, [&] { return !window.received.empty(); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !window.received.empty(); }));
   loop.ProcessMessages();
   // Room to send is no news until a send has had to wait.
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdConnect}));
   EXPECT_EQ(SelectError(window.received[0].lParam), 0u);
 
   loop.ReEnableSocketEvent(client.get(), kFdWrite);
-  PumpUntil(loop, [&] { return window.received.size() == 2; });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return window.received.size() == 2; }));
   loop.ProcessMessages();
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdConnect, kFdWrite}));
 }
@@ -311,7 +303,7 @@ TEST(MessageLoop, ARefusedConnectReportsTheErrorAndNoClose) {
   { TFd gone = Listener(port); }  // a port on which nobody listens any more
   TFd client = SelectAndConnect(loop, window.handle, port);
 
-  PumpUntil(loop, [&] { return !window.received.empty(); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !window.received.empty(); }));
   loop.ProcessMessages();
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdConnect}));
   EXPECT_EQ(SelectError(window.received[0].lParam), 10061u);
@@ -327,12 +319,12 @@ TEST(MessageLoop, PendingConnectionsAreAnnouncedOnceUntilAccepted) {
                    kFdRead | kFdWrite | kFdAccept | kFdClose);
   TFd first = StartConnect(port), second = StartConnect(port);
 
-  PumpUntil(loop, [&] { return !window.received.empty(); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !window.received.empty(); }));
   loop.ProcessMessages();
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdAccept}));
   TFd accepted(accept(listener.get(), nullptr, nullptr));
   loop.ReEnableSocketEvent(listener.get(), kFdAccept);
-  PumpUntil(loop, [&] { return window.received.size() == 2; });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return window.received.size() == 2; }));
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdAccept, kFdAccept}));
 }
 
@@ -367,7 +359,7 @@ TEST(MessageLoop, PausedSocketsReportWhatWaitsWhenSelectedAgain) {
   loop.ProcessMessages();
   EXPECT_TRUE(window.received.empty());
   loop.AsyncSelect(client.get(), window.handle, kSocketMessage, kClientEvents);
-  PumpUntil(loop, [&] { return !window.received.empty(); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !window.received.empty(); }));
   EXPECT_EQ(window.SocketEvents(), (std::vector<uint32_t>{kFdRead}));
 }
 
@@ -386,7 +378,7 @@ TEST(MessageLoop, AsyncRequestsAnswerWithTheirHandleUnlessCancelled) {
   EXPECT_TRUE(loop.CancelAsyncRequest(cancelled));
   EXPECT_FALSE(loop.CancelAsyncRequest(cancelled));
 
-  PumpUntil(loop, [&] { return !window.received.empty(); });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !window.received.empty(); }));
   EXPECT_NE(workerThread, std::this_thread::get_id());
   EXPECT_EQ(window.received[0].wParam, answered);
   EXPECT_EQ(SelectEvent(window.received[0].lParam), 5u);
@@ -399,7 +391,7 @@ TEST(MessageLoop, AsyncRequestsAnswerWithTheirHandleUnlessCancelled) {
       return 0;
     });
   });
-  PumpUntil(loop, [&] { return last; });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return last; }));
   loop.ProcessMessages();
   ASSERT_EQ(window.received.size(), 2u);
   EXPECT_EQ(window.received[1].msg, kTestMessage + 1);
@@ -429,15 +421,14 @@ TEST(MessageLoop, AWorkersExceptionIsRaisedWhereTheAnswerIsDelivered) {
   loop.StartAsyncRequest(window.handle, kTestMessage, []() -> MessageLoop::TAsyncAnswer {
     throw std::runtime_error("lookup failed");
   });
-  bool raised = false;
-  PumpUntil(loop, [&] {
-    try {
-      loop.ProcessMessages();
-    } catch (const std::runtime_error& error) {
-      raised = std::string(error.what()) == "lookup failed";
-    }
-    return raised;
-  });
+  pollfd entry{loop.Fd(), POLLIN, 0};  // readable once the answer is queued
+  ASSERT_EQ(poll(&entry, 1, kWaitLimitMs), 1);
+  try {
+    loop.ProcessMessages();
+    ADD_FAILURE() << "nothing raised";
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "lookup failed");
+  }
   EXPECT_TRUE(window.received.empty());
 }
 
@@ -488,7 +479,7 @@ TEST(MessageLoop, TimersRepeatUntilKilledAndDoNotPileUp) {
   MessageLoop loop;
   TRecordingWindow window(loop);
   ASSERT_TRUE(loop.SetTimer(window.handle, 42, kTestMessage, 1));
-  PumpUntil(loop, [&] { return window.received.size() >= 2; });
+  ASSERT_TRUE(PumpUntil(loop, [&] { return window.received.size() >= 2; }));
   EXPECT_EQ(window.received[0].wParam, 42u);
   loop.KillTimer(window.handle, 42);
   const size_t seen = window.received.size();
