@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QPrintDialog>
+#include <QPrinterInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -22,17 +24,36 @@ namespace {
 constexpr TRGBColor kRed{255, 0, 0};
 constexpr TRGBColor kBlue{0, 0, 255};
 constexpr TRGBColor kGreen{0, 255, 0};
-constexpr int kRasterDpi = 72;  // one device pixel of the raster per PDF point
+constexpr int kImageWidth = 800;
+constexpr int kImageHeight = 600;
+constexpr int kRasterDpi = 150;
+constexpr double kPointsPerInch = 72;
+// Anti-aliasing may blur an edge of the image by one raster pixel.
+constexpr double kEdgeTolerance = 1.5;
 
 // 800 x 600: red left half, blue right half, a green block in the top-left corner.
 TBitmap TestImage() {
   TBitmap bitmap;
-  bitmap.SetSize(800, 600);
-  bitmap.Canvas().FillRect(Rect(0, 0, 400, 600), kRed);
-  bitmap.Canvas().FillRect(Rect(400, 0, 800, 600), kBlue);
-  bitmap.Canvas().FillRect(Rect(0, 0, 80, 60), kGreen);
+  bitmap.SetSize(kImageWidth, kImageHeight);
+  bitmap.Canvas().FillRect(Rect(0, 0, kImageWidth / 2, kImageHeight), kRed);
+  bitmap.Canvas().FillRect(Rect(kImageWidth / 2, 0, kImageWidth, kImageHeight), kBlue);
+  bitmap.Canvas().FillRect(Rect(0, 0, kImageWidth / 10, kImageHeight / 10), kGreen);
   return bitmap;
 }
+
+bool Near(TRGBColor a, TRGBColor b) {
+  return std::abs(a.Red - b.Red) < 8 && std::abs(a.Green - b.Green) < 8 &&
+         std::abs(a.Blue - b.Blue) < 8;
+}
+
+TRGBColor Inverse(TRGBColor c) {
+  return {static_cast<uint8_t>(255 - c.Red), static_cast<uint8_t>(255 - c.Green),
+          static_cast<uint8_t>(255 - c.Blue)};
+}
+
+struct Box {
+  double left = 0, top = 0, right = 0, bottom = 0;
+};
 
 struct Raster {
   int width = 0;
@@ -41,6 +62,19 @@ struct Raster {
   TRGBColor At(double x, double y) const {
     const size_t i = (static_cast<size_t>(y) * width + static_cast<size_t>(x)) * 3;
     return {rgb[i], rgb[i + 1], rgb[i + 2]};
+  }
+  // The smallest box around every pixel that is not white paper.
+  Box Inked() const {
+    Box box{static_cast<double>(width), static_cast<double>(height), 0, 0};
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x)
+        if (!Near(At(x, y), clWhite)) {
+          box.left = std::min<double>(box.left, x);
+          box.top = std::min<double>(box.top, y);
+          box.right = std::max<double>(box.right, x + 1);
+          box.bottom = std::max<double>(box.bottom, y + 1);
+        }
+    return box;
   }
 };
 
@@ -54,7 +88,7 @@ std::string RunCommand(const std::string& command) {
   return output;
 }
 
-// The first page of the PDF rasterised by poppler's pdftoppm.
+// The first page of the PDF rasterised by poppler's pdftoppm; empty when that fails.
 Raster Rasterise(const TempDir& dir, const std::string& pdf) {
   RunCommand("pdftoppm -r " + std::to_string(kRasterDpi) + " -f 1 -l 1 -singlefile '" + pdf +
              "' '" + dir.File("page") + "'");
@@ -62,22 +96,21 @@ Raster Rasterise(const TempDir& dir, const std::string& pdf) {
   std::string magic;
   int maximum = 0;
   Raster raster;
-  file >> magic >> raster.width >> raster.height >> maximum;
+  if (!(file >> magic >> raster.width >> raster.height >> maximum) || magic != "P6") return {};
   file.get();
   raster.rgb.resize(static_cast<size_t>(raster.width) * raster.height * 3);
   file.read(reinterpret_cast<char*>(raster.rgb.data()),
             static_cast<std::streamsize>(raster.rgb.size()));
-  return raster;
+  return file ? raster : Raster{};
 }
 
-bool Near(TRGBColor a, TRGBColor b) {
-  return std::abs(a.Red - b.Red) < 8 && std::abs(a.Green - b.Green) < 8 &&
-         std::abs(a.Blue - b.Blue) < 8;
-}
-
-TRGBColor Inverse(TRGBColor c) {
-  return {static_cast<uint8_t>(255 - c.Red), static_cast<uint8_t>(255 - c.Green),
-          static_cast<uint8_t>(255 - c.Blue)};
+void ExpectPrintError(TQtPrinter& printer, const std::string& message) {
+  try {
+    printer.PrintBitmap(TestImage(), "n");
+    ADD_FAILURE() << "printed without an error";
+  } catch (const EPrinter& error) {
+    EXPECT_EQ(error.Message(), message);
+  }
 }
 
 class QtPrinterTest : public ::testing::Test {
@@ -87,37 +120,50 @@ class QtPrinterTest : public ::testing::Test {
     printer_.Printer().setOutputFileName(QString::fromStdString(pdf_));
   }
 
-  // Prints, rasterises, and checks the page against the computed rectangle.
+  // Where the layout puts the image on the rasterised page: at the corner of the
+  // printable area, in the size computed from the portrait printable area.
+  Box ExpectedBox(const std::string& neg) {
+    const QPrinter& printer = printer_.Printer();
+    const QPageLayout portrait(printer.pageLayout().pageSize(), QPageLayout::Portrait,
+                               printer.pageLayout().margins());
+    const QRect page = portrait.paintRectPixels(printer.resolution());
+    const TPrintLayout layout =
+        ComputePrintLayout(kImageWidth, kImageHeight, page.width(), page.height(), neg);
+    const double scale = static_cast<double>(kRasterDpi) / printer.resolution();
+    const QRectF area = printer.pageLayout().paintRect(QPageLayout::Point);
+    const double left = area.left() * kRasterDpi / kPointsPerInch;
+    const double top = area.top() * kRasterDpi / kPointsPerInch;
+    return {left, top, left + layout.Width * scale, top + layout.Height * scale};
+  }
+
+  // Prints the test image and checks the one landscape page: the inked area is the
+  // computed rectangle, and its colours are the image's, inverted when asked.
   void PrintAndCheck(const std::string& neg, bool inverted) {
     printer_.PrintBitmap(TestImage(), neg);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_NE(RunCommand("pdfinfo '" + pdf_ + "'").find("Pages:           1\n"), std::string::npos);
     const Raster page = Rasterise(dir_, pdf_);
-    ASSERT_GT(page.width, page.height);  // landscape
-    // Where the image should be, in points: the printable area's corner, and the size
-    // the layout computes for the portrait printable area in device pixels.
-    const QPrinter& printer = printer_.Printer();
-    const QRectF area = printer.pageLayout().paintRect(QPageLayout::Point);
-    const double toPoints = 72.0 / printer.resolution();
-    const QRect portrait = QPageLayout(printer.pageLayout().pageSize(), QPageLayout::Portrait,
-                                       printer.pageLayout().margins())
-                               .paintRectPixels(printer.resolution());
-    const TPrintLayout layout =
-        ComputePrintLayout(800, 600, portrait.width(), portrait.height(), neg);
-    const double left = area.left(), top = area.top();
-    const double width = layout.Width * toPoints, height = layout.Height * toPoints;
+    ASSERT_GT(page.height, 0) << "pdftoppm gave no page";
+    EXPECT_GT(page.width, page.height);  // landscape
+    EXPECT_EQ(printer_.Printer().pageLayout().orientation(), QPageLayout::Landscape);
+
+    const Box expected = ExpectedBox(neg);
+    const Box inked = page.Inked();
+    EXPECT_NEAR(inked.left, expected.left, kEdgeTolerance);
+    EXPECT_NEAR(inked.top, expected.top, kEdgeTolerance);
+    EXPECT_NEAR(inked.right, expected.right, kEdgeTolerance);
+    EXPECT_NEAR(inked.bottom, expected.bottom, kEdgeTolerance);
+
     const auto colour = [&](TRGBColor c) { return inverted ? Inverse(c) : c; };
     const auto at = [&](double fx, double fy) {
-      return page.At(left + fx * width, top + fy * height);
+      return page.At(expected.left + fx * (expected.right - expected.left),
+                     expected.top + fy * (expected.bottom - expected.top));
     };
     EXPECT_TRUE(Near(at(0.25, 0.5), colour(kRed)));
     EXPECT_TRUE(Near(at(0.75, 0.5), colour(kBlue)));
-    EXPECT_TRUE(Near(at(0.05, 0.05), colour(kGreen)));
-    EXPECT_TRUE(Near(at(0.98, 0.98), colour(kBlue)));  // the image reaches its corner
-    // Just outside the rectangle the page is blank.
-    EXPECT_TRUE(Near(page.At(left + width + 3, top + height / 2), clWhite));
-    EXPECT_TRUE(Near(page.At(left + width / 2, top - 3), clWhite));
-    EXPECT_TRUE(Near(page.At(left - 3, top + height / 2), clWhite));
+    EXPECT_TRUE(Near(at(0.05, 0.05), colour(kGreen)));  // the image's top-left stays there
+    EXPECT_TRUE(Near(at(0.95, 0.05), colour(kBlue)));
+    EXPECT_TRUE(Near(at(0.05, 0.95), colour(kRed)));
   }
 
   TempDir dir_;
@@ -138,21 +184,26 @@ TEST_F(QtPrinterTest, PaletteBitmapsPrintAndInvertTheirColours) {
   bitmap.SetPixelFormat(pf8bit);
   printer_.PrintBitmap(bitmap, "y");
   const Raster page = Rasterise(dir_, pdf_);
-  const QRectF area = printer_.Printer().pageLayout().paintRect(QPageLayout::Point);
-  EXPECT_TRUE(Near(page.At(area.left() + 40, area.top() + 100), Inverse(kRed)));
+  ASSERT_GT(page.height, 0) << "pdftoppm gave no page";
+  const Box box = ExpectedBox("y");
+  EXPECT_TRUE(
+      Near(page.At((3 * box.left + box.right) / 4, (box.top + box.bottom) / 2), Inverse(kRed)));
+  EXPECT_TRUE(
+      Near(page.At((box.left + 3 * box.right) / 4, (box.top + box.bottom) / 2), Inverse(kBlue)));
 }
 
 TEST_F(QtPrinterTest, NoPrinterIsAClearErrorAndTheCursorComesBack) {
   printer_.Printer().setOutputFileName("");
-  try {
-    printer_.PrintBitmap(TestImage(), "n");
-    FAIL();
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(error.Message(), kNoPrinter);
-  }
+  ExpectPrintError(printer_, kNoPrinter);
   printer_.Printer().setOutputFileName(QString::fromStdString(dir_.File("no/folder/x.pdf")));
-  EXPECT_THROW(printer_.PrintBitmap(TestImage(), "n"), EPrinter);
+  ExpectPrintError(printer_, kPrintFailed);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(QtPrinterSystemTest, WithNoPrinterInstalledPrintingRaisesTheClearError) {
+  if (!QPrinterInfo::availablePrinters().isEmpty()) GTEST_SKIP() << "this system has a printer";
+  TQtPrinter printer;
+  ExpectPrintError(printer, kNoPrinter);
 }
 
 TEST(PrinterSetupTest, RunsThePrintDialogOnTheWindowsOnePrinter) {
