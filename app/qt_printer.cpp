@@ -5,9 +5,9 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinterInfo>
-#include <cstring>
 
 #include "app/print_layout.h"
+#include "gui/qt_image.h"
 #include "imaging/bitmap.h"
 
 namespace {
@@ -20,34 +20,6 @@ class TWaitCursor {
   TWaitCursor(const TWaitCursor&) = delete;
   TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
-
-QImage::Format QtFormatOf(TPixelFormat format) {
-  switch (format) {
-    case pf1bit:
-      return QImage::Format_Mono;
-    case pf8bit:
-      return QImage::Format_Indexed8;
-    default:
-      return QImage::Format_BGR888;
-  }
-}
-
-// The bitmap as a QImage, copied once; formats Qt has no twin of go through 24 bits.
-QImage ImageOf(const TDib& source) {
-  const bool direct =
-      source.PixelFormat == pf1bit || source.PixelFormat == pf8bit || source.PixelFormat == pf24bit;
-  const TDib dib = direct ? source : ConvertDib(source, pf24bit);
-  QImage image(dib.Width, dib.Height, QtFormatOf(dib.PixelFormat));
-  const size_t rowBytes = std::min<size_t>(dib.RowSize(), image.bytesPerLine());
-  for (int y = 0; y < dib.Height; ++y) std::memcpy(image.scanLine(y), dib.Row(y), rowBytes);
-  if (IsIndexed(dib.PixelFormat)) {
-    QList<QRgb> table;
-    for (const TRGBColor& c : dib.Palette) table.push_back(qRgb(c.Red, c.Green, c.Blue));
-    table.resize(1 << BitsPerPixel(dib.PixelFormat), qRgb(0, 0, 0));
-    image.setColorTable(table);
-  }
-  return image;
-}
 
 // Each pixel's colour bitwise inverted; for palette images, the palette's colours.
 void Invert(QImage& image) {
@@ -89,7 +61,7 @@ void TQtPrinter::PrintBitmap(const TBitmap& Bitmap, const std::string& Neg) {
   printer_.setPageOrientation(layout.Orientation == poLandscape ? QPageLayout::Landscape
                                                                 : QPageLayout::Portrait);
   TWaitCursor waitCursor;
-  QImage image = ImageOf(Bitmap.Dib());
+  QImage image = ToQImage(Bitmap.Dib());
   if (layout.Inverted) Invert(image);
   QPainter painter;
   if (!painter.begin(&printer_)) throw EPrinter(kPrintFailed);
