@@ -2,6 +2,7 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
+#include "imaging/image_scroll_box.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/picture.h"
 #include "runtime/strings.h"
@@ -27,6 +28,12 @@ bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
   jpeg.LoadFromFile(FileName);
   DrawInto(jpeg, Preview);
   return true;
+}
+
+void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
+  constexpr int kAllPages = 0;
+  Viewer.LoadFromFile(FileName, kAllPages);
+  DrawInto(Viewer.DisplayGraphic(), Preview);
 }
 
 bool SavePreviewFile(TPicture& Preview, const std::string& FileName,

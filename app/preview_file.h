@@ -8,11 +8,16 @@
 
 class TPicture;
 class TBitmap;
+class TImageScrollBox;
 
 // Draws the file into the preview when its extension (lower-cased) is one that is shown:
 // the preview is sized to the image (height first, then width) and the image drawn at
 // (0, 0). Answers false, leaving the preview as it was, for any other extension.
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview);
+
+// Shows the file in the image viewer (every page read, the first shown) and draws the
+// viewer's display graphic into the preview the same way: how TIFF files are shown.
+void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
 
 // Saves the preview picture by the name's extension: ".bmp" through the picture (the
 // bitmap's own format), ".jpg"/".jpeg" as JPEG at the quality asked for just then.

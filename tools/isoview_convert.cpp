@@ -9,6 +9,9 @@
 
 #include "app/preview_file.h"
 #include "imaging/bitmap.h"
+#include "imaging/dib_formats.h"
+#include "imaging/image_library.h"
+#include "imaging/image_scroll_box.h"
 #include "imaging/picture.h"
 #include "runtime/conversion.h"
 #include "runtime/exceptions.h"
@@ -47,10 +50,14 @@ void Convert(const TArguments& args) {
   TPicture preview;
   TBitmap& bitmap = preview.Bitmap();
   const std::string extension = LowerCase(ExtractFileExt(args.in));
-  if (extension == ".bmp")
+  if (extension == ".bmp") {
     preview.LoadFromFile(args.in);
-  else if (!DisplayPreviewFile(args.in, bitmap))
+  } else if (DibFormats().Find(args.in)) {
+    TImageScrollBox viewer;
+    DisplayViewerFile(args.in, viewer, bitmap);
+  } else if (!DisplayPreviewFile(args.in, bitmap)) {
     throw Exception("Cannot read " + args.in + ": files of this kind are not shown");
+  }
   if (!SavePreviewFile(preview, args.out, [&] { return args.quality; }))
     throw Exception("Cannot write " + args.out + ": files of this kind are not saved");
   std::printf("%dx%d\n", preview.Width(), preview.Height());
@@ -59,6 +66,7 @@ void Convert(const TArguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const TImageLibraryFormats imageLibraryFormats;
   try {
     Convert(Parse(std::vector<std::string>(argv + 1, argv + argc)));
     return 0;

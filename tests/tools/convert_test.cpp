@@ -7,6 +7,7 @@
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"
+#include "imaging/tiff_graphic.h"
 #include "runtime/stream.h"
 #include "tests/support/temp_dir.h"
 
@@ -75,6 +76,28 @@ TEST_F(ConvertTest, BmpToJpegAtTheQualityGivenOr75) {
   // A BMP written through the picture keeps the bitmap's own bytes.
   EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("copy.bmp")).status, 0);
   EXPECT_EQ(ReadWholeFile(dir_.File("copy.bmp")), ReadWholeFile(dir_.File("in.bmp")));
+}
+
+TEST_F(ConvertTest, TiffAndNetpbmGoThroughTheViewer) {
+  TTiffGraphic tiff;
+  tiff.Assign(Pattern());
+  tiff.SetCompression(tcZLib);
+  tiff.SaveToFile(dir_.File("in.TIFF"));
+  EXPECT_EQ(Convert(Path("in.TIFF") + " " + Path("tiff.bmp")).output, "37x21\n");
+  TBitmap saved;
+  saved.LoadFromFile(dir_.File("tiff.bmp"));
+  EXPECT_EQ(saved.Canvas().Pixel(30, 5), (TRGBColor{40, 40, 200}));
+  EXPECT_EQ(saved.Canvas().Pixel(30, 15), clWhite);
+
+  WriteWholeFile(dir_.File("in.pgm"), "P2 3 2 255 0 50 100 150 200 250");
+  EXPECT_EQ(Convert(Path("in.pgm") + " " + Path("pgm.bmp")).output, "3x2\n");
+  saved.LoadFromFile(dir_.File("pgm.bmp"));
+  EXPECT_EQ(saved.Canvas().Pixel(2, 1), (TRGBColor{250, 250, 250}));
+
+  WriteWholeFile(dir_.File("bad.tif"), "II*\0 not really");
+  const TResult bad = Convert(Path("bad.tif") + " " + Path("out.bmp"));
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.output, "ETiffError TIFFOpen\n");
 }
 
 TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
