@@ -31,3 +31,11 @@ inline constexpr char kGIFRendering[] = "Rendering...";
 
 inline constexpr char kGIFExtension[] = "GIF";
 inline constexpr char kGIFDescription[] = "GIF Image";
+
+inline constexpr char kGIFUnsupportedPixelFormat[] = "Unsupported PixelFormat";
+inline constexpr char kGIFInvalidDimensions[] = "Invalid image dimensions";
+inline constexpr char kGIFColorNotInTable[] = "Color not in color table";
+inline constexpr char kGIFStoreFailed[] = "Failed to store GIF on clipboard";
+inline constexpr char kGIFUnsupportedClipboardFormat[] = "Unsupported clipboard format";
+inline constexpr char kGIFConverting[] = "Converting...";
+inline constexpr char kGIFSaving[] = "Saving...";

@@ -7,10 +7,6 @@
 #include "imaging/canvas.h"
 #include "runtime/exceptions.h"
 
-namespace {
-constexpr const char* kScanLineOutOfRange = "Scan line index out of range";
-}
-
 TBitmap::TBitmap() : canvas_(std::make_unique<TCanvas>(*this)) {}
 
 TBitmap::~TBitmap() = default;

@@ -11,6 +11,8 @@
 #include "imaging/dib.h"
 #include "imaging/graphic.h"
 
+inline constexpr char kScanLineOutOfRange[] = "Scan line index out of range";
+
 class TBitmap : public TGraphic {
  public:
   TBitmap();
