@@ -22,7 +22,10 @@ bool ConnectionLost(int error) {
 
 // Message 1025: one event of the socket, handled in this order.
 void TCustomWSocket::WMASyncSelect(const TMessage& message) {
-  if (message.WParam != static_cast<uintptr_t>(hSocket_) || paused_) return;
+  // Without a handle nothing is current: a write posted by a Send whose connection was
+  // lost meanwhile would otherwise report data sent after the close.
+  if (hSocket_ == INVALID_SOCKET || message.WParam != static_cast<uintptr_t>(hSocket_) || paused_)
+    return;
   const uint32_t event = SelectEvent(message.LParam);
   const uint16_t error = static_cast<uint16_t>(SelectError(message.LParam));
   if ((event & kFdConnect) && state_ != wsConnected) {
@@ -136,8 +139,9 @@ int TCustomWSocket::Send(const void* data, int length) {
   allSent_ = false;
   QueueData(data, length);
   TryToSend();
-  // OnDataSent comes from the loop, never from inside Send.
-  if (allSent_)
+  // OnDataSent comes from the loop, never from inside Send; a send that lost the
+  // connection has reported its close instead.
+  if (allSent_ && hSocket_ != INVALID_SOCKET)
     Loop().PostMessage(window_, WM_ASYNCSELECT, static_cast<uintptr_t>(hSocket_),
                        MakeSelectReply(kFdWrite, 0));
   return length;

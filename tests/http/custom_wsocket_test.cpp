@@ -438,3 +438,21 @@ TEST(TBuffer, AppendPeekConsumeAndResize) {
   EXPECT_EQ(buffer.Capacity(), 8);
   EXPECT_EQ(TBuffer(0).Capacity(), 1514);
 }
+
+TEST_F(CustomWSocket, ASendThatFindsTheConnectionResetClosesAndReportsNoDataSent) {
+  // The default linger (on, 0 s) resets the connection on close.
+  TLoopbackServer server([](TCustomWSocket& connection) { connection.SetLingerOnOff(wsLingerOn); });
+  TCustomWSocket client;
+  TEventRecorder recorder(client);
+  ConnectTo(client, server.Port());
+  ASSERT_TRUE(PumpUntil(
+      loop_, [&] { return client.State() == wsConnected && !server.Connections().empty(); }));
+  server.Connections().back()->CloseConnection();
+  recorder.events.clear();
+
+  client.SendStr("too late");
+  EXPECT_EQ(client.State(), wsClosed);
+  for (int pass = 0; pass < 3; ++pass) loop_.ProcessMessages();
+  const TEvents expected = {"ChangeState(wsConnected,wsClosed)", "SessionClosed(10054)"};
+  EXPECT_EQ(recorder.events, expected);
+}
