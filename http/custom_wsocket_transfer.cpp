@@ -20,38 +20,49 @@ bool ConnectionLost(int error) {
 
 }  // namespace
 
-// Message 1025: one event of the socket, handled in this order.
+// Message 1025: one event of the socket, handled in this order. A handler that closes
+// the socket (or opens another) ends the handling: what is left belonged to the old
+// connection, whose close has been told already.
 void TCustomWSocket::WMASyncSelect(const TMessage& message) {
   // Without a handle nothing is current: a write posted by a Send whose connection was
   // lost meanwhile would otherwise report data sent after the close.
-  if (hSocket_ == INVALID_SOCKET || message.WParam != static_cast<uintptr_t>(hSocket_) || paused_)
-    return;
+  const auto current = [&] {
+    return hSocket_ != INVALID_SOCKET && message.WParam == static_cast<uintptr_t>(hSocket_);
+  };
+  if (!current() || paused_) return;
   const uint32_t event = SelectEvent(message.LParam);
   const uint16_t error = static_cast<uint16_t>(SelectError(message.LParam));
   if ((event & kFdConnect) && state_ != wsConnected) {
     ChangeState(wsConnected);
     TriggerSessionConnected(error);
     if (error != 0 && state_ != wsClosed) CloseConnection();
+    if (!current()) return;
   }
   if (event & kFdRead) {
     if (state_ != wsConnected) {
       ChangeState(wsConnected);
       TriggerSessionConnected(error);
     }
-    ReceiveLoop(error, componentOptions_);
+    if (current()) ReceiveLoop(error, componentOptions_);
+    if (!current()) return;
   }
   if (event & kFdWrite) {
     TryToSend();
-    if (allSent_) TriggerDataSent(error);
+    if (allSent_ && current()) TriggerDataSent(error);
+    if (!current()) return;
   }
-  if (event & kFdAccept) TriggerSessionAvailable(error);
+  if (event & kFdAccept) {
+    TriggerSessionAvailable(error);
+    if (!current()) return;
+  }
   if ((event & kFdClose) && state_ != wsConnecting) {
     ReceiveLoop(0, componentOptions_.Without(wsoNoReceiveLoop));
+    if (!current()) return;
     if (!closeNotified_) {
       closeNotified_ = true;
       TriggerSessionClosed(error);
     }
-    if (state_ != wsClosed) CloseConnection();
+    if (current() && state_ != wsClosed) CloseConnection();
   }
 }
 

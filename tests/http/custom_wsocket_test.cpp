@@ -456,3 +456,38 @@ TEST_F(CustomWSocket, ASendThatFindsTheConnectionResetClosesAndReportsNoDataSent
   const TEvents expected = {"ChangeState(wsConnected,wsClosed)", "SessionClosed(10054)"};
   EXPECT_EQ(recorder.events, expected);
 }
+
+TEST_F(CustomWSocket, AHandlerThatClosesAtTheEndOfTheDataGivesOneSessionClosedEachTime) {
+  TLoopbackServer server([](TCustomWSocket& connection) {
+    connection.OnDataAvailable = [](TCustomWSocket* sender, uint16_t) {
+      std::string request;
+      ReadAll(*sender, request);
+      if (request.empty()) return;
+      sender->SendStr("the end");
+      sender->CloseDelayed();
+    };
+  });
+  TCustomWSocket client;
+  TEventRecorder recorder(client);
+  client.OnSessionConnected = [](TCustomWSocket* sender, uint16_t) { sender->SendStr("go"); };
+  std::string received;
+  // Closes as soon as a read finds the end of the stream, as a reader of a whole reply does.
+  recorder.reader = [&](TCustomWSocket& socket) {
+    char buffer[64];
+    const int count = socket.Receive(buffer, sizeof buffer);
+    if (count > 0) received.append(buffer, count);
+    if (count == 0) socket.CloseConnection();
+  };
+  for (int connection = 1; connection <= 2; ++connection) {
+    recorder.events.clear();
+    ConnectTo(client, server.Port());
+    ASSERT_TRUE(PumpUntil(loop_, [&] { return client.State() == wsClosed; }))
+        << "connection " << connection << ": " << ::testing::PrintToString(recorder.events);
+    for (int pass = 0; pass < 3; ++pass) loop_.ProcessMessages();
+    EXPECT_EQ(std::count(recorder.events.begin(), recorder.events.end(), "SessionClosed(0)"), 1)
+        << "connection " << connection;
+    // Its one send was done before the close.
+    EXPECT_EQ(std::count(recorder.events.begin(), recorder.events.end(), "DataSent(0)"), 1);
+  }
+  EXPECT_EQ(received, "the endthe end");
+}
