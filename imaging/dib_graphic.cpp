@@ -256,9 +256,10 @@ void TDibGraphic::Allocate(int Width, int Height, int XResolution, int YResoluti
 }
 
 void TDibGraphic::CheckSize(int64_t Width, int64_t Height) const {
-  // Both sides are at most 2^32, so the product cannot overflow.
-  if (Width < 0 || Height < 0 || Width > UINT32_MAX || Height > UINT32_MAX ||
-      Width * Height > maxPixels_)
+  // Both sides are at most 2^32, so the product cannot overflow. A side longer than the
+  // limit is refused even when the other is 0: readers walk the rows of such an image.
+  if (Width < 0 || Height < 0 || Width > UINT32_MAX || Height > UINT32_MAX || Width > maxPixels_ ||
+      Height > maxPixels_ || Width * Height > maxPixels_)
     RaiseImageTooLarge(Width, Height);
 }
 

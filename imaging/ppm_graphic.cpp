@@ -150,6 +150,7 @@ TNetpbmHeader ReadHeader(TNetpbmReader& reader) {
   header.kind = static_cast<TNetpbmKind>(digit - '0');
   header.width = reader.Number();
   header.height = reader.Number();
+  if (header.width == 0 || header.height == 0) Invalid();
   if (!header.Bitmap()) {
     header.maxValue = reader.Number();
     if (header.maxValue == 0 || header.maxValue > kLargestMaxValue) Invalid();

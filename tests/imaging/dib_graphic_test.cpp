@@ -86,6 +86,12 @@ TEST(DibGraphicTest, AllocateRefusesBadFormatsAndHugeSizes) {
   } catch (const EImagingError& error) {
     EXPECT_EQ(error.Message(), "Image of 70000 x 70000 pixels is too large");
   }
+  try {
+    image.Allocate(0, 300000000, 0, 0, {}, ifBlackWhite);
+    FAIL() << "allocated 300000000 rows";
+  } catch (const EImagingError& error) {
+    EXPECT_EQ(error.Message(), "Image of 0 x 300000000 pixels is too large");
+  }
   image.SetMaxPixels(100);
   EXPECT_THROW(image.Allocate(11, 10, 0, 0, {}, ifTrueColor), EImagingError);
   image.Allocate(10, 10, 0, 0, {}, ifTrueColor);

@@ -86,6 +86,9 @@ TEST(PpmGraphicTest, BadFilesHaveClearErrors) {
   EXPECT_EQ(ReadError("P2 2 1 9 1"), "PBM, PGM or PPM file ends early");
   EXPECT_EQ(ReadError("P6 2 2 255\nabc"), "PBM, PGM or PPM file ends early");
   EXPECT_EQ(ReadError("P5 99999999999 1 255\n"), "Invalid PBM, PGM or PPM file");
+  // No pixels but half a billion rows to walk.
+  EXPECT_EQ(ReadError("P1 0 553565535 0"), "Invalid PBM, PGM or PPM file");
+  EXPECT_EQ(ReadError("P6 2 0 255\n"), "Invalid PBM, PGM or PPM file");
 }
 
 TEST(PpmGraphicTest, HugeSizesAreRefusedBeforeAllocating) {
