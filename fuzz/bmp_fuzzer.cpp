@@ -2,6 +2,7 @@
 // and never read or write out of bounds; what it accepts must draw, save, and read back
 // to the same pixels.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -23,8 +24,9 @@ namespace {
 constexpr int64_t kLargestFuzzedPixels = 1 << 16;
 constexpr int64_t kLargestDeclaredPixels = 1 << 20;
 
+// A side of 0 counts as 1: rows without pixels still cost a loop each.
 int64_t Area(int64_t width, int64_t height) {
-  return std::abs(width) * std::abs(height);
+  return std::max<int64_t>(std::abs(width), 1) * std::max<int64_t>(std::abs(height), 1);
 }
 
 // The size the BMP header, or the header of an icon's first image, declares.

@@ -124,7 +124,10 @@ void Validate(const TBmpInfo& info) {
     default:
       Invalid();
   }
-  if (int64_t{info.width} * std::abs(int64_t{info.height}) > kMaxImagePixels) Invalid();
+  // A side of 0 counts as 1, so that a header cannot declare a billion empty rows.
+  const int64_t width = std::max<int64_t>(info.width, 1);
+  const int64_t height = std::max<int64_t>(std::abs(int64_t{info.height}), 1);
+  if (width * height > kMaxImagePixels) Invalid();
 }
 
 TPalette ReadColorTable(TStream& stream, const TBmpInfo& info) {

@@ -291,6 +291,7 @@ TEST(BmpTest, BadAndLyingHeadersAreInvalid) {
   ExpectInvalid(with([](TInfo& i) { i.compression = 4; }));                      // JPEG inside
   ExpectInvalid(with([](TInfo& i) { i.compression = 1; }));                      // RLE8 at 24 bits
   ExpectInvalid(with([](TInfo& i) { i.width = 1 << 20, i.height = 1 << 20; }));  // too many pixels
+  ExpectInvalid(with([](TInfo& i) { i.width = 0, i.height = -(1 << 30); }));     // empty rows
   ExpectInvalid(with([](TInfo& i) { i.bits = 8, i.clrUsed = 0x10000000; }));     // huge table
   ExpectInvalid(with([](TInfo& i) { i.bits = 8; }));                             // table missing
   ExpectInvalid(with([](TInfo& i) { i.headerSize = 30; }));
