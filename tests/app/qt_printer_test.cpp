@@ -8,7 +8,6 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 
 #include "app/main_form.h"
@@ -16,6 +15,8 @@
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/raises.h"
+#include "tests/support/rgb_image.h"
 #include "tests/support/temp_dir.h"
 #include "ui_main_form.h"
 
@@ -55,28 +56,19 @@ struct Box {
   double left = 0, top = 0, right = 0, bottom = 0;
 };
 
-struct Raster {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgb;
-  TRGBColor At(double x, double y) const {
-    const size_t i = (static_cast<size_t>(y) * width + static_cast<size_t>(x)) * 3;
-    return {rgb[i], rgb[i + 1], rgb[i + 2]};
-  }
-  // The smallest box around every pixel that is not white paper.
-  Box Inked() const {
-    Box box{static_cast<double>(width), static_cast<double>(height), 0, 0};
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x)
-        if (!Near(At(x, y), clWhite)) {
-          box.left = std::min<double>(box.left, x);
-          box.top = std::min<double>(box.top, y);
-          box.right = std::max<double>(box.right, x + 1);
-          box.bottom = std::max<double>(box.bottom, y + 1);
-        }
-    return box;
-  }
-};
+// The smallest box around every pixel that is not white paper.
+Box Inked(const TRgbImage& page) {
+  Box box{static_cast<double>(page.Width), static_cast<double>(page.Height), 0, 0};
+  for (int y = 0; y < page.Height; ++y)
+    for (int x = 0; x < page.Width; ++x)
+      if (!Near(page.At(x, y), clWhite)) {
+        box.left = std::min<double>(box.left, x);
+        box.top = std::min<double>(box.top, y);
+        box.right = std::max<double>(box.right, x + 1);
+        box.bottom = std::max<double>(box.bottom, y + 1);
+      }
+  return box;
+}
 
 std::string RunCommand(const std::string& command) {
   std::string output;
@@ -89,28 +81,14 @@ std::string RunCommand(const std::string& command) {
 }
 
 // The first page of the PDF rasterised by poppler's pdftoppm; empty when that fails.
-Raster Rasterise(const TempDir& dir, const std::string& pdf) {
+TRgbImage Rasterise(const TempDir& dir, const std::string& pdf) {
   RunCommand("pdftoppm -r " + std::to_string(kRasterDpi) + " -f 1 -l 1 -singlefile '" + pdf +
              "' '" + dir.File("page") + "'");
-  std::ifstream file(dir.File("page.ppm"), std::ios::binary);
-  std::string magic;
-  int maximum = 0;
-  Raster raster;
-  if (!(file >> magic >> raster.width >> raster.height >> maximum) || magic != "P6") return {};
-  file.get();
-  raster.rgb.resize(static_cast<size_t>(raster.width) * raster.height * 3);
-  file.read(reinterpret_cast<char*>(raster.rgb.data()),
-            static_cast<std::streamsize>(raster.rgb.size()));
-  return file ? raster : Raster{};
+  return ReadRgbPpm(dir.File("page.ppm"));
 }
 
-void ExpectPrintError(TQtPrinter& printer, const std::string& message) {
-  try {
-    printer.PrintBitmap(TestImage(), "n");
-    ADD_FAILURE() << "printed without an error";
-  } catch (const EPrinter& error) {
-    EXPECT_EQ(error.Message(), message);
-  }
+std::string PrintError(TQtPrinter& printer) {
+  return MessageRaised<EPrinter>([&] { printer.PrintBitmap(TestImage(), "n"); });
 }
 
 class QtPrinterTest : public ::testing::Test {
@@ -142,13 +120,13 @@ class QtPrinterTest : public ::testing::Test {
     printer_.PrintBitmap(TestImage(), neg);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_NE(RunCommand("pdfinfo '" + pdf_ + "'").find("Pages:           1\n"), std::string::npos);
-    const Raster page = Rasterise(dir_, pdf_);
-    ASSERT_GT(page.height, 0) << "pdftoppm gave no page";
-    EXPECT_GT(page.width, page.height);  // landscape
+    const TRgbImage page = Rasterise(dir_, pdf_);
+    ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
+    EXPECT_GT(page.Width, page.Height);  // landscape
     EXPECT_EQ(printer_.Printer().pageLayout().orientation(), QPageLayout::Landscape);
 
     const Box expected = ExpectedBox(neg);
-    const Box inked = page.Inked();
+    const Box inked = Inked(page);
     EXPECT_NEAR(inked.left, expected.left, kEdgeTolerance);
     EXPECT_NEAR(inked.top, expected.top, kEdgeTolerance);
     EXPECT_NEAR(inked.right, expected.right, kEdgeTolerance);
@@ -183,8 +161,8 @@ TEST_F(QtPrinterTest, PaletteBitmapsPrintAndInvertTheirColours) {
   TBitmap bitmap = TestImage();
   bitmap.SetPixelFormat(pf8bit);
   printer_.PrintBitmap(bitmap, "y");
-  const Raster page = Rasterise(dir_, pdf_);
-  ASSERT_GT(page.height, 0) << "pdftoppm gave no page";
+  const TRgbImage page = Rasterise(dir_, pdf_);
+  ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
   const Box box = ExpectedBox("y");
   EXPECT_TRUE(
       Near(page.At((3 * box.left + box.right) / 4, (box.top + box.bottom) / 2), Inverse(kRed)));
@@ -194,16 +172,16 @@ TEST_F(QtPrinterTest, PaletteBitmapsPrintAndInvertTheirColours) {
 
 TEST_F(QtPrinterTest, NoPrinterIsAClearErrorAndTheCursorComesBack) {
   printer_.Printer().setOutputFileName("");
-  ExpectPrintError(printer_, kNoPrinter);
+  EXPECT_EQ(PrintError(printer_), kNoPrinter);
   printer_.Printer().setOutputFileName(QString::fromStdString(dir_.File("no/folder/x.pdf")));
-  ExpectPrintError(printer_, kPrintFailed);
+  EXPECT_EQ(PrintError(printer_), kPrintFailed);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST(QtPrinterSystemTest, WithNoPrinterInstalledPrintingRaisesTheClearError) {
   if (!QPrinterInfo::availablePrinters().isEmpty()) GTEST_SKIP() << "this system has a printer";
   TQtPrinter printer;
-  ExpectPrintError(printer, kNoPrinter);
+  EXPECT_EQ(PrintError(printer), kNoPrinter);
 }
 
 TEST(PrinterSetupTest, RunsThePrintDialogOnTheWindowsOnePrinter) {
