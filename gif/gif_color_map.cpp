@@ -70,7 +70,7 @@ uint32_t TGIFColorMap::Colors(int index) {
 }
 
 int TGIFColorMap::IndexOf(uint32_t color) const {
-  const TGIFColor wanted = ColorFromValue(color);
+  const TRGBColor wanted = ColorFromValue(color);
   if (sorted_) {
     const auto found = std::find(colors_.begin(), colors_.end(), wanted);
     return found == colors_.end() ? -1 : static_cast<int>(found - colors_.begin());
@@ -132,4 +132,6 @@ void TGIFLocalColorMap::Warning(int severity, const std::string& message) {
   if (frame_.Image() != nullptr) frame_.Image()->Warning(*this, severity, message);
 }
 
-void TGIFLocalColorMap::Changed() {}
+void TGIFLocalColorMap::Changed() {
+  frame_.ColorMapChanged();
+}

@@ -6,24 +6,18 @@
 #include <vector>
 
 #include "gif/gif_warning.h"
+#include "imaging/color.h"
 #include "runtime/stream.h"
 
 class TGIFHeader;
 class TGIFSubImage;
 
-struct TGIFColor {
-  uint8_t Red = 0;
-  uint8_t Green = 0;
-  uint8_t Blue = 0;
-  friend bool operator==(const TGIFColor&, const TGIFColor&) = default;
-};
-
 // A colour as one number: red + green * 256 + blue * 65536.
-inline uint32_t ColorValue(TGIFColor color) {
+inline uint32_t ColorValue(TRGBColor color) {
   return color.Red | color.Green << 8 | static_cast<uint32_t>(color.Blue) << 16;
 }
 
-inline TGIFColor ColorFromValue(uint32_t value) {
+inline TRGBColor ColorFromValue(uint32_t value) {
   return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
           static_cast<uint8_t>(value >> 16)};
 }
@@ -38,7 +32,7 @@ class TGIFColorMap : public TGIFWarningSource {
 
   int Count() const { return static_cast<int>(colors_.size()); }
   int Capacity() const { return capacity_; }
-  const TGIFColor* Data() const { return colors_.data(); }
+  const TPalette& Entries() const { return colors_; }
   // Set when the table has been reordered by how often its colours are used.
   bool Sorted() const { return sorted_; }
   void SetSorted(bool sorted) { sorted_ = sorted; }
@@ -69,7 +63,7 @@ class TGIFColorMap : public TGIFWarningSource {
  private:
   void EnsureCapacity(int count);
 
-  std::vector<TGIFColor> colors_;
+  TPalette colors_;
   int capacity_ = 0;
   bool sorted_ = false;
 };

@@ -1,6 +1,9 @@
 #include "gif/gif_image.h"
 
+#include "gif/color_lookup.h"
 #include "gif/gif_messages.h"
+#include "imaging/bitmap.h"
+#include "imaging/canvas.h"
 #include "runtime/exceptions.h"
 
 TGIFImage::TGIFImage() : header_(this), images_(*this) {
@@ -17,7 +20,12 @@ TGIFImage::TGIFImage() : header_(this), images_(*this) {
 }
 
 TGIFImage::~TGIFImage() {
+  StopPainters();
   images_.Clear();
+}
+
+TGraphicClass TGIFImage::StaticClass() {
+  return TGraphicClass::Define<TGIFImage, TGraphic>("TGIFImage");
 }
 
 void TGIFImage::CheckFramesFit(int width, int height) const {
@@ -28,17 +36,17 @@ void TGIFImage::CheckFramesFit(int width, int height) const {
   }
 }
 
-void TGIFImage::SetWidth(int width) {
-  CheckFramesFit(width, Height());
-  if (width == Width()) return;
-  header_.SetWidth(static_cast<uint16_t>(width));
+void TGIFImage::SetWidth(int Value) {
+  CheckFramesFit(Value, Height());
+  if (Value == Width()) return;
+  header_.SetWidth(static_cast<uint16_t>(Value));
   ScreenChanged();
 }
 
-void TGIFImage::SetHeight(int height) {
-  CheckFramesFit(Width(), height);
-  if (height == Height()) return;
-  header_.SetHeight(static_cast<uint16_t>(height));
+void TGIFImage::SetHeight(int Value) {
+  CheckFramesFit(Width(), Value);
+  if (Value == Height()) return;
+  header_.SetHeight(static_cast<uint16_t>(Value));
   ScreenChanged();
 }
 
@@ -48,8 +56,15 @@ bool TGIFImage::WebPaletteMode() const {
 }
 
 void TGIFImage::Clear() {
+  StopPainters();
+  FreeBitmap();
   images_.Clear();
   header_.Clear();
+  palette_.reset();
+}
+
+void TGIFImage::SaveToStream(TStream&) {
+  throw EInvalidGraphicOperation("GIF images cannot be saved yet");
 }
 
 void TGIFImage::Warning(const TGIFWarningSource& sender, int severity, const std::string& message) {
@@ -61,6 +76,77 @@ void TGIFImage::ReservePixelBytes(int64_t size) {
   pixelBytes_ += size;
 }
 
-void TGIFImage::ScreenChanged() {}
+void TGIFImage::ScreenChanged() {
+  FreeBitmap();
+  Changed();
+}
 
-void TGIFImage::GlobalColorMapChanged() {}
+void TGIFImage::GlobalColorMapChanged() {
+  palette_.reset();
+}
+
+void TGIFImage::RenderProgress(TProgressStage stage, uint8_t percent) {
+  Progress(stage, percent, false, {}, kGIFRendering);
+}
+
+void TGIFImage::FrameRendered() {
+  if (!paletteModified_) return;
+  paletteModified_ = false;
+  Changed();
+}
+
+TPalette TGIFImage::Palette() {
+  if (bitmap_ && !bitmap_->Palette().empty()) return bitmap_->Palette();
+  if (palette_) return *palette_;
+  if (WebPaletteMode()) return *(palette_ = WebPalette());
+  if (GlobalColorMap().Count() > 0) return *(palette_ = GlobalColorMap().Entries());
+  // The first frame without a table of its own would ask back.
+  if (computingPalette_) throw GIFException(kGIFNoColorTable);
+  if (Empty()) return {};
+  computingPalette_ = true;
+  try {
+    TPalette first = images_[0].Palette();
+    computingPalette_ = false;
+    return first;
+  } catch (...) {
+    computingPalette_ = false;
+    throw;
+  }
+}
+
+void TGIFImage::SetPalette(const TPalette& Value) {
+  palette_ = Value;
+  if (bitmap_ && bitmap_->Palette() != Value) {
+    paletteModified_ = true;
+    FreeBitmap();
+    Changed();
+  }
+}
+
+TBitmap* TGIFImage::Bitmap() {
+  if (bitmap_ || Empty()) return bitmap_.get();
+  TGIFSubImage& first = images_[0];
+  TBitmap* frameBitmap = first.Bitmap();
+  if (frameBitmap != nullptr && first.Width() == Width() && first.Height() == Height()) {
+    bitmap_ = std::make_unique<TBitmap>(*frameBitmap);
+  } else {
+    bitmap_ = std::make_unique<TBitmap>();
+    bitmap_->SetSize(Width(), Height());
+    first.Draw(bitmap_->Canvas(), Rect(0, 0, Width(), Height()), false, false);
+  }
+  return bitmap_.get();
+}
+
+void TGIFImage::FreeBitmap() {
+  bitmap_.reset();
+}
+
+void TGIFImage::AssignTo(TGraphic& Dest) const {
+  if (!Dest.ClassType().InheritsFrom(TBitmap::StaticClass())) {
+    TGraphic::AssignTo(Dest);
+    return;
+  }
+  // Building the image bitmap fills caches only; the image itself stays as it was.
+  TBitmap* bitmap = const_cast<TGIFImage*>(this)->Bitmap();
+  Dest.Assign(bitmap != nullptr ? *bitmap : TBitmap());
+}

@@ -18,6 +18,7 @@ namespace {
 constexpr int kSignatureSize = 6;
 // Some files carry a few bytes of their own before the signature.
 constexpr int kSignatureOffset = 4;
+constexpr int kPercent = 100;
 
 // The next byte that is not 0: zero bytes between blocks are padding.
 bool ReadBlockByte(TStream& stream, uint8_t& byte) {
@@ -39,22 +40,27 @@ int ColorCount(uint8_t packed, uint8_t sizeMask) {
 
 }  // namespace
 
-void TGIFImage::LoadFromStream(TStream& stream) {
+void TGIFImage::LoadFromStream(TStream& Stream) {
+  Progress(psStarting, 0, false, {}, kGIFLoading);
   Clear();
-  const int64_t start = stream.Position();
+  const int64_t start = Stream.Position();
   try {
-    header_.LoadFromStream(stream);
-    images_.LoadFromStream(stream);
-    TGIFTrailer(this).LoadFromStream(stream);
+    header_.LoadFromStream(Stream);
+    images_.LoadFromStream(Stream);
+    TGIFTrailer(this).LoadFromStream(Stream);
   } catch (...) {
-    stream.SetPosition(start);
+    Stream.SetPosition(start);
+    Progress(psEnding, 0, false, {}, kGIFLoading);
     throw;
   }
+  Progress(psEnding, kPercent, false, {}, kGIFLoading);
+  Changed();
 }
 
-void TGIFImage::LoadFromFile(const std::string& fileName) {
-  TFileStream stream(fileName, fmOpenRead);
-  LoadFromStream(stream);
+void TGIFImage::LoadProgress(TStream& stream) {
+  const int64_t size = stream.Size();
+  const int64_t percent = size > 0 ? stream.Position() * kPercent / size : 0;
+  Progress(psRunning, static_cast<uint8_t>(percent), false, {}, kGIFLoading);
 }
 
 void TGIFHeader::LoadFromStream(TStream& stream) {
@@ -83,6 +89,7 @@ void TGIFImageList::LoadFromStream(TStream& stream) {
     auto frame = std::make_unique<TGIFSubImage>(image_);
     frame->LoadFromStream(stream);
     Add(std::move(frame));
+    image_.LoadProgress(stream);
     more = ReadBlockByte(stream, byte);
   }
   if (more) stream.Seek(-1, soCurrent);
@@ -110,6 +117,7 @@ void TGIFSubImage::LoadImage(TStream& stream) {
     colorMap_.LoadFromStream(stream, ColorCount(PackedFields(), kColorTableSizeMask));
   }
   DecodeFrame(*this, stream);
+  if (Image()->RenderOnLoad()) Bitmap();
 }
 
 void TGIFExtensionList::LoadFromStream(TStream& stream) {

@@ -6,6 +6,7 @@
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
 #include "gif/stream_bytes.h"
+#include "imaging/bitmap.h"
 #include "runtime/exceptions.h"
 
 TGIFSubImage::TGIFSubImage(TGIFImage& image)
@@ -96,6 +97,7 @@ void TGIFSubImage::NewData(uint8_t fill) {
 }
 
 void TGIFSubImage::ReleaseData() {
+  FreeBitmap();
   Image()->PixelBytesChanged(-DataSize());
   data_ = {};
 }
@@ -116,6 +118,7 @@ void TGIFSubImage::SetPixels(int x, int y, uint8_t index) {
   uint8_t* row = Scanline(y);
   if (x < 0 || x >= Width()) throw GIFException(kGIFInvalidPixelCoordinates);
   row[x] = index;
+  FreeBitmap();
 }
 
 void TGIFSubImage::Clear() {

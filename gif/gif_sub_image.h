@@ -4,13 +4,19 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "gif/gif_block_bytes.h"
 #include "gif/gif_color_map.h"
 #include "gif/gif_extension_list.h"
 #include "gif/gif_item.h"
+#include "imaging/color.h"
+#include "imaging/rect.h"
 
+class TBitmap;
+class TCanvas;
 class TGIFGraphicControlExtension;
 
 class TGIFSubImage : public TGIFItem {
@@ -72,12 +78,35 @@ class TGIFSubImage : public TGIFItem {
   // Extensions, then the image descriptor, local table and image data when present.
   void LoadFromStream(TStream& stream) override;
 
+  // The frame as an 8-bit bitmap whose 256-entry colour table is the frame palette padded
+  // with black: built on first use, kept until the pixels, the size or the palette change.
+  // None for an empty frame (or when the progress handler aborted the build).
+  TBitmap* Bitmap();
+  // The palette of the frame bitmap: its own table's, else the image's.
+  TPalette Palette();
+  // Draws the frame into rect of the canvas: scaled as its place on the logical screen
+  // maps onto rect, or with tile at its natural size repeated every screen width and
+  // height. With transparent, its transparent pixels keep the destination.
+  void Draw(TCanvas& canvas, const TRect& rect, bool transparent, bool tile);
+  // Where Draw puts the frame for rect: scaled, or each tile.
+  TRect ScaledBounds(const TRect& rect) const;
+  std::vector<TRect> TileBounds(const TRect& rect) const;
+  // Drops the bitmap, the mask and the palette built from the local table.
+  void FreeBitmap();
+  // The local table changed.
+  void ColorMapChanged();
+
  private:
   uint16_t GetField(int at) const;
   void SetField(int at, uint16_t value);
   void ReleaseData();
   void LoadImage(TStream& stream);
   void FitScreenToFrame();
+  void BuildBitmap();
+  void DrawAt(TCanvas& canvas, const TRect& target, bool transparent);
+  // The logical screen's size for scaling and tiling.
+  int ScreenWidth() const;
+  int ScreenHeight() const;
 
   std::vector<uint8_t> data_;
   TGIFLocalColorMap colorMap_;
@@ -85,4 +114,12 @@ class TGIFSubImage : public TGIFItem {
   TGIFExtensionList extensions_;
   bool transparent_ = false;
   TGIFGraphicControlExtension* graphicControl_ = nullptr;
+
+  std::unique_ptr<TBitmap> bitmap_;
+  // 1 bit per pixel, set where the pixel has the transparent index; only kept when a bit
+  // is set.
+  std::unique_ptr<TBitmap> mask_;
+  bool needMask_ = true;
+  TPalette bitmapPalette_;
+  std::optional<TPalette> palette_;
 };

@@ -1,5 +1,8 @@
 #include "tests/gif/gif_test_util.h"
 
+#include "gif/gif_graphic_control_extension.h"
+#include "imaging/bitmap.h"
+#include "imaging/canvas.h"
 #include "runtime/exceptions.h"
 
 Bytes operator+(Bytes a, const Bytes& b) {
@@ -125,4 +128,40 @@ Bytes RechunkImageData(const Bytes& gif, size_t blockSize) {
     out = out + Chain(ReadChain(gif, at), blockSize);
   }
   return out + Bytes{0x3B};
+}
+
+TGIFSubImage& AddFrame(TGIFImage& image, int left, int top, int width, int height, uint8_t fill) {
+  TGIFSubImage& frame = image.Images()[image.Images().Add(std::make_unique<TGIFSubImage>(image))];
+  frame.SetLeft(static_cast<uint16_t>(left));
+  frame.SetTop(static_cast<uint16_t>(top));
+  frame.SetWidth(static_cast<uint16_t>(width));
+  frame.SetHeight(static_cast<uint16_t>(height));
+  std::fill(frame.Data(), frame.Data() + frame.DataSize(), fill);
+  return frame;
+}
+
+TGIFGraphicControlExtension& AddControl(TGIFSubImage& frame, int disposal, int delay,
+                                        int transparentIndex) {
+  auto control = std::make_unique<TGIFGraphicControlExtension>(frame);
+  control->SetDisposal(static_cast<uint8_t>(disposal));
+  control->SetDelay(static_cast<uint16_t>(delay));
+  if (transparentIndex >= 0) {
+    control->SetTransparentColorIndex(static_cast<uint8_t>(transparentIndex));
+    control->SetTransparent(true);
+  }
+  TGIFGraphicControlExtension& added = *control;
+  frame.Extensions().Add(std::move(control));
+  return added;
+}
+
+void SetGlobalColors(TGIFImage& image, const std::vector<TRGBColor>& colors) {
+  image.GlobalColorMap().Clear();
+  for (const TRGBColor& color : colors) image.GlobalColorMap().Add(ColorValue(color));
+}
+
+TBitmap Filled(int width, int height, TRGBColor color) {
+  TBitmap bitmap;
+  bitmap.SetSize(width, height);
+  bitmap.Canvas().FillRect(Rect(0, 0, width, height), color);
+  return bitmap;
 }

@@ -38,3 +38,17 @@ TLoaded LoadGIF(const Bytes& bytes);
 
 // The same GIF with each frame's image data cut into sub-blocks of blockSize bytes.
 Bytes RechunkImageData(const Bytes& gif, size_t blockSize);
+
+class TGIFGraphicControlExtension;
+
+// A frame of the image, every pixel holding fill.
+TGIFSubImage& AddFrame(TGIFImage& image, int left, int top, int width, int height, uint8_t fill);
+// A graphic control extension for the frame; transparentIndex -1 for none.
+TGIFGraphicControlExtension& AddControl(TGIFSubImage& frame, int disposal, int delay,
+                                        int transparentIndex = -1);
+// Global table entries.
+void SetGlobalColors(TGIFImage& image, const std::vector<TRGBColor>& colors);
+
+class TBitmap;
+// A bitmap of one colour, to draw onto.
+TBitmap Filled(int width, int height, TRGBColor color);

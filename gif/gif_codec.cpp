@@ -1,0 +1,23 @@
+#include "gif/gif_codec.h"
+
+#include "gif/gif_defaults.h"
+#include "gif/gif_image.h"
+#include "gif/gif_messages.h"
+#include "gif/gif_registries.h"
+#include "imaging/picture.h"
+
+namespace {
+constexpr int kMaxPalettedDisplayBits = 8;
+}
+
+void GIFCodecStartup(int displayBitsPerPixel, int displayPlanes) {
+  TPicture::RegisterFileFormat(kGIFExtension, kGIFDescription, TGIFImage::StaticClass());
+  if (displayBitsPerPixel * displayPlanes <= kMaxPalettedDisplayBits) {
+    GIFImageDefaults().PalettedDisplay = true;
+  }
+}
+
+void GIFCodecShutdown() {
+  DestroyExtensionRegistries();
+  TPicture::UnregisterGraphicClass(TGIFImage::StaticClass());
+}

@@ -1,0 +1,201 @@
+// Drawing images of several frames: the painter on its own thread and inline.
+
+#include "gif/gif_painter.h"
+
+#include <gtest/gtest.h>
+
+#include "gif/gif_application_extension.h"
+#include "gif/gif_graphic_control_extension.h"
+#include "gif/gif_image.h"
+#include "imaging/bitmap.h"
+#include "imaging/canvas.h"
+#include "runtime/exceptions.h"
+#include "runtime/message_loop.h"
+#include "tests/gif/gif_test_util.h"
+
+namespace {
+
+constexpr TRGBColor kRed{255, 0, 0};
+constexpr TRGBColor kGreen{0, 200, 0};
+constexpr TRGBColor kBlue{0, 0, 255};
+constexpr TRGBColor kGrey{90, 90, 90};
+// Delays of a few milliseconds, so that whole animations play quickly.
+constexpr int kFastSpeed = 100000;
+
+// A 4 x 4 screen: a green frame on the left half with a transparent pixel, then a full
+// blue frame.
+std::unique_ptr<TGIFImage> TwoFrames() {
+  auto image = std::make_unique<TGIFImage>();
+  SetGlobalColors(*image, {kGreen, kBlue, kGrey});
+  image->SetWidth(4);
+  image->SetHeight(4);
+  TGIFSubImage& first = AddFrame(*image, 0, 0, 2, 4, 0);
+  first.Data()[0] = 2;
+  AddControl(first, dmNoDisposal, 0, 2);
+  AddFrame(*image, 0, 0, 4, 4, 1);
+  return image;
+}
+
+// Dispatches the painters' hand-overs until done() holds.
+void DispatchUntil(const std::function<bool()>& done) {
+  MessageLoop& loop = MessageLoop::Current();
+  while (!done()) {
+    loop.ProcessMessages();
+    loop.WaitMessage(10);
+  }
+}
+
+}  // namespace
+
+TEST(GIFPainter, TwoFramesShowTheFirstAndDestroyingStopsThePainter) {
+  auto image = TwoFrames();
+  int paints = 0;
+  bool ended = false;
+  image->OnPaint = [&paints](TGIFPainter&) { ++paints; };
+  image->OnEndPaint = [&ended](TGIFPainter&) { ended = true; };
+  TBitmap target = Filled(4, 4, kRed);
+  target.Canvas().Draw(0, 0, *image);
+  TGIFPainter* painter = image->DrawPainter();
+  ASSERT_NE(painter, nullptr);
+  EXPECT_TRUE(painter->Threaded());
+  EXPECT_EQ(paints, 1);
+
+  auto single = TwoFrames();
+  single->Images().Delete(1);
+  TBitmap expected = Filled(4, 4, kRed);
+  expected.Canvas().Draw(0, 0, *single);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      EXPECT_EQ(target.Canvas().Pixel(x, y), expected.Canvas().Pixel(x, y)) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(target.Canvas().Pixel(0, 0), kRed);
+  EXPECT_EQ(target.Canvas().Pixel(1, 0), kGreen);
+  EXPECT_EQ(target.Canvas().Pixel(3, 3), kRed);
+
+  image.reset();
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(paints, 1);
+  MessageLoop::Current().ProcessMessages();
+  EXPECT_EQ(target.Canvas().Pixel(3, 3), kRed);
+}
+
+TEST(GIFPainter, NothingToPaint) {
+  TGIFImage none;
+  TBitmap target = Filled(2, 2, kRed);
+  target.Canvas().Draw(0, 0, none);
+  EXPECT_EQ(none.DrawPainter(), nullptr);
+
+  auto emptyFirst = TwoFrames();
+  emptyFirst->Images()[0].Clear();
+  int paints = 0;
+  emptyFirst->OnPaint = [&paints](TGIFPainter&) { ++paints; };
+  TBitmap kept = Filled(4, 4, kRed);
+  kept.Canvas().Draw(0, 0, *emptyFirst);
+  emptyFirst.reset();
+  EXPECT_EQ(paints, 0);
+  EXPECT_EQ(kept.Canvas().Pixel(2, 2), kRed);
+}
+
+TEST(GIFPainter, DelaysAreKeptWithinBounds) {
+  TGIFImage image;
+  TGIFSubImage& frame = AddFrame(image, 0, 0, 1, 1, 0);
+  EXPECT_EQ(TGIFPainter::FrameDelay(frame, true), 10);
+  TGIFGraphicControlExtension& control = AddControl(frame, 0, 1);
+  EXPECT_EQ(TGIFPainter::FrameDelay(frame, true), 3);
+  control.SetDelay(0);
+  EXPECT_EQ(TGIFPainter::FrameDelay(frame, false), 10);
+  control.SetDelay(5000);
+  EXPECT_EQ(TGIFPainter::FrameDelay(frame, true), 5000);
+  EXPECT_EQ(TGIFPainter::FrameDelay(frame, false), 1000);
+}
+
+TEST(GIFPainter, EndlessLoopThreadedButOncePlayedInline) {
+  auto image = TwoFrames();
+  image->Images()[0].Extensions().Add(std::make_unique<TGIFAppExtNSLoop>(image->Images()[0]));
+  image->SetAnimationSpeed(kFastSpeed);
+  int loops = 0;
+  int paints = 0;
+  image->OnLoop = [&loops](TGIFPainter&) { ++loops; };
+  image->OnPaint = [&paints](TGIFPainter&) { ++paints; };
+  TBitmap target = Filled(4, 4, kRed);
+  target.Canvas().Draw(0, 0, *image);
+  DispatchUntil([&loops] { return loops >= 3; });
+  image->StopPainters();
+  EXPECT_EQ(image->DrawPainter(), nullptr);
+  EXPECT_GE(paints, 6);
+
+  loops = paints = 0;
+  image->SetDrawOptions(image->DrawOptions() & ~drAsync);
+  image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+  EXPECT_EQ(paints, 2);
+  EXPECT_EQ(loops, 0);
+  EXPECT_EQ(image->DrawPainter(), nullptr);
+}
+
+TEST(GIFPainter, DisposalMethodsInline) {
+  // Frame 0 fills the screen; frame 1 covers (1, 1, 3, 3) and is disposed as the test says;
+  // frame 2 puts one pixel at (0, 0).
+  const auto play = [](int disposal, TGIFDrawOptions options) {
+    auto image = std::make_unique<TGIFImage>();
+    SetGlobalColors(*image, {kGreen, kBlue, kGrey});
+    image->Header().SetBackgroundColorIndex(2);
+    image->SetWidth(4);
+    image->SetHeight(4);
+    AddControl(AddFrame(*image, 0, 0, 4, 4, 0), dmNoDisposal, 1);
+    AddControl(AddFrame(*image, 1, 1, 2, 2, 1), disposal, 1);
+    AddControl(AddFrame(*image, 0, 0, 1, 1, 1), dmNoDisposal, 1);
+    image->SetAnimationSpeed(kFastSpeed);
+    image->SetDrawOptions(options);
+    TBitmap target = Filled(4, 4, kRed);
+    image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+    return target;
+  };
+  const TGIFDrawOptions inlineDirect = drAnimate | drDirect | drTransparent;
+  TBitmap kept = play(dmNoDisposal, inlineDirect);
+  EXPECT_EQ(kept.Canvas().Pixel(1, 1), kBlue);
+  EXPECT_EQ(kept.Canvas().Pixel(0, 0), kBlue);
+  EXPECT_EQ(kept.Canvas().Pixel(3, 3), kGreen);
+  // Back to what the destination held before the animation.
+  TBitmap restored = play(dmBackground, inlineDirect);
+  EXPECT_EQ(restored.Canvas().Pixel(1, 1), kRed);
+  EXPECT_EQ(restored.Canvas().Pixel(3, 3), kGreen);
+  // Without drTransparent: back to the background colour.
+  TBitmap filled = play(dmBackground, drAnimate | drDirect);
+  EXPECT_EQ(filled.Canvas().Pixel(2, 2), kGrey);
+  // Back to what frame 0 left.
+  TBitmap previous = play(dmPrevious, inlineDirect);
+  EXPECT_EQ(previous.Canvas().Pixel(1, 1), kGreen);
+  EXPECT_EQ(previous.Canvas().Pixel(0, 0), kBlue);
+}
+
+TEST(GIFPainter, ErrorsOfThePaintReachTheDraw) {
+  for (TGIFDrawOptions options : {kGIFDefaultDrawOptions, TGIFDrawOptions(drAnimate | drDirect)}) {
+    auto image = TwoFrames();
+    image->OnPaint = [](TGIFPainter&) { throw GIFException("painting failed"); };
+    image->SetDrawOptions(options);
+    TBitmap target = Filled(4, 4, kRed);
+    try {
+      image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+      FAIL() << options;
+    } catch (const GIFException& e) {
+      EXPECT_EQ(e.Message(), "painting failed");
+    }
+    EXPECT_EQ(image->DrawPainter(), nullptr);
+  }
+}
+
+TEST(GIFPainter, ADrawIntoAnotherRectangleReplacesTheDrawPainter) {
+  auto image = TwoFrames();
+  image->SetDrawOptions(image->DrawOptions() | drDirect);
+  TBitmap target = Filled(8, 8, kRed);
+  image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+  TGIFPainter* first = image->DrawPainter();
+  ASSERT_NE(first, nullptr);
+  image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+  EXPECT_EQ(image->DrawPainter(), first);
+  image->Draw(target.Canvas(), Rect(4, 4, 8, 8));
+  EXPECT_NE(image->DrawPainter(), nullptr);
+  DispatchUntil([&] { return image->DrawPainter()->Started(); });
+  EXPECT_EQ(target.Canvas().Pixel(5, 4), kGreen);
+}
