@@ -1,5 +1,6 @@
 #include "app/preview_file.h"
 
+#include "gif/gif_image.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/image_scroll_box.h"
@@ -23,6 +24,12 @@ void DrawInto(TGraphic& image, TBitmap& preview) {
 
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
   const std::string extension = LowerCase(ExtractFileExt(FileName));
+  if (extension == ".gif") {
+    TGIFImage gif;
+    gif.LoadFromFile(FileName);
+    DrawInto(gif, Preview);
+    return true;
+  }
   if (!IsJpegExtension(extension)) return false;
   TJPEGImage jpeg;
   jpeg.LoadFromFile(FileName);

@@ -9,6 +9,7 @@
 #include "imaging/jpeg_image.h"
 #include "imaging/tiff_graphic.h"
 #include "runtime/stream.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -98,6 +99,41 @@ TEST_F(ConvertTest, TiffAndNetpbmGoThroughTheViewer) {
   const TResult bad = Convert(Path("bad.tif") + " " + Path("out.bmp"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.output, "ETiffError TIFFOpen\n");
+}
+
+TEST_F(ConvertTest, GifShowsItsFirstFrameOnWhite) {
+  // A 6 x 4 screen; frame 0 is 3 x 2 at (2, 1) with index 1 transparent, frame 1 covers all.
+  PeerFrame first;
+  first.Left = 2;
+  first.Top = 1;
+  first.Width = 3;
+  first.Height = 2;
+  first.TransparentIndex = 1;
+  first.Pixels = {0, 1, 2, 2, 2, 0};
+  PeerFrame second;
+  second.Width = 6;
+  second.Height = 4;
+  second.Pixels.assign(24, 3);
+  const std::vector<uint8_t> gif = WriteGiflibGif({6, 4, 4, {first, second}});
+  WriteWholeFile(dir_.File("in.gif"), std::string(gif.begin(), gif.end()));
+  const TResult result = Convert(Path("in.gif") + " " + Path("out.bmp"));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, "6x4\n");
+  TBitmap saved;
+  saved.LoadFromFile(dir_.File("out.bmp"));
+  const auto color = [](int index) {
+    const uint32_t value = PeerColor(index);
+    return TRGBColor{uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16)};
+  };
+  EXPECT_EQ(saved.Canvas().Pixel(0, 0), clWhite);
+  EXPECT_EQ(saved.Canvas().Pixel(2, 1), color(0));
+  EXPECT_EQ(saved.Canvas().Pixel(3, 1), clWhite);
+  EXPECT_EQ(saved.Canvas().Pixel(4, 1), color(2));
+  EXPECT_EQ(saved.Canvas().Pixel(4, 2), color(0));
+  EXPECT_EQ(saved.Canvas().Pixel(5, 3), clWhite);
+
+  WriteWholeFile(dir_.File("bad.gif"), "GIF");
+  EXPECT_EQ(Convert(Path("bad.gif") + " " + Path("out.bmp")).output, "Premature end of data\n");
 }
 
 TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
