@@ -491,3 +491,43 @@ TEST_F(CustomWSocket, AHandlerThatClosesAtTheEndOfTheDataGivesOneSessionClosedEa
   }
   EXPECT_EQ(received, "the endthe end");
 }
+
+TEST_F(CustomWSocket, ConnectAndListenReportTheirChecksAndResolutionFailures) {
+  TLoopbackServer server;
+  TCustomWSocket socket;
+  socket.OnError = [](TCustomWSocket*) {};  // reports must not raise past it
+  const std::string longName(257, 'a');
+  socket.SetAddr(longName);
+  socket.SetPort("80");
+  socket.Connect();
+  EXPECT_EQ(socket.ErrorMessage(),
+            "connect: WSocketResolveHost: '" + longName + "' Invalid Hostname.");
+  socket.SetAddr("127.0.0.1");
+  socket.SetPort("65616");  // would wrap round to port 80
+  socket.Connect();
+  EXPECT_EQ(socket.ErrorMessage(), "connect: WSocketResolvePort: Invalid Port.");
+  socket.SetProto(" ");
+  socket.Connect();
+  EXPECT_EQ(socket.ErrorMessage(), "Connect: No Protocol Specified");
+
+  // The local port of the listening server is taken.
+  socket.SetProto("tcp");
+  socket.SetPort(server.Port());
+  socket.SetLocalAddr("127.0.0.1");
+  socket.SetLocalPort(server.Port());
+  socket.Connect();
+  EXPECT_EQ(socket.ErrorMessage(), "winsock.bind failed, error #10048");
+  socket.CloseConnection();
+
+  TCustomWSocket listener;
+  listener.OnError = [](TCustomWSocket*) {};
+  listener.SetAddr("127.0.0.1");
+  listener.Listen();
+  EXPECT_EQ(listener.ErrorMessage(),
+            "Error 10022 in function listen: port not assigned\r\nInvalid argument");
+  listener.SetPort(server.Port());
+  listener.Listen();
+  EXPECT_EQ(listener.ErrorMessage(), "Error 10048 in function Bind\r\nAddress already in use");
+  EXPECT_EQ(listener.State(), wsClosed);
+  EXPECT_EQ(listener.HSocket(), INVALID_SOCKET);
+}
