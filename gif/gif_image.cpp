@@ -1,10 +1,17 @@
 #include "gif/gif_image.h"
 
 #include "gif/color_lookup.h"
+#include "gif/gif_frame_import.h"
 #include "gif/gif_messages.h"
+#include "gif/gif_writer.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
+#include "imaging/icon.h"
 #include "runtime/exceptions.h"
+
+namespace {
+constexpr uint8_t kFullPercent = 100;
+}  // namespace
 
 TGIFImage::TGIFImage() : header_(this), images_(*this) {
   const TGIFImageDefaults& defaults = GIFImageDefaults();
@@ -63,8 +70,36 @@ void TGIFImage::Clear() {
   palette_.reset();
 }
 
-void TGIFImage::SaveToStream(TStream&) {
-  throw EInvalidGraphicOperation("GIF images cannot be saved yet");
+void TGIFImage::SaveToStream(TStream& Stream) {
+  Progress(psStarting, 0, false, {}, kGIFSaving);
+  try {
+    WriteGIF(*this, Stream);
+  } catch (...) {
+    Progress(psEnding, 0, false, {}, kGIFSaving);
+    throw;
+  }
+  Progress(psEnding, kFullPercent, false, {}, kGIFSaving);
+}
+
+void TGIFImage::Assign(const TGraphic& Source) {
+  // Reduction converts the source bitmap itself to 24 bits, as callers expect.
+  if (Source.ClassType().InheritsFrom(TBitmap::StaticClass())) {
+    AssignBitmap(*this, const_cast<TBitmap&>(static_cast<const TBitmap&>(Source)));
+    return;
+  }
+  TBitmap bitmap;
+  try {
+    if (Source.ClassType().InheritsFrom(TIcon::StaticClass())) {
+      bitmap.SetSize(Source.Width(), Source.Height());
+      bitmap.Canvas().Draw(0, 0, const_cast<TGraphic&>(Source));
+    } else {
+      bitmap.Assign(Source);
+    }
+  } catch (const EConvertError&) {
+    TGraphic::Assign(Source);
+    return;
+  }
+  AssignBitmap(*this, bitmap);
 }
 
 void TGIFImage::Warning(const TGIFWarningSource& sender, int severity, const std::string& message) {
@@ -83,6 +118,10 @@ void TGIFImage::ScreenChanged() {
 
 void TGIFImage::GlobalColorMapChanged() {
   palette_.reset();
+}
+
+void TGIFImage::ConvertProgress(TProgressStage stage, uint8_t percent) {
+  Progress(stage, percent, false, {}, kGIFConverting);
 }
 
 void TGIFImage::RenderProgress(TProgressStage stage, uint8_t percent) {

@@ -54,7 +54,7 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   // Replaces the content with the stream's GIF, reporting progress as "Loading...". On
   // error the stream goes back to where it was, and what had been loaded stays.
   void LoadFromStream(TStream& Stream) override;
-  // Writing GIF files comes with the encoder; until then this raises.
+  // Writes the image as it is held, reporting progress as "Saving..." (see WriteGIF).
   void SaveToStream(TStream& Stream) override;
 
   // The first frame, or with drAnimate and several frames a painter that steps through
@@ -62,6 +62,10 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   void Draw(TCanvas& Canvas, const TRect& R) override;
   // A bitmap receives the image bitmap (see Bitmap()).
   void AssignTo(TGraphic& Dest) const override;
+  // A bitmap, or any graphic that can be drawn or assigned onto one, becomes the only
+  // frame (see ImportBitmap). A graphic that cannot is refused with "Cannot assign a %s
+  // to a %s". The source bitmap may be converted to 24 bits per pixel.
+  void Assign(const TGraphic& Source) override;
 
   // The palette of the image bitmap, else of the global table (or the web palette), else
   // the first frame's palette.
@@ -127,6 +131,7 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   void GlobalColorMapChanged();
   void LoadProgress(TStream& stream);
   void RenderProgress(TProgressStage stage, uint8_t percent);
+  void ConvertProgress(TProgressStage stage, uint8_t percent);
   void FrameRendered();
 
  private:

@@ -1,0 +1,108 @@
+#include "gif/gif_encoder.h"
+
+#include "gif/gif_messages.h"
+#include "gif/stream_bytes.h"
+#include "runtime/exceptions.h"
+
+namespace {
+
+// The GIF interlace passes: first row and row step of each.
+constexpr std::array<int, 4> kPassStart = {0, 4, 2, 1};
+constexpr std::array<int, 4> kPassStep = {8, 8, 4, 2};
+constexpr int kPassCount = 4;
+
+int MaxCodeFor(int bits) {
+  return (1 << bits) - 1;
+}
+
+}  // namespace
+
+void TGIFWriter::WriteBlock() {
+  buffer_[0] = static_cast<uint8_t>(fill_ - 1);
+  stream_.WriteBuffer(buffer_.data(), fill_);
+  fill_ = 1;
+}
+
+void TGIFWriter::Flush() {
+  if (fill_ > 1) WriteBlock();
+}
+
+void TGIFEncoder::Encode(TStream& stream, int bitsPerPixel, int colorCount, const uint8_t* data,
+                         bool interlaced, int height, int width) {
+  if (bitsPerPixel < kMinBitsPerPixel) bitsPerPixel = kMinBitsPerPixel;
+  colorCount_ = colorCount;
+  data_ = data;
+  interlaced_ = interlaced;
+  height_ = height;
+  width_ = width;
+  WriteByte(stream, static_cast<uint8_t>(bitsPerPixel));
+
+  initialBitsPerCode_ = bitsPerPixel + 1;
+  bitsPerCode_ = initialBitsPerCode_;
+  maxCode_ = MaxCodeFor(bitsPerCode_);
+  clearCode_ = 1 << bitsPerPixel;
+  endCode_ = clearCode_ + 1;
+  baseCode_ = clearCode_ + 2;
+  bucket_ = 0;
+  bucketBits_ = 0;
+  clearFlag_ = false;
+
+  position_ = 0;
+  pixelsLeft_ = interlaced ? width : int64_t{width} * height;
+  row_ = 0;
+  pass_ = 0;
+
+  TGIFWriter writer(stream);
+  writer_ = &writer;
+  if (data != nullptr && width > 0 && height > 0) Compress();
+  Output(endCode_);
+  writer.Flush();
+  writer_ = nullptr;
+  WriteByte(stream, 0);
+}
+
+void TGIFEncoder::Output(int code) {
+  const uint32_t held = bucket_ & ((uint32_t{1} << bucketBits_) - 1);
+  bucket_ = static_cast<uint32_t>(code) << bucketBits_ | held;
+  bucketBits_ += bitsPerCode_;
+  for (; bucketBits_ >= 8; bucketBits_ -= 8) {
+    writer_->Write(static_cast<uint8_t>(bucket_));
+    bucket_ >>= 8;
+  }
+  if (code == endCode_ && bucketBits_ > 0) {
+    writer_->Write(static_cast<uint8_t>(bucket_));
+    bucket_ = 0;
+    bucketBits_ = 0;
+  }
+}
+
+void TGIFEncoder::Clear() {
+  clearFlag_ = true;
+  Output(clearCode_);
+}
+
+uint8_t TGIFEncoder::Pixel() const {
+  const uint8_t pixel = data_[position_];
+  if (pixel >= colorCount_) throw GIFException(kGIFColorNotInTable);
+  return pixel;
+}
+
+bool TGIFEncoder::NextPixel() {
+  if (--pixelsLeft_ > 0) {
+    ++position_;
+    return true;
+  }
+  if (!interlaced_ || !NextRow()) return false;
+  pixelsLeft_ = width_;
+  position_ = int64_t{row_} * width_;
+  return true;
+}
+
+bool TGIFEncoder::NextRow() {
+  row_ += kPassStep[pass_];
+  while (row_ >= height_) {
+    if (++pass_ >= kPassCount) return false;
+    row_ = kPassStart[pass_];
+  }
+  return true;
+}

@@ -1,0 +1,66 @@
+#include "gif/lzw_encoder.h"
+
+namespace {
+
+constexpr int kPixelBits = 8;
+
+}  // namespace
+
+int THashTable::Next(int slot) {
+  if (slot == 0) return kSize - 1;
+  const int next = 2 * slot - kSize;
+  return next < 0 ? next + kSize : next;
+}
+
+void THashTable::Insert(uint32_t key, int code) {
+  int slot = Primary(key);
+  while (slots_[slot] < kFirstEmpty) slot = Next(slot);
+  slots_[slot] = key << kCodeBits | static_cast<uint32_t>(code);
+}
+
+int THashTable::Lookup(uint32_t key) const {
+  for (int slot = Primary(key); slots_[slot] < kFirstEmpty; slot = Next(slot)) {
+    if (slots_[slot] >> kCodeBits == key) return static_cast<int>(slots_[slot] & kCodeMask);
+  }
+  return kAbsent;
+}
+
+void TLZWEncoder::Output(int code) {
+  TGIFEncoder::Output(code);
+  if (clearFlag_) {
+    bitsPerCode_ = initialBitsPerCode_;
+    maxCode_ = (1 << bitsPerCode_) - 1;
+    clearFlag_ = false;
+  } else if (nextFreeCode_ > maxCode_) {
+    ++bitsPerCode_;
+    maxCode_ = bitsPerCode_ == kMaxBitsPerCode ? kMaxCodeAt12Bits : (1 << bitsPerCode_) - 1;
+  }
+}
+
+void TLZWEncoder::Clear() {
+  TGIFEncoder::Clear();
+  hashTable_->Clear();
+  nextFreeCode_ = baseCode_;
+}
+
+void TLZWEncoder::Compress() {
+  Clear();
+  int prefix = Pixel();
+  while (NextPixel()) {
+    const uint8_t pixel = Pixel();
+    const uint32_t key = static_cast<uint32_t>(prefix) << kPixelBits | pixel;
+    const int code = hashTable_->Lookup(key);
+    if (code != THashTable::kAbsent) {
+      prefix = code;
+      continue;
+    }
+    Output(prefix);
+    prefix = pixel;
+    if (nextFreeCode_ > kLastDictionaryCode) {
+      Clear();
+    } else {
+      hashTable_->Insert(key, nextFreeCode_++);
+    }
+  }
+  Output(prefix);
+}

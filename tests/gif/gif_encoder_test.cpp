@@ -1,0 +1,226 @@
+// The encoders' exact output where it is fixed, and decodability by giflib and by this
+// project's reader everywhere else.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "gif/gif_messages.h"
+#include "gif/lzw_encoder.h"
+#include "gif/rle_encoder.h"
+#include "runtime/exceptions.h"
+#include "tests/gif/gif_test_util.h"
+#include "tests/support/giflib_peer.h"
+#include "tests/support/raises.h"
+
+namespace {
+
+Bytes Encoded(TGIFEncoder& encoder, int bits, const Bytes& pixels, int width, int height,
+              bool interlaced = false) {
+  TMemoryStream stream;
+  encoder.Encode(stream, bits, 1 << bits, pixels.data(), interlaced, height, width);
+  const uint8_t* data = stream.Memory();
+  return Bytes(data, data + stream.Size());
+}
+
+Bytes Unchained(const Bytes& imageData) {
+  Bytes data;
+  for (size_t at = 1; at < imageData.size() && imageData[at] != 0; at += imageData[at] + 1) {
+    data.insert(data.end(), imageData.begin() + at + 1, imageData.begin() + at + 1 + imageData[at]);
+  }
+  return data;
+}
+
+// The codes as a GIF decoder reads them: widths grow when the decoder's next entry reaches
+// the width's limit, and return to the initial width after a clear code.
+std::vector<int> Codes(const Bytes& imageData) {
+  const int bits = imageData[0];
+  const int clear = 1 << bits;
+  const Bytes data = Unchained(imageData);
+  std::vector<int> codes;
+  int width = bits + 1;
+  int next = clear + 2;
+  bool first = true;
+  uint64_t bucket = 0;
+  int held = 0;
+  size_t at = 0;
+  while (true) {
+    while (held < width && at < data.size()) {
+      bucket |= uint64_t{data[at++]} << held;
+      held += 8;
+    }
+    if (held < width) break;
+    const int code = static_cast<int>(bucket & ((1u << width) - 1));
+    bucket >>= width;
+    held -= width;
+    codes.push_back(code);
+    if (code == clear + 1) break;
+    if (code == clear) {
+      width = bits + 1;
+      next = clear + 2;
+      first = true;
+      continue;
+    }
+    if (!first && next < 4096) ++next;
+    first = false;
+    if (next == 1 << width && width < 12) ++width;
+  }
+  return codes;
+}
+
+Bytes Noise(size_t count, int colors, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes pixels(count);
+  for (uint8_t& pixel : pixels) pixel = static_cast<uint8_t>(random() % colors);
+  return pixels;
+}
+
+// Runs of every length from 1 to maxRun, in turn over the colours, then noise.
+Bytes Runs(int width, int height, int colors, int maxRun) {
+  Bytes pixels;
+  const size_t size = size_t(width) * height;
+  for (int run = 1; pixels.size() < size; run = run % maxRun + 1) {
+    const uint8_t color = static_cast<uint8_t>(pixels.size() % colors);
+    for (int i = 0; i < run && pixels.size() < size; ++i) pixels.push_back(color);
+  }
+  return pixels;
+}
+
+// A one-frame GIF around the image data, with a global table of the frame's size.
+Bytes FileAround(const Bytes& imageData, int bits, int width, int height, bool interlaced) {
+  return Screen(width, height, bits) +
+         Descriptor(0, 0, width, height, interlaced ? TGIFSubImage::kInterlacedFlag : 0) +
+         imageData + Bytes{kGIFTrailerByte};
+}
+
+void ExpectDecodesBack(const Bytes& imageData, const Bytes& pixels, int bits, int width, int height,
+                       bool interlaced) {
+  const Bytes file = FileAround(imageData, bits, width, height, interlaced);
+  const PeerGif peer = ReadGiflibGif(file);
+  ASSERT_EQ(peer.Frames.size(), 1u);
+  EXPECT_EQ(peer.Frames[0].Pixels, pixels) << "giflib";
+  const TLoaded loaded = LoadGIF(file);
+  ASSERT_EQ(loaded.Error, "");
+  EXPECT_TRUE(loaded.Warnings.empty());
+  const TGIFSubImage& frame = loaded.Image->Images()[0];
+  EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), frame.Data())) << "reader";
+}
+
+}  // namespace
+
+TEST(LZWEncoder, OnePixelOfTwoColoursIsClearPixelEndAtThreeBits) {
+  TLZWEncoder encoder;
+  TMemoryStream stream;
+  const uint8_t pixel = 1;
+  encoder.Encode(stream, 1, 2, &pixel, false, 1, 1);
+  const uint8_t* data = stream.Memory();
+  // Codes 4, 1, 5 at 3 bits each, least significant bit first.
+  EXPECT_EQ(Bytes(data, data + stream.Size()), (Bytes{0x02, 0x02, 0x4C, 0x01, 0x00}));
+}
+
+TEST(LZWEncoder, EightBitTablesStartWithClear256AndEndWith257) {
+  TLZWEncoder encoder;
+  const Bytes imageData = Encoded(encoder, 8, Noise(100, 256, 1), 10, 10);
+  EXPECT_EQ(imageData[0], 8);
+  const std::vector<int> codes = Codes(imageData);
+  EXPECT_EQ(codes.front(), 256);
+  EXPECT_EQ(codes.back(), 257);
+}
+
+TEST(LZWEncoder, ClearsWhenTheNextFreeCodeWouldBe4095AndRestartsAtNineBits) {
+  TLZWEncoder encoder;
+  const Bytes pixels = Noise(200 * 100, 256, 2);
+  const Bytes imageData = Encoded(encoder, 8, pixels, 200, 100);
+  const std::vector<int> codes = Codes(imageData);
+  // Codes 258..4094 are given out by the first 3837 string codes; the 3838th is followed
+  // by the clear code.
+  const int secondClear = 1 + 3838;
+  ASSERT_GT(codes.size(), size_t(secondClear + 10));
+  EXPECT_EQ(std::count(codes.begin() + 1, codes.begin() + secondClear, 256), 0);
+  EXPECT_EQ(codes[secondClear], 256);
+  ExpectDecodesBack(imageData, pixels, 8, 200, 100, false);
+}
+
+TEST(LZWEncoder, ExactlyFullBlockHasNoEmptyBlockBeforeTheTerminator) {
+  bool found = false;
+  for (size_t count = 200; count < 1000 && !found; ++count) {
+    TLZWEncoder encoder;
+    const Bytes imageData = Encoded(encoder, 2, Noise(count, 4, 3), int(count), 1);
+    if (imageData.size() != 1 + 1 + 255 + 1) continue;
+    found = true;
+    EXPECT_EQ(imageData[1], 255);
+    EXPECT_EQ(imageData.back(), 0);
+  }
+  EXPECT_TRUE(found);
+}
+
+TEST(LZWEncoder, InterlacedRowsGoInPassOrder) {
+  TLZWEncoder encoder;
+  const Bytes imageData = Encoded(encoder, 2, {1, 2, 3}, 1, 3, true);
+  EXPECT_EQ(Codes(imageData), (std::vector<int>{4, 1, 3, 2, 5}));
+
+  const Bytes pixels = Noise(13 * 21, 16, 4);
+  TLZWEncoder wide;
+  ExpectDecodesBack(Encoded(wide, 4, pixels, 13, 21, true), pixels, 4, 13, 21, true);
+}
+
+TEST(LZWEncoder, EmptyFramesStillGetImageData) {
+  TLZWEncoder encoder;
+  TMemoryStream stream;
+  encoder.Encode(stream, 8, 256, nullptr, false, 0, 0);
+  const uint8_t* data = stream.Memory();
+  const Bytes imageData(data, data + stream.Size());
+  EXPECT_EQ(Codes(imageData), std::vector<int>{257});
+  EXPECT_EQ(imageData.back(), 0);
+}
+
+TEST(GIFEncoders, PixelsOutsideTheTableAreRefused) {
+  const Bytes pixels = {0, 1, 2, 3, 4};
+  TLZWEncoder lzw;
+  TRLEEncoder rle;
+  for (TGIFEncoder* encoder : std::vector<TGIFEncoder*>{&lzw, &rle}) {
+    TMemoryStream stream;
+    EXPECT_EQ(MessageRaised<GIFException>(
+                  [&] { encoder->Encode(stream, 2, 4, pixels.data(), false, 1, 5); }),
+              kGIFColorNotInTable);
+    EXPECT_EQ(stream.Size() > 0, true);
+  }
+}
+
+TEST(GIFEncoders, EveryTableSizeAndPatternDecodesBack) {
+  for (int bits = 1; bits <= 8; ++bits) {
+    const int colors = 1 << bits;
+    const int codeBits = std::max(bits, 2);
+    for (bool interlaced : {false, true}) {
+      for (int maxRun : {1, 7, 300, 5000}) {
+        const Bytes pixels = Runs(173, 119, colors, maxRun);
+        TLZWEncoder lzw;
+        TRLEEncoder rle;
+        for (TGIFEncoder* encoder : std::vector<TGIFEncoder*>{&lzw, &rle}) {
+          SCOPED_TRACE(testing::Message()
+                       << bits << " bits, runs to " << maxRun << (interlaced ? ", interlaced" : "")
+                       << (encoder == &rle ? ", RLE" : ", LZW"));
+          TMemoryStream stream;
+          encoder->Encode(stream, bits, colors, pixels.data(), interlaced, 119, 173);
+          const uint8_t* data = stream.Memory();
+          const Bytes imageData(data, data + stream.Size());
+          EXPECT_EQ(imageData[0], codeBits);
+          ExpectDecodesBack(imageData, pixels, codeBits, 173, 119, interlaced);
+        }
+      }
+    }
+  }
+}
+
+TEST(RLEEncoder, LongRunsCostFewCodesAndNoiseDecodesBack) {
+  TRLEEncoder rle;
+  const Bytes flat(400 * 300, 7);
+  const Bytes imageData = Encoded(rle, 8, flat, 400, 300);
+  // 120000 pixels of one colour: growing run codes, far fewer than one code per pixel.
+  EXPECT_LT(Codes(imageData).size(), 2000u);
+  ExpectDecodesBack(imageData, flat, 8, 400, 300, false);
+
+  const Bytes noise = Noise(300 * 200, 256, 5);
+  TRLEEncoder again;
+  ExpectDecodesBack(Encoded(again, 8, noise, 300, 200), noise, 8, 300, 200, false);
+}
