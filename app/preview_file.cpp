@@ -50,6 +50,13 @@ bool SavePreviewFile(TPicture& Preview, const std::string& FileName,
     Preview.SaveToFile(FileName);
     return true;
   }
+  if (extension == ".gif") {
+    // With the image's defaults: the web palette, no dithering, one frame.
+    TGIFImage gif;
+    gif.Assign(Preview.Bitmap());
+    gif.SaveToFile(FileName);
+    return true;
+  }
   if (!IsJpegExtension(extension)) return false;
   TJPEGImage jpeg;
   jpeg.SetCompressionQuality(static_cast<uint8_t>(JpegQuality()));

@@ -20,7 +20,9 @@ bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview);
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
 
 // Saves the preview picture by the name's extension: ".bmp" through the picture (the
-// bitmap's own format), ".jpg"/".jpeg" as JPEG at the quality asked for just then.
+// bitmap's own format), ".gif" as a GIF of one frame reduced to the web palette (which
+// leaves the bitmap at 24 bits per pixel), ".jpg"/".jpeg" as JPEG at the quality asked for
+// just then.
 // Answers false, writing nothing, for any other extension.
 bool SavePreviewFile(TPicture& Preview, const std::string& FileName,
                      const std::function<int()>& JpegQuality);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "gif/gif_image.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"
@@ -99,6 +100,25 @@ TEST_F(ConvertTest, TiffAndNetpbmGoThroughTheViewer) {
   const TResult bad = Convert(Path("bad.tif") + " " + Path("out.bmp"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.output, "ETiffError TIFFOpen\n");
+}
+
+TEST_F(ConvertTest, BmpToGifIsOneWebPaletteFrame) {
+  TBitmap pattern = Pattern();
+  pattern.SaveToFile(dir_.File("in.bmp"));
+  EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.GIF")).output, "37x21\n");
+  const std::string saved = ReadWholeFile(dir_.File("out.GIF"));
+  TGIFImage gif;
+  gif.Assign(pattern);
+  TMemoryStream expected;
+  gif.SaveToStream(expected);
+  EXPECT_EQ(saved, std::string(expected.Bytes().begin(), expected.Bytes().end()));
+  // (200, 40, 40) has the web levels 3, 0, 0 and (40, 40, 200) 0, 0, 3; white stays white.
+  const PeerGif peer = ReadGiflibGif({saved.begin(), saved.end()});
+  ASSERT_EQ(peer.Frames.size(), 1u);
+  EXPECT_EQ(peer.Frames[0].LocalColors, 256);
+  EXPECT_EQ(peer.Frames[0].Pixels[0], 3 * 36);
+  EXPECT_EQ(peer.Frames[0].Pixels[20], 3);
+  EXPECT_EQ(peer.Frames[0].Pixels[size_t(20 * 37 + 36)], 215);
 }
 
 TEST_F(ConvertTest, GifShowsItsFirstFrameOnWhite) {
