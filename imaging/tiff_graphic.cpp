@@ -52,7 +52,7 @@ struct TPageLayout {
   bool tiled = false;
   bool fax = false;
   int64_t scanlineSize = 0;
-  int bytesPerPixel = 1;
+  int64_t bytesPerPixel = 1;
 };
 
 template <class T>
@@ -96,13 +96,14 @@ int DotsPerInch(TIFF* tiff, uint32_t tag, uint16_t unit) {
   return static_cast<int>(std::nearbyint(perInch));
 }
 
-bool IsBitsTimesBytesDirect(int product) {
+bool IsBitsTimesBytesDirect(int64_t product) {
   return product == 1 || product == 4 || product == 8 || product == 24;
 }
 
 TReadMethod ChooseReadMethod(const TPageLayout& layout) {
   const int bits = layout.bitsPerSample;
-  const int pixelBits = bits * layout.bytesPerPixel;
+  // Both factors come from the file: a scanline can be far wider than any real pixel.
+  const int64_t pixelBits = bits * layout.bytesPerPixel;
   const bool grey =
       layout.photometric == PHOTOMETRIC_MINISWHITE || layout.photometric == PHOTOMETRIC_MINISBLACK;
   // libtiff reads scanlines of strip images only; tiles go through the RGBA reader.
@@ -299,7 +300,7 @@ class TPixelReader {
   }
 
   void StoreDirectRow(const uint8_t* line, int y) {
-    const int pixelBits = layout_.bitsPerSample * layout_.samplesPerPixel;
+    const int64_t pixelBits = int64_t{layout_.bitsPerSample} * layout_.samplesPerPixel;
     uint8_t* row = image_.ScanLine(y);
     if (layout_.bitsPerSample == 8 && (layout_.bytesPerPixel == 3 || layout_.bytesPerPixel == 4)) {
       // Red, green, blue (and maybe more) in the file; the image keeps blue first.
@@ -375,8 +376,8 @@ void TTiffGraphic::ReadPage(TStream& Stream, int Number) {
   if (layout.compression == COMPRESSION_LZW) throw EImagingError(kLzwNotSupported);
   if (layout.width == 0 || layout.height == 0) RaiseTiffError(kNoPixels);
   CheckSize(layout.width, layout.height);
-  layout.bytesPerPixel = std::max(
-      1, static_cast<int>(std::nearbyint(static_cast<double>(layout.scanlineSize) / layout.width)));
+  layout.bytesPerPixel =
+      std::max<int64_t>(1, std::llrint(static_cast<double>(layout.scanlineSize) / layout.width));
   const TReadMethod method = ChooseReadMethod(layout);
   // Fax files often say black is zero and mean white is zero.
   if (layout.fax && layout.photometric == PHOTOMETRIC_MINISBLACK)

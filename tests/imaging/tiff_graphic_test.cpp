@@ -402,6 +402,14 @@ TEST(TiffGraphicTest, DamagedPixelDataIsAnErrorNotABlackImage) {
   EXPECT_EQ(ReadError<ETiffError>(bytes), "ETiffError TIFFReadScanline");
 }
 
+TEST(TiffGraphicTest, AbsurdlyWideSamplesEndInAnError) {
+  // 60000 bits in each of 40 samples: the bits of one pixel overflow 32-bit arithmetic.
+  Bytes bytes = TiffBytes({Page(1, 1, 8, PHOTOMETRIC_MINISBLACK, {0})});
+  SetTagValue(bytes, TIFFTAG_BITSPERSAMPLE, 60000);
+  SetTagValue(bytes, TIFFTAG_SAMPLESPERPIXEL, 40);
+  EXPECT_EQ(ReadError<ETiffError>(bytes), "ETiffError TIFFReadRGBAImage");
+}
+
 TEST(TiffGraphicTest, WriterRoundTripsEveryFormat) {
   TTestPage palette = Page(4, 2, 8, PHOTOMETRIC_PALETTE, {0, 1, 2, 3, 4, 5, 6, 7});
   palette.colorMap = ColorMap(256, 257);
