@@ -81,17 +81,11 @@ void TGIFEncoder::Clear() {
   Output(clearCode_);
 }
 
-uint8_t TGIFEncoder::Pixel() const {
-  const uint8_t pixel = data_[position_];
-  if (pixel >= colorCount_) throw GIFException(kGIFColorNotInTable);
-  return pixel;
+void TGIFEncoder::RaiseColorNotInTable() {
+  throw GIFException(kGIFColorNotInTable);
 }
 
-bool TGIFEncoder::NextPixel() {
-  if (--pixelsLeft_ > 0) {
-    ++position_;
-    return true;
-  }
+bool TGIFEncoder::NextRowStart() {
   if (!interlaced_ || !NextRow()) return false;
   pixelsLeft_ = width_;
   position_ = int64_t{row_} * width_;

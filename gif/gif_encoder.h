@@ -47,9 +47,20 @@ class TGIFEncoder {
   virtual void Clear();
 
   // The pixel at the current position, checked against the colour count.
-  uint8_t Pixel() const;
-  // Moves to the next pixel in file order; false when the frame is done.
-  bool NextPixel();
+  uint8_t Pixel() const {
+    const uint8_t pixel = data_[position_];
+    if (pixel >= colorCount_) RaiseColorNotInTable();
+    return pixel;
+  }
+  // Moves to the next pixel in file order; false when the frame is done. Inline: it runs
+  // once per pixel.
+  bool NextPixel() {
+    if (--pixelsLeft_ > 0) {
+      ++position_;
+      return true;
+    }
+    return NextRowStart();
+  }
 
   int initialBitsPerCode_ = 0;
   int bitsPerCode_ = 0;
@@ -60,6 +71,8 @@ class TGIFEncoder {
   bool clearFlag_ = false;
 
  private:
+  [[noreturn]] static void RaiseColorNotInTable();
+  bool NextRowStart();
   bool NextRow();
 
   TGIFWriter* writer_ = nullptr;

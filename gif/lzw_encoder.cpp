@@ -6,25 +6,6 @@ constexpr int kPixelBits = 8;
 
 }  // namespace
 
-int THashTable::Next(int slot) {
-  if (slot == 0) return kSize - 1;
-  const int next = 2 * slot - kSize;
-  return next < 0 ? next + kSize : next;
-}
-
-void THashTable::Insert(uint32_t key, int code) {
-  int slot = Primary(key);
-  while (slots_[slot] < kFirstEmpty) slot = Next(slot);
-  slots_[slot] = key << kCodeBits | static_cast<uint32_t>(code);
-}
-
-int THashTable::Lookup(uint32_t key) const {
-  for (int slot = Primary(key); slots_[slot] < kFirstEmpty; slot = Next(slot)) {
-    if (slots_[slot] >> kCodeBits == key) return static_cast<int>(slots_[slot] & kCodeMask);
-  }
-  return kAbsent;
-}
-
 void TLZWEncoder::Output(int code) {
   TGIFEncoder::Output(code);
   if (clearFlag_) {

@@ -17,9 +17,20 @@ class THashTable {
   THashTable() { Clear(); }
   void Clear() { slots_.fill(kEmpty); }
   // key = (prefix code shl 8) or pixel, below 2^20; code below 4096.
-  void Insert(uint32_t key, int code);
+  void Insert(uint32_t key, int code) {
+    int slot = Primary(key);
+    while (slots_[slot] < kFirstEmpty) slot = Next(slot);
+    slots_[slot] = key << kCodeBits | static_cast<uint32_t>(code);
+  }
   // The code stored for key, or kAbsent.
-  int Lookup(uint32_t key) const;
+  int Lookup(uint32_t key) const {
+    // An empty slot never matches a key, so the match is tested first.
+    for (int slot = Primary(key);; slot = Next(slot)) {
+      const uint32_t value = slots_[slot];
+      if (value >> kCodeBits == key) return static_cast<int>(value & kCodeMask);
+      if (value >= kFirstEmpty) return kAbsent;
+    }
+  }
 
  private:
   static constexpr uint32_t kEmpty = 0xFFFFFFFF;
@@ -27,9 +38,18 @@ class THashTable {
   static constexpr uint32_t kFirstEmpty = 0xFFFFF000;
   static constexpr int kCodeBits = 12;
   static constexpr uint32_t kCodeMask = (1u << kCodeBits) - 1;
+  static constexpr int kFoldShift = 12;
+  static constexpr uint32_t kFoldMask = 0x1FFF;
 
-  static int Primary(uint32_t key) { return static_cast<int>((key ^ (key >> 4)) % kSize); }
-  static int Next(int slot);
+  // Folds the key onto 13 bits and those onto the table: cheaper than a division, and
+  // the lookup of each pixel waits for the previous one.
+  static int Primary(uint32_t key) {
+    const int folded = static_cast<int>((key ^ (key >> kFoldShift)) & kFoldMask);
+    return folded >= kSize ? folded - kSize : folded;
+  }
+  // Linear probing: the next slot usually shares the cache line, and every slot is
+  // reached, so a probe always ends.
+  static int Next(int slot) { return slot + 1 == kSize ? 0 : slot + 1; }
 
   std::array<uint32_t, kSize> slots_;
 };

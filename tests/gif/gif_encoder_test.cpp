@@ -108,6 +108,20 @@ void ExpectDecodesBack(const Bytes& imageData, const Bytes& pixels, int bits, in
 
 }  // namespace
 
+TEST(HashTable, FullDictionaryOfCollidingKeysAnswersEveryCode) {
+  THashTable table;
+  // Keys 8192 apart share their folded slot; consecutive ones share neighbours.
+  std::vector<uint32_t> keys;
+  for (uint32_t prefix = 0; prefix < 4094 && keys.size() < 4089; prefix += 32) {
+    for (uint32_t pixel = 0; pixel < 128; pixel += 4) keys.push_back(prefix << 8 | pixel);
+  }
+  for (size_t i = 0; i < keys.size(); ++i) table.Insert(keys[i], int(i + 6) & 0xFFF);
+  for (size_t i = 0; i < keys.size(); ++i) ASSERT_EQ(table.Lookup(keys[i]), int(i + 6) & 0xFFF);
+  EXPECT_EQ(table.Lookup(keys[0] + 1), THashTable::kAbsent);
+  table.Clear();
+  EXPECT_EQ(table.Lookup(keys[5]), THashTable::kAbsent);
+}
+
 TEST(LZWEncoder, OnePixelOfTwoColoursIsClearPixelEndAtThreeBits) {
   TLZWEncoder encoder;
   TMemoryStream stream;
