@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gif/gif_clipboard.h"
 #include "gif/gif_color_table_optimizer.h"
 #include "gif/gif_comment_extension.h"
 #include "gif/gif_graphic_control_extension.h"
@@ -281,4 +282,49 @@ TEST(FrameImport, OtherGraphicsGoThroughABitmapAndReplaceTheFrames) {
   TGIFSubImage& copied = image.Images()[0];
   EXPECT_EQ(copied.ColorMap().Colors(copied.Data()[3]), ColorValue({1, 0, 0}));
   EXPECT_EQ(copied.ColorMap().Colors(copied.Data()[0]), ColorValue({0, 0, 0}));
+}
+
+TEST(GIFClipboard, StoresBitmapAndFileAndLoadsEitherBack) {
+  TClipboard clipboard;
+  TGIFImage empty;
+  SaveGIFToClipboard(empty, clipboard);
+  EXPECT_FALSE(clipboard.HasFormat(TClipboard::CF_BITMAP));
+
+  TGIFImage image;
+  image.Assign(*PhotoBitmap(20, 10, 2));
+  SaveGIFToClipboard(image, clipboard);
+  const int format = GIFClipboardFormat(clipboard);
+  ASSERT_NE(clipboard.Data(format), nullptr);
+  EXPECT_EQ(*clipboard.Data(format), Saved(image));
+  ASSERT_NE(clipboard.Bitmap(), nullptr);
+  EXPECT_EQ(clipboard.Bitmap()->Width(), 20);
+
+  TGIFImage fromFile;
+  LoadGIFFromClipboard(fromFile, clipboard, format);
+  EXPECT_EQ(Saved(fromFile), Saved(image));
+  TGIFImage fromBitmap;
+  LoadGIFFromClipboard(fromBitmap, clipboard, TClipboard::CF_BITMAP);
+  EXPECT_EQ(fromBitmap.Width(), 20);
+  EXPECT_EQ(MessageRaised<GIFException>([&] {
+              LoadGIFFromClipboard(fromBitmap, clipboard, clipboard.RegisterFormat("x"));
+            }),
+            kGIFUnsupportedClipboardFormat);
+
+  clipboard.SetMaxBytes(10);
+  EXPECT_EQ(MessageRaised<GIFException>([&] { SaveGIFToClipboard(image, clipboard); }),
+            kGIFStoreFailed);
+}
+
+TEST(FrameImport, ConvertingReportsProgressEvery32Rows) {
+  TGIFImage image;
+  std::vector<std::pair<TProgressStage, int>> progress;
+  image.OnProgress = [&](TGraphic&, TProgressStage stage, uint8_t percent, bool, const TRect&,
+                         const std::string& message) {
+    if (message == kGIFConverting) progress.push_back({stage, percent});
+  };
+  image.Assign(*PhotoBitmap(5, 70, 1));
+  EXPECT_EQ(
+      progress,
+      (std::vector<std::pair<TProgressStage, int>>{
+          {psStarting, 0}, {psRunning, 0}, {psRunning, 45}, {psRunning, 91}, {psEnding, 100}}));
 }
