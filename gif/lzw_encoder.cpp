@@ -30,7 +30,8 @@ void TLZWEncoder::Compress() {
   while (NextPixel()) {
     const uint8_t pixel = Pixel();
     const uint32_t key = static_cast<uint32_t>(prefix) << kPixelBits | pixel;
-    const int code = hashTable_->Lookup(key);
+    int emptySlot = 0;
+    const int code = hashTable_->Lookup(key, emptySlot);
     if (code != THashTable::kAbsent) {
       prefix = code;
       continue;
@@ -40,7 +41,7 @@ void TLZWEncoder::Compress() {
     if (nextFreeCode_ > kLastDictionaryCode) {
       Clear();
     } else {
-      hashTable_->Insert(key, nextFreeCode_++);
+      hashTable_->InsertAt(emptySlot, key, nextFreeCode_++);
     }
   }
   Output(prefix);

@@ -20,16 +20,27 @@ class THashTable {
   void Insert(uint32_t key, int code) {
     int slot = Primary(key);
     while (slots_[slot] < kFirstEmpty) slot = Next(slot);
-    slots_[slot] = key << kCodeBits | static_cast<uint32_t>(code);
+    InsertAt(slot, key, code);
   }
   // The code stored for key, or kAbsent.
   int Lookup(uint32_t key) const {
+    int slot = 0;
+    return Lookup(key, slot);
+  }
+  // The same, and the empty slot the search ended on, where InsertAt may store the key.
+  int Lookup(uint32_t key, int& emptySlot) const {
     // An empty slot never matches a key, so the match is tested first.
     for (int slot = Primary(key);; slot = Next(slot)) {
       const uint32_t value = slots_[slot];
       if (value >> kCodeBits == key) return static_cast<int>(value & kCodeMask);
-      if (value >= kFirstEmpty) return kAbsent;
+      if (value >= kFirstEmpty) {
+        emptySlot = slot;
+        return kAbsent;
+      }
     }
+  }
+  void InsertAt(int emptySlot, uint32_t key, int code) {
+    slots_[emptySlot] = key << kCodeBits | static_cast<uint32_t>(code);
   }
 
  private:
