@@ -1,0 +1,332 @@
+#include "http/http_cli.h"
+
+#include <algorithm>
+
+#include "http/socket_error_text.h"
+#include "http/url_helpers.h"
+#include "runtime/exceptions.h"
+#include "runtime/strings.h"
+#include "runtime/winsock_errors.h"
+
+namespace {
+
+constexpr char kHttpVersion[] = "1.0";
+constexpr char kBusyText[] = "HTTP component is busy";
+constexpr char kNothingToPostText[] = "HTTP component has nothing to post";
+constexpr uintptr_t kTimeoutTimerId = 1;
+constexpr uint32_t kTimeoutTickMs = 1000;
+// The longest Get sleeps between two pumps: events of a GUI toolkit, which do not wake
+// the message loop, are handled at least this often.
+constexpr int kPumpWaitMs = 10;
+
+std::string SocketErrorWithCode(int code) {
+  return SocketErrorText(code) + " (Error #" + IntToStr(code) + ")";
+}
+
+}  // namespace
+
+THttpCli::THttpCli() : loop_(MessageLoop::Current()) {
+  window_ = loop_.AllocateHWnd([this](TMessage& message) { WndProc(message); });
+  WireSocket();
+}
+
+THttpCli::~THttpCli() {
+  loop_.KillTimer(window_, kTimeoutTimerId);
+  loop_.DeallocateHWnd(window_);
+  // The socket outlives this body: it must call nothing of the client any more.
+  socket_.OnSessionClosed = nullptr;
+  socket_.OnDataAvailable = nullptr;
+  socket_.OnSessionConnected = nullptr;
+  socket_.OnDataSent = nullptr;
+  socket_.OnDnsLookupDone = nullptr;
+  socket_.OnError = nullptr;
+  socket_.OnSocksError = nullptr;
+  socket_.OnSocksConnected = nullptr;
+}
+
+void THttpCli::WireSocket() {
+  socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { HandleClosed(s, e); };
+  socket_.OnDataAvailable = [this](TCustomWSocket* s, uint16_t e) { HandleData(s, e); };
+  socket_.OnSessionConnected = [this](TCustomWSocket* s, uint16_t e) { HandleConnected(s, e); };
+  socket_.OnDataSent = [this](TCustomWSocket* s, uint16_t e) { HandleDataSent(s, e); };
+  socket_.OnDnsLookupDone = [this](TCustomWSocket* s, uint16_t e) { HandleLookupDone(s, e); };
+  socket_.OnError = [this](TCustomWSocket*) {
+    socketReported_ = true;
+    Fire(OnSocketError, this);
+  };
+  socket_.OnSocksError = [this](TCustomWSocket* s, int32_t e, const std::string& m) {
+    if (OnSocksError) OnSocksError(s, e, m);
+  };
+  socket_.OnSocksConnected = [this](TCustomWSocket* s, uint16_t e) {
+    if (OnSocksConnected) OnSocksConnected(s, e);
+  };
+}
+
+void THttpCli::SetMultiThreaded(bool value) {
+  socket_.SetMultiThreaded(value);
+}
+
+// Requests.
+
+void THttpCli::Get() {
+  RunRequest(rqGet);
+}
+void THttpCli::Post() {
+  RunRequest(rqPost);
+}
+void THttpCli::Head() {
+  RunRequest(rqHead);
+}
+
+void THttpCli::RunRequest(THttpRequest Rq) {
+  StartRequest(Rq);
+  while (state_ != hsReady) {
+    socket_.PumpMessages();
+    if (state_ != hsReady) loop_.WaitMessage(kPumpWaitMs);
+  }
+}
+
+void THttpCli::StartRequest(THttpRequest Rq) {
+  if (state_ != hsReady) throw EHttpException(kBusyText, kHttpBusy);
+  if (Rq == rqPost && PostStream == nullptr)
+    throw EHttpException(kNothingToPostText, kHttpNothingToPost);
+  CloseLeftOpen();
+  socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { HandleClosed(s, e); };
+  ChangeState(hsNotConnected);
+  rqType_ = Rq;
+  ResetResponse();
+  THttpCredentials credentials{Username, Password};
+  const std::string documentPath = StartTarget(URL, Proxy, ProxyPort, target_, credentials);
+  Username = credentials.Username;
+  Password = credentials.Password;
+  documentName_ = DeriveDocumentName(documentPath);
+  StartTimeout();
+  StartLookup();
+}
+
+// A reply with Content-Length 0 ended its request with the connection still open.
+void THttpCli::CloseLeftOpen() {
+  if (socket_.State() == wsClosed) return;
+  socket_.OnSessionClosed = nullptr;
+  socket_.CloseConnection();
+  connected_ = false;
+}
+
+void THttpCli::ResetResponse() {
+  headerLines_.clear();
+  doneError_ = 0;
+  documentName_.clear();
+  statusCode_ = 0;
+  rcvdBytes_ = sentBytes_ = 0;
+  headerLineCount_ = bodyDataCount_ = 0;
+  contentLength_ = -1;
+  contentType_.clear();
+  postActive_ = false;
+  redirectPending_ = false;
+  inHeader_ = false;
+  receiveLen_ = 0;
+  endPosted_ = false;
+  redirectCount_ = 0;
+  target_.Location = URL;
+}
+
+void THttpCli::StartLookup() {
+  dnsResult_.clear();
+  ChangeState(hsDnsLookup);
+  Progress();
+  socketReported_ = false;
+  try {
+    socket_.SetLocalAddr(LocalAddr);
+    socket_.DnsLookup(target_.ServerName);
+  } catch (const std::exception& E) {
+    statusCode_ = 404;
+    reasonPhrase_ = E.what();
+    connected_ = false;
+    ChangeState(hsReady);
+    return;
+  }
+  // A lookup that could not be started is reported, and no answer follows.
+  if (socketReported_ && !endPosted_ && state_ == hsDnsLookup) {
+    EndWith(404, socket_.ErrorMessage(), 0);
+  }
+}
+
+void THttpCli::HandleLookupDone(TCustomWSocket* Sender, uint16_t Error) {
+  if (state_ != hsDnsLookup || endPosted_) return;
+  Progress();
+  if (Error != 0) {
+    doneError_ = Error;
+    statusCode_ = 404;
+    reasonPhrase_ = "can't resolve hostname to IP address";
+    HandleClosed(Sender, Error);
+    return;
+  }
+  dnsResult_ = socket_.DnsResult();
+  ChangeState(hsDnsLookupDone);
+  socket_.SetAddr(dnsResult_);
+  socket_.SetLocalAddr(LocalAddr);
+  socket_.SetPort(target_.ServerPort);
+  socket_.SetProto("tcp");
+  socketReported_ = false;
+  try {
+    socket_.Connect();
+  } catch (const std::exception&) {
+    ConnectFailed(Sender);
+    return;
+  }
+  // A failure reported through OnError instead: no connect event will come.
+  const TSocketState state = socket_.State();
+  if (socketReported_ && state != wsConnecting && state != wsConnected) ConnectFailed(Sender);
+}
+
+void THttpCli::ConnectFailed(TCustomWSocket* Sender) {
+  const int32_t error = socket_.LastError();
+  doneError_ = static_cast<uint16_t>(error);
+  statusCode_ = 404;
+  reasonPhrase_ = "can't connect: " + SocketErrorWithCode(error);
+  socket_.CloseConnection();
+  HandleClosed(Sender, static_cast<uint16_t>(error));
+}
+
+void THttpCli::HandleConnected(TCustomWSocket* Sender, uint16_t Error) {
+  if (endPosted_) return;
+  Progress();
+  if (Error != 0) {
+    doneError_ = Error;
+    statusCode_ = 404;
+    reasonPhrase_ = SocketErrorWithCode(Error);
+    HandleClosed(Sender, Error);
+    return;
+  }
+  connected_ = true;
+  ChangeState(hsConnected);
+  Fire(OnSessionConnected, this);
+  ChangeState(hsWaitingHeader);
+  try {
+    switch (rqType_) {
+      case rqGet:
+        SendRequest("GET", kHttpVersion);
+        break;
+      case rqPost:
+        SendRequest("POST", kHttpVersion);
+        Fire(OnSendBegin, this);
+        postActive_ = true;
+        HandleDataSent(Sender, 0);
+        break;
+      case rqHead:
+        SendRequest("HEAD", kHttpVersion);
+        break;
+      case rqNone:
+        break;
+    }
+  } catch (...) {
+    CloseConnection();
+  }
+}
+
+void THttpCli::SendRequest(const std::string& Method, const std::string& Version) {
+  requestText_.clear();
+  Fire(OnRequestHeaderBegin, this);
+  THttpRequestLine request{Method, Version, target_.RequestPath, target_.HostHeaderValue};
+  if (Method == "POST") request.PostSize = PostStream->Size();
+  std::vector<std::string> lines = RequestHeaderLines(*this, request);
+  ContentRangeBegin.clear();
+  ContentRangeEnd.clear();
+  acceptRanges_.clear();
+  if (OnBeforeHeaderSend) OnBeforeHeaderSend(this, Method, lines);
+  for (const std::string& line : lines) SendCommand(line);
+  Fire(OnRequestHeaderEnd, this);
+  SendCommand("");
+  socket_.Send(requestText_.data(), static_cast<int>(requestText_.size()));
+  requestText_.clear();
+}
+
+void THttpCli::SendCommand(const std::string& Cmd) {
+  std::string S = Cmd;
+  if (OnCommand) OnCommand(this, S);
+  requestText_ += S;
+  requestText_ += "\r\n";
+}
+
+void THttpCli::HandleDataSent(TCustomWSocket*, uint16_t) {
+  Progress();
+  if (!postActive_) return;
+  const int64_t count = PostStream->Read(postChunk_.data(), kPostChunkSize);
+  if (count <= 0) {
+    postActive_ = false;
+    Fire(OnSendEnd, this);
+    return;
+  }
+  sentBytes_ += count;
+  if (OnSendData) OnSendData(this, postChunk_.data(), static_cast<int>(count));
+  socket_.Send(postChunk_.data(), static_cast<int>(count));
+}
+
+void THttpCli::CloseConnection() {
+  socket_.CloseConnection();
+  connected_ = false;
+}
+
+// The end of a request.
+
+void THttpCli::ChangeState(THttpCliState NewState) {
+  if (NewState == state_) return;
+  state_ = NewState;
+  Fire(OnStateChange, this);
+  if (NewState != hsReady) return;
+  loop_.KillTimer(window_, kTimeoutTimerId);
+  loop_.PostMessage(window_, WM_HTTP_REQUEST_DONE, 0, 0);
+}
+
+void THttpCli::PostReady() {
+  endPosted_ = true;
+  loop_.PostMessage(window_, WM_HTTP_SET_READY, 0, 0);
+}
+
+// Ends the running request with the given outcome, whatever stage it is in.
+void THttpCli::EndWith(int32_t statusCode, const std::string& reason, uint16_t error) {
+  statusCode_ = statusCode;
+  reasonPhrase_ = reason;
+  doneError_ = error;
+  redirectPending_ = false;
+  socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { HandleClosed(s, e); };
+  // The cancelled lookup's answer must not overwrite the outcome.
+  socket_.OnDnsLookupDone = nullptr;
+  socket_.AbortConnection();
+  socket_.OnDnsLookupDone = [this](TCustomWSocket* s, uint16_t e) { HandleLookupDone(s, e); };
+  if (!endPosted_) HandleClosed(&socket_, 0);
+}
+
+void THttpCli::StartTimeout() {
+  Progress();
+  if (Timeout <= 0) return;
+  const uint32_t interval =
+      std::min<uint32_t>(kTimeoutTickMs, static_cast<uint32_t>(Timeout) * 1000);
+  loop_.SetTimer(window_, kTimeoutTimerId, WM_HTTP_TIMEOUT_TICK, interval);
+}
+
+void THttpCli::CheckTimeout() {
+  if (state_ == hsReady || endPosted_ || Timeout <= 0) return;
+  if (std::chrono::steady_clock::now() - lastProgress_ < std::chrono::seconds(Timeout)) return;
+  EndWith(404, SocketErrorWithCode(WSAETIMEDOUT), WSAETIMEDOUT);
+}
+
+// Runs without a guard: exceptions of the user's handlers leave the message pump.
+void THttpCli::WndProc(TMessage& message) {
+  switch (message.Msg) {
+    case WM_HTTP_REQUEST_DONE:
+      if (OnRequestDone) OnRequestDone(this, rqType_, doneError_);
+      break;
+    case WM_HTTP_SET_READY:
+      ChangeState(hsReady);
+      break;
+    case WM_HTTP_START_LOOKUP:
+      StartLookup();
+      break;
+    case WM_HTTP_TIMEOUT_TICK:
+      CheckTimeout();
+      break;
+    default:
+      break;
+  }
+}

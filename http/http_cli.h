@@ -1,0 +1,209 @@
+#pragma once
+// THttpCli: fetches one URL at a time over HTTP/1.0 and writes the body into the caller's
+// RcvdStream. A request runs as a chain of socket events and of messages the client posts
+// to its own hidden window; Get wraps that chain by pumping the message loop until the
+// client is ready again. Failures do not raise: they end the request and show in
+// StatusCode, ReasonPhrase and the Error of OnRequestDone.
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "http/http_request_header.h"
+#include "http/http_target.h"
+#include "http/wsocket.h"
+#include "runtime/stream.h"
+
+enum THttpCliState {
+  hsReady,
+  hsNotConnected,
+  hsConnected,
+  hsDnsLookup,
+  hsDnsLookupDone,
+  hsWaitingHeader,
+  hsWaitingBody
+};
+enum THttpRequest { rqNone, rqGet, rqPost, rqHead };
+
+// The messages of the client's hidden window.
+constexpr uint32_t WM_HTTP_REQUEST_DONE = WM_USER + 1;
+constexpr uint32_t WM_HTTP_SET_READY = WM_USER + 2;
+constexpr uint32_t WM_HTTP_START_LOOKUP = WM_USER + 3;
+constexpr uint32_t WM_HTTP_TIMEOUT_TICK = WM_USER + 4;
+
+// The ErrorCode values of EHttpException.
+constexpr int kHttpBusy = 1;
+constexpr int kHttpNothingToPost = 2;
+constexpr int kHttpLineTooLong = 4;
+
+class THttpCli;
+using THttpNotifyEvent = std::function<void(THttpCli* Sender)>;
+using TDocDataEvent = std::function<void(THttpCli* Sender, const char* Buffer, int Len)>;
+using TOnCommand = std::function<void(THttpCli* Sender, std::string& S)>;
+using TCookieRcvdEvent =
+    std::function<void(THttpCli* Sender, const std::string& Data, bool& Accept)>;
+using THttpRequestDone = std::function<void(THttpCli* Sender, THttpRequest RqType, uint16_t Error)>;
+using TBeforeHeaderSendEvent = std::function<void(THttpCli* Sender, const std::string& Method,
+                                                  std::vector<std::string>& Headers)>;
+
+class THttpCli : public THttpRequestSettings {
+ public:
+  // A header line (with its line end) must fit this; one byte more holds a terminating
+  // zero.
+  static constexpr int kLineBufferSize = 8193;
+  // The most a read takes at once while the body comes.
+  static constexpr int kBodyReadSize = 64 * 1024;
+  static constexpr int kPostChunkSize = 8193;
+  // Location legs one request follows before it gives up.
+  static constexpr int kMaxRedirects = 20;
+
+  THttpCli();
+  virtual ~THttpCli();
+  THttpCli(const THttpCli&) = delete;
+  THttpCli& operator=(const THttpCli&) = delete;
+
+  // A synchronous GET (POST, HEAD) of URL: returns when the request has ended and
+  // OnRequestDone has run. Raises EHttpException "HTTP component is busy" while a request
+  // runs.
+  void Get();
+  void Post();
+  void Head();
+
+  // Streams, not owned.
+  TStream* RcvdStream = nullptr;
+  TStream* PostStream = nullptr;
+
+  // What the last request gave.
+  THttpCliState State() const { return state_; }
+  int32_t StatusCode() const { return statusCode_; }
+  const std::string& ReasonPhrase() const { return reasonPhrase_; }
+  // 64 bits, so that a body of 2 GiB or more is neither miscounted nor taken for an empty
+  // one.
+  int64_t ContentLength() const { return contentLength_; }
+  const std::string& ContentType() const { return contentType_; }
+  const std::string& Location() const { return target_.Location; }
+  const std::string& DocumentName() const { return documentName_; }
+  const std::vector<std::string>& HeaderLines() const { return headerLines_; }
+  const std::vector<std::string>& AuthChallenges() const { return authChallenges_; }
+  const std::string& AcceptRanges() const { return acceptRanges_; }
+  int64_t RcvdBytes() const { return rcvdBytes_; }
+  int64_t SentBytes() const { return sentBytes_; }
+  THttpRequest RqType() const { return rqType_; }
+
+  bool MultiThreaded() const { return socket_.MultiThreaded(); }
+  virtual void SetMultiThreaded(bool value);
+  // Straight through to the socket.
+  const std::string& SocksServer() const { return socket_.SocksServer(); }
+  void SetSocksServer(const std::string& value) { socket_.SetSocksServer(value); }
+  const std::string& SocksLevel() const { return socket_.SocksLevel(); }
+  void SetSocksLevel(const std::string& value) { socket_.SetSocksLevel(value); }
+  const std::string& SocksPort() const { return socket_.SocksPort(); }
+  void SetSocksPort(const std::string& value) { socket_.SetSocksPort(value); }
+  const std::string& SocksUsercode() const { return socket_.SocksUsercode(); }
+  void SetSocksUsercode(const std::string& value) { socket_.SetSocksUsercode(value); }
+  const std::string& SocksPassword() const { return socket_.SocksPassword(); }
+  void SetSocksPassword(const std::string& value) { socket_.SetSocksPassword(value); }
+  TSocksAuthentication SocksAuthentication() const { return socket_.SocksAuthentication(); }
+  void SetSocksAuthentication(TSocksAuthentication value) { socket_.SetSocksAuthentication(value); }
+  TWSocket& CtrlSocket() { return socket_; }
+
+  // Events; an empty one is skipped.
+  THttpNotifyEvent OnStateChange, OnSessionConnected, OnRequestHeaderBegin, OnRequestHeaderEnd,
+      OnHeaderBegin, OnHeaderEnd, OnHeaderData, OnDocBegin, OnDocEnd, OnSendBegin, OnSendEnd,
+      OnLocationChange, OnSocketError, OnTrace;
+  TDocDataEvent OnDocData, OnSendData;
+  TOnCommand OnCommand;
+  TCookieRcvdEvent OnCookie;
+  THttpRequestDone OnRequestDone;
+  TBeforeHeaderSendEvent OnBeforeHeaderSend;
+  TSessionConnected OnSocksConnected;
+  TSocksErrorEvent OnSocksError;
+  TSocksAuthStateEvent OnSocksAuthState;
+  // Lines that arrive while neither header nor body is awaited.
+  std::function<void(THttpCli* Sender, const std::string& Line)> OnDataAvailable;
+
+ protected:
+  virtual void HandleHeaderLine();
+  virtual void HandleBodyData(const char* data, int length);
+  virtual void SendCommand(const std::string& Cmd);
+  virtual void StartLookup();
+  virtual void CloseConnection();
+  virtual void ResetResponse();
+  virtual void HandleLookupDone(TCustomWSocket* Sender, uint16_t Error);
+  virtual void HandleClosed(TCustomWSocket* Sender, uint16_t Error);
+  virtual void HandleConnected(TCustomWSocket* Sender, uint16_t Error);
+  virtual void HandleDataSent(TCustomWSocket* Sender, uint16_t Error);
+  virtual void HandleData(TCustomWSocket* Sender, uint16_t Error);
+  virtual void FollowLocation(TCustomWSocket* Sender, uint16_t Error);
+  virtual void StartRequest(THttpRequest Rq);
+  virtual void RunRequest(THttpRequest Rq);
+  virtual void ChangeState(THttpCliState NewState);
+  virtual void SendRequest(const std::string& Method, const std::string& Version);
+  virtual void WndProc(TMessage& message);
+  void PostReady();
+
+ private:
+  TWSocket socket_;
+  MessageLoop& loop_;
+  TWindowHandle window_ = 0;
+  THttpCliState state_ = hsReady;
+  THttpRequest rqType_ = rqNone;
+  THttpTarget target_;
+  bool connected_ = false;
+  std::string dnsResult_;
+
+  std::array<char, kLineBufferSize> lineBuffer_{};
+  int receiveLen_ = 0;
+  std::vector<char> bodyBuffer_;  // allocated at the first body read
+  std::string currentLine_;
+  std::string currentLineEnd_;  // "\r\n" or "\n", as it came
+  int headerLineCount_ = 0;
+  int bodyDataCount_ = 0;
+  std::array<char, kPostChunkSize> postChunk_{};
+  bool postActive_ = false;
+
+  std::string documentName_;
+  int32_t statusCode_ = 0;
+  std::string reasonPhrase_;
+  int64_t contentLength_ = -1;
+  std::string contentType_;
+  std::string acceptRanges_;
+  std::vector<std::string> authChallenges_;
+  std::vector<std::string> headerLines_;
+  bool redirectPending_ = false;
+  bool inHeader_ = false;
+  int64_t rcvdBytes_ = 0;
+  int64_t sentBytes_ = 0;
+  std::string requestText_;
+  uint16_t doneError_ = 0;
+
+  // Added guards: the end of a request is posted once, a stalled request times out,
+  // redirects are counted, and a report of the socket during an operation is seen.
+  bool endPosted_ = false;
+  int redirectCount_ = 0;
+  bool socketReported_ = false;
+  std::chrono::steady_clock::time_point lastProgress_;
+
+  void WireSocket();
+  void Progress() { lastProgress_ = std::chrono::steady_clock::now(); }
+  void StartTimeout();
+  void CheckTimeout();
+  void EndWith(int32_t statusCode, const std::string& reason, uint16_t error);
+  void ConnectFailed(TCustomWSocket* Sender);
+  void CloseLeftOpen();
+  void CutHeaderLines();
+  void ReadBody();
+  void HeaderField(const std::string& line);
+  void EndOfHeader();
+  void StartBody();
+  void HeldToBody();
+  void ApplyLocationValue(const std::string& value);
+  void TriggerHeaderBegin();
+  void TriggerHeaderEnd();
+  static void Fire(const THttpNotifyEvent& event, THttpCli* sender) {
+    if (event) event(sender);
+  }
+};
