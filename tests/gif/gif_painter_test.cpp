@@ -199,3 +199,26 @@ TEST(GIFPainter, ADrawIntoAnotherRectangleReplacesTheDrawPainter) {
   DispatchUntil([&] { return image->DrawPainter()->Started(); });
   EXPECT_EQ(target.Canvas().Pixel(5, 4), kGreen);
 }
+
+TEST(GIFPainter, ADrawFromAPaintEventDoesNothing) {
+  auto image = TwoFrames();
+  image->SetAnimationSpeed(kFastSpeed);
+  image->SetDrawOptions(drAnimate | drTransparent);
+  TBitmap other = Filled(4, 4, kRed);
+  int paints = 0;
+  image->OnPaint = [&](TGIFPainter&) {
+    ++paints;
+    image->Draw(other.Canvas(), Rect(0, 0, 4, 4));
+  };
+  TBitmap target = Filled(4, 4, kRed);
+  image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+  EXPECT_EQ(paints, 2);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) EXPECT_EQ(other.Canvas().Pixel(x, y), kRed) << x << "," << y;
+  }
+  // The inline painter played into the image bitmap; the next draw copies that.
+  EXPECT_EQ(target.Canvas().Pixel(3, 3), kRed);
+  image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+  EXPECT_EQ(paints, 2);
+  EXPECT_EQ(target.Canvas().Pixel(3, 3), kBlue);
+}
