@@ -1,0 +1,125 @@
+// isoview-fetch run as a program against a server on a thread of this test.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct TResult {
+  int status = -1;
+  std::string output;
+};
+
+TResult Fetch(const std::string& arguments) {
+  const std::string command =
+      std::string(ISOVIEW_BINARY_DIR) + "/bin/isoview-fetch " + arguments + " 2>&1";
+  TResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[1024];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+// Answers one connection with reply after reading its request header, then closes.
+class TOneShotServer {
+ public:
+  explicit TOneShotServer(std::string reply) : reply_(std::move(reply)) {
+    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+    // A guard, so that a tool that never connects fails the test instead of hanging it.
+    const timeval guard{30, 0};
+    setsockopt(listener_, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 1);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~TOneShotServer() {
+    thread_.join();
+    close(listener_);
+  }
+  std::string URL(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+
+ private:
+  void Serve() {
+    const int connection = accept(listener_, nullptr, nullptr);
+    if (connection < 0) return;
+    std::string request;
+    char buffer[1024];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+      const ssize_t n = read(connection, buffer, sizeof buffer);
+      if (n <= 0) break;
+      request.append(buffer, n);
+    }
+    (void)!write(connection, reply_.data(), reply_.size());
+    close(connection);
+  }
+
+  std::string reply_;
+  int listener_ = -1;
+  uint16_t port_ = 0;
+  std::thread thread_;
+};
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+TEST(FetchTool, FetchesIntoTheFileAndPrintsWhatTheRequestGave) {
+  TempDir dir;
+  const std::string file = dir.Path() + "/img.gif";
+  TOneShotServer server(
+      "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: 6\r\n\r\n"
+      "GIF89a");
+  const TResult result = Fetch("--timeout 30 " + server.URL("/dir/img.gif") + " " + file);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output,
+            "StatusCode: 200\nReasonPhrase: OK\nContentLength: 6\n"
+            "ContentType: image/gif\nRcvdBytes: 6\nError: 0\nLocation: " +
+                server.URL("/dir/img.gif") + "\n");
+  EXPECT_EQ(Read(file), "GIF89a");
+}
+
+TEST(FetchTool, AFailedRequestStillEndsAndBadUsageExitsWithTwo) {
+  TempDir dir;
+  const std::string file = dir.Path() + "/x.gif";
+  {
+    std::ofstream old(file);
+    old << "old content";
+  }
+  // Port 1 on loopback: nothing listens there.
+  const TResult refused = Fetch("http://127.0.0.1:1/x.gif " + file);
+  EXPECT_EQ(refused.status, 0);
+  EXPECT_NE(refused.output.find("StatusCode: 404\nReasonPhrase: Connection refused (Error #10061)"),
+            std::string::npos)
+      << refused.output;
+  EXPECT_NE(refused.output.find("Error: 10061\n"), std::string::npos);
+  EXPECT_EQ(Read(file), "");  // truncated before the request
+
+  EXPECT_EQ(Fetch("").status, 2);
+  EXPECT_EQ(Fetch("--timeout x http://h/ " + file).status, 2);
+  EXPECT_EQ(Fetch("http://h/ " + dir.Path() + "/no/such/folder/f").status, 1);
+}
