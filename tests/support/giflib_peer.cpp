@@ -139,3 +139,19 @@ PeerGif ReadGiflibGif(const std::vector<uint8_t>& bytes) {
 void DecodeWithGiflib(const std::vector<uint8_t>& bytes) {
   SlurpWithGiflib(bytes, nullptr);
 }
+
+std::vector<uint32_t> ReadGiflibColors(const std::vector<uint8_t>& bytes) {
+  std::vector<uint32_t> colors;
+  SlurpWithGiflib(bytes, [&colors](const GifFileType& file) {
+    if (file.ImageCount == 0) return;
+    const SavedImage& first = file.SavedImages[0];
+    const ColorMapObject* map =
+        first.ImageDesc.ColorMap ? first.ImageDesc.ColorMap : file.SColorMap;
+    const size_t count = size_t(first.ImageDesc.Width) * first.ImageDesc.Height;
+    for (size_t i = 0; i < count; ++i) {
+      const GifColorType c = map->Colors[first.RasterBits[i] % map->ColorCount];
+      colors.push_back(uint32_t(c.Red) | uint32_t(c.Green) << 8 | uint32_t(c.Blue) << 16);
+    }
+  });
+  return colors;
+}

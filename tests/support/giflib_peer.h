@@ -37,3 +37,6 @@ std::vector<uint8_t> WriteGiflibGif(const PeerGif& gif);
 void DecodeWithGiflib(const std::vector<uint8_t>& bytes);
 // The frames as DGifSlurp decodes them (interlaced rows put in place).
 PeerGif ReadGiflibGif(const std::vector<uint8_t>& bytes);
+// The first frame's pixels, rows top to bottom, as colours in PeerColor's layout, from
+// the frame's own table or else the global one.
+std::vector<uint32_t> ReadGiflibColors(const std::vector<uint8_t>& bytes);

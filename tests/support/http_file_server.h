@@ -1,0 +1,50 @@
+#pragma once
+// A small HTTP/1.0 server on 127.0.0.1 in a thread of its own, for tests of the programs
+// that download: each path answers with a scripted status and body, then the connection
+// closes. Unknown paths answer 404 with a short HTML body. It runs until destroyed.
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class THttpFileServer {
+ public:
+  THttpFileServer();
+  ~THttpFileServer();
+  THttpFileServer(const THttpFileServer&) = delete;
+  THttpFileServer& operator=(const THttpFileServer&) = delete;
+
+  int Port() const { return port_; }
+  // "http://127.0.0.1:PORT" + path.
+  std::string Url(const std::string& path) const;
+
+  void Serve(const std::string& path, std::string body, int status = 200);
+  // How many requests for the path have arrived so far.
+  int Requests(const std::string& path) const;
+  // Requests for the path wait for Release before they are answered (one at a time:
+  // the server answers nothing else meanwhile).
+  void Hold(const std::string& path);
+  void Release();
+
+ private:
+  struct TReply {
+    int status = 200;
+    std::string body;
+  };
+  void Run();
+  void Answer(int connection);
+  std::string Reply(const std::string& path);
+
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stopping_{false};
+  mutable std::mutex mutex_;
+  std::map<std::string, TReply> replies_;
+  std::map<std::string, int> requests_;
+  std::string held_;
+  std::condition_variable released_;
+  std::thread thread_;
+};
