@@ -1,0 +1,19 @@
+#pragma once
+// What a fetch job takes from its queued schedule line, and where it downloads to.
+
+#include <string>
+
+struct TFetchInputs {
+  std::string Neg;       // position 6: passed to printing
+  std::string URL;       // positions 60-199, trimmed
+  std::string Print;     // position 200, lower-cased: "n" suppresses printing
+  std::string Filename;  // positions 202-456 without trailing blanks; empty: no save
+};
+
+TFetchInputs CutFetchInputs(const std::string& line);
+
+// The program folder followed by the URL's last segment (the text after its last "/",
+// at most kMaxSegmentLength characters; the whole text when it has none), untrimmed:
+// the preview window uses it as it is, the fetch job trims it.
+inline constexpr size_t kMaxSegmentLength = 255;
+std::string DownloadFileName(const std::string& programFolder, const std::string& url);
