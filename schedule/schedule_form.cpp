@@ -220,9 +220,19 @@ void TScheduleForm::SchedulePreviewButtonClick() {
   if (grid.Row() > 0) Preview(grid.Cells(sfURL, grid.Row()));
 }
 
+// The buttons stay disabled while the preview downloads: a second press would replace the
+// running download's file before the busy client refused it.
 void TScheduleForm::Preview(const std::string& url) {
   reloadGuard_ = true;
-  if (previewer_) RunHandler([&] { previewer_(url); });
+  if (!previewer_) return;
+  SetPreviewButtonsEnabled(false);
+  RunHandler([&] { previewer_(url); });
+  SetPreviewButtonsEnabled(true);
+}
+
+void TScheduleForm::SetPreviewButtonsEnabled(bool enabled) {
+  ui_->ResourcePreviewButton->setEnabled(enabled);
+  ui_->SchedulePreviewButton->setEnabled(enabled);
 }
 
 void TScheduleForm::CloseNoSaveButtonClick() {

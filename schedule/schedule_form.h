@@ -51,6 +51,7 @@ class TScheduleForm : public QDialog {
   void LoadResourceGrid();
   void LoadScheduleGrid();
   void Preview(const std::string& url);
+  void SetPreviewButtonsEnabled(bool enabled);
 
   std::unique_ptr<Ui::TScheduleForm> ui_;
   std::string programFolder_;

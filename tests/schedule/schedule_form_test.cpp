@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 
 #include "gui/application.h"
+#include "runtime/exceptions.h"
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
 #include "tests/support/temp_dir.h"
@@ -337,4 +338,21 @@ TEST_F(ScheduleFormTest, AMissingScheduleFileLeavesTheTitlesAndTheLoadedResource
   EXPECT_EQ(Resources().RowCount(), 3);
   EXPECT_EQ(Schedule().RowCount(), 2);
   EXPECT_EQ(Schedule().Cells(sfTime, 0), "Time (UTC)");
+}
+
+// A second press during a preview's download would replace that download's file.
+TEST_F(ScheduleFormTest, PreviewButtonsAreDisabledWhileAPreviewRunsAndEnabledAfterAnError) {
+  form_.show();
+  bool enabledDuring = true;
+  form_.SetPreviewer([&](const std::string&) {
+    enabledDuring = form_.Form().ResourcePreviewButton->isEnabled() ||
+                    form_.Form().SchedulePreviewButton->isEnabled();
+    throw Exception("Cannot open file x.gif");
+  });
+  Schedule().SetRow(1);
+  form_.SchedulePreviewButtonClick();
+  EXPECT_FALSE(enabledDuring);
+  EXPECT_TRUE(form_.Form().ResourcePreviewButton->isEnabled());
+  EXPECT_TRUE(form_.Form().SchedulePreviewButton->isEnabled());
+  EXPECT_EQ(ShownError(), "Cannot open file x.gif");
 }
