@@ -7,16 +7,14 @@
 #include <QPrinterInfo>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
-#include <sstream>
 
 #include "app/main_form.h"
 #include "app/print_layout.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/pdf_page.h"
 #include "tests/support/raises.h"
-#include "tests/support/rgb_image.h"
 #include "tests/support/temp_dir.h"
 #include "ui_main_form.h"
 
@@ -42,49 +40,9 @@ TBitmap TestImage() {
   return bitmap;
 }
 
-bool Near(TRGBColor a, TRGBColor b) {
-  return std::abs(a.Red - b.Red) < 8 && std::abs(a.Green - b.Green) < 8 &&
-         std::abs(a.Blue - b.Blue) < 8;
-}
-
 TRGBColor Inverse(TRGBColor c) {
   return {static_cast<uint8_t>(255 - c.Red), static_cast<uint8_t>(255 - c.Green),
           static_cast<uint8_t>(255 - c.Blue)};
-}
-
-struct Box {
-  double left = 0, top = 0, right = 0, bottom = 0;
-};
-
-// The smallest box around every pixel that is not white paper.
-Box Inked(const TRgbImage& page) {
-  Box box{static_cast<double>(page.Width), static_cast<double>(page.Height), 0, 0};
-  for (int y = 0; y < page.Height; ++y)
-    for (int x = 0; x < page.Width; ++x)
-      if (!Near(page.At(x, y), clWhite)) {
-        box.left = std::min<double>(box.left, x);
-        box.top = std::min<double>(box.top, y);
-        box.right = std::max<double>(box.right, x + 1);
-        box.bottom = std::max<double>(box.bottom, y + 1);
-      }
-  return box;
-}
-
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  pclose(pipe);
-  return output;
-}
-
-// The first page of the PDF rasterised by poppler's pdftoppm; empty when that fails.
-TRgbImage Rasterise(const TempDir& dir, const std::string& pdf) {
-  RunCommand("pdftoppm -r " + std::to_string(kRasterDpi) + " -f 1 -l 1 -singlefile '" + pdf +
-             "' '" + dir.File("page") + "'");
-  return ReadRgbPpm(dir.File("page.ppm"));
 }
 
 std::string PrintError(TQtPrinter& printer) {
@@ -100,7 +58,7 @@ class QtPrinterTest : public ::testing::Test {
 
   // Where the layout puts the image on the rasterised page: at the corner of the
   // printable area, in the size computed from the portrait printable area.
-  Box ExpectedBox(const std::string& neg) {
+  PageBox ExpectedBox(const std::string& neg) {
     const QPrinter& printer = printer_.Printer();
     const QPageLayout portrait(printer.pageLayout().pageSize(), QPageLayout::Portrait,
                                printer.pageLayout().margins());
@@ -120,13 +78,13 @@ class QtPrinterTest : public ::testing::Test {
     printer_.PrintBitmap(TestImage(), neg);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_NE(RunCommand("pdfinfo '" + pdf_ + "'").find("Pages:           1\n"), std::string::npos);
-    const TRgbImage page = Rasterise(dir_, pdf_);
+    const TRgbImage page = RasterisePdf(dir_, pdf_, kRasterDpi);
     ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
     EXPECT_GT(page.Width, page.Height);  // landscape
     EXPECT_EQ(printer_.Printer().pageLayout().orientation(), QPageLayout::Landscape);
 
-    const Box expected = ExpectedBox(neg);
-    const Box inked = Inked(page);
+    const PageBox expected = ExpectedBox(neg);
+    const PageBox inked = InkedBox(page);
     EXPECT_NEAR(inked.left, expected.left, kEdgeTolerance);
     EXPECT_NEAR(inked.top, expected.top, kEdgeTolerance);
     EXPECT_NEAR(inked.right, expected.right, kEdgeTolerance);
@@ -137,11 +95,11 @@ class QtPrinterTest : public ::testing::Test {
       return page.At(expected.left + fx * (expected.right - expected.left),
                      expected.top + fy * (expected.bottom - expected.top));
     };
-    EXPECT_TRUE(Near(at(0.25, 0.5), colour(kRed)));
-    EXPECT_TRUE(Near(at(0.75, 0.5), colour(kBlue)));
-    EXPECT_TRUE(Near(at(0.05, 0.05), colour(kGreen)));  // the image's top-left stays there
-    EXPECT_TRUE(Near(at(0.95, 0.05), colour(kBlue)));
-    EXPECT_TRUE(Near(at(0.05, 0.95), colour(kRed)));
+    EXPECT_TRUE(NearColor(at(0.25, 0.5), colour(kRed)));
+    EXPECT_TRUE(NearColor(at(0.75, 0.5), colour(kBlue)));
+    EXPECT_TRUE(NearColor(at(0.05, 0.05), colour(kGreen)));  // the image's top-left stays there
+    EXPECT_TRUE(NearColor(at(0.95, 0.05), colour(kBlue)));
+    EXPECT_TRUE(NearColor(at(0.05, 0.95), colour(kRed)));
   }
 
   TempDir dir_;
@@ -161,13 +119,13 @@ TEST_F(QtPrinterTest, PaletteBitmapsPrintAndInvertTheirColours) {
   TBitmap bitmap = TestImage();
   bitmap.SetPixelFormat(pf8bit);
   printer_.PrintBitmap(bitmap, "y");
-  const TRgbImage page = Rasterise(dir_, pdf_);
+  const TRgbImage page = RasterisePdf(dir_, pdf_, kRasterDpi);
   ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
-  const Box box = ExpectedBox("y");
-  EXPECT_TRUE(
-      Near(page.At((3 * box.left + box.right) / 4, (box.top + box.bottom) / 2), Inverse(kRed)));
-  EXPECT_TRUE(
-      Near(page.At((box.left + 3 * box.right) / 4, (box.top + box.bottom) / 2), Inverse(kBlue)));
+  const PageBox box = ExpectedBox("y");
+  EXPECT_TRUE(NearColor(page.At((3 * box.left + box.right) / 4, (box.top + box.bottom) / 2),
+                        Inverse(kRed)));
+  EXPECT_TRUE(NearColor(page.At((box.left + 3 * box.right) / 4, (box.top + box.bottom) / 2),
+                        Inverse(kBlue)));
 }
 
 TEST_F(QtPrinterTest, NoPrinterIsAClearErrorAndTheCursorComesBack) {
