@@ -4,38 +4,29 @@
 #include "app/jpeg_compression_form.h"
 #include "app/main_form.h"
 #include "app/program_folder.h"
-#include "gif/gif_codec.h"
+#include "app/program_formats.h"
 #include "gui/qt_message_pump.h"
-#include "imaging/image_library.h"
-#include "imaging/jpeg_image.h"
+#include "schedule/preview_form.h"
 #include "schedule/schedule_form.h"
-
-namespace {
-// What the bitmaps hold when no screen tells its depth.
-constexpr int kTrueColorBits = 24;
-}  // namespace
 
 // The windows are made in this order and all live for the whole run; the main window's
 // menu shows the others on demand.
 int main(int argc, char** argv) {
-  // The image modules' formats are known before any window exists; the image library's
-  // are removed again when this scope ends.
-  RegisterJPEGFormats();
-  const TImageLibraryFormats imageLibraryFormats;
   QApplication application(argc, argv);
   QApplication::setApplicationName("Isoview");
-  // The GIF codec asks the screen for its depth, so it starts once the application exists.
+  // The formats are known before any window exists; GIF drawing asks the screen for its
+  // depth, so they start once the application exists.
   const QScreen* screen = QGuiApplication::primaryScreen();
-  GIFCodecStartup(screen != nullptr ? screen->depth() : kTrueColorBits);
+  const TProgramFormats formats(screen != nullptr ? screen->depth() : kTrueColorBits);
   TQtMessagePump messagePump;
   TMainForm mainForm;
   TScheduleForm scheduleForm(ProgramFolderOf(ExecutablePath()), &mainForm);
   TJPEGCompressionForm jpegCompressionForm(&mainForm);
+  // A child of the editor, so that it takes input while the editor is modal.
+  TPreviewForm previewForm({}, &scheduleForm);
+  scheduleForm.SetPreviewer([&](const std::string& url) { previewForm.Preview(url); });
   mainForm.SetScheduleForm(&scheduleForm);
   mainForm.SetJPEGCompressionForm(&jpegCompressionForm);
   mainForm.show();
-  const int result = QApplication::exec();
-  GIFCodecShutdown();
-  UnregisterJPEGFormats();
-  return result;
+  return QApplication::exec();
 }

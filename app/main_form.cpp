@@ -2,10 +2,12 @@
 
 #include <QMessageBox>
 
+#include "app/fetch_inputs.h"
 #include "app/jpeg_compression_form.h"
 #include "app/jpeg_quality.h"
 #include "app/program_folder.h"
 #include "gui/application.h"
+#include "gui/qt_image.h"
 #include "gui/text_conversion.h"
 #include "runtime/strings.h"
 #include "runtime/text_file.h"
@@ -33,7 +35,8 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
     : QMainWindow(parent),
       ui_(std::make_unique<Ui::TMainForm>()),
       environment_(std::move(environment)),
-      utcClock_(*environment_.clock, *environment_.zone) {
+      utcClock_(*environment_.clock, *environment_.zone),
+      download_(http_, [this] { HTTPRequestDone(); }) {
   ui_->setupUi(this);
   connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);
   connect(ui_->DefaultJPEGcompression1, &QAction::triggered, this,
@@ -46,6 +49,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   connect(&clockTimer_, &QTimer::timeout, this, &TMainForm::ClockTimerTimer);
   clockTimer_.start();
   slowClockTimer_.setInterval(kSlowClockInterval);
+  connect(&slowClockTimer_, &QTimer::timeout, this, &TMainForm::SlowClockTimerTimer);
   slowClockTimer_.start();
 }
 
@@ -102,6 +106,79 @@ void TMainForm::ShowQueue() {
   QStringList lines;
   for (const std::string& line : queue_) lines << ToQString(line);
   ui_->Queue->setPlainText(lines.join('\n'));
+}
+
+void TMainForm::SlowClockTimerTimer() {
+  if (queue_.empty()) return;
+  slowClockTimer_.stop();
+  RunHeadOfQueue();
+  slowClockTimer_.start();
+}
+
+// The line leaves the queue only after its job ended normally, or when it is given up.
+void TMainForm::RunHeadOfQueue() {
+  const TFetchInputs inputs = CutFetchInputs(queue_.front());
+  try {
+    ShowStatus("Downloading " + inputs.URL + "...");
+    RunFetchJob({*this, download_, preview_, ui_->ImageScrollBox1->ImageScrollBox(), log_,
+                 programFolder_, *environment_.clock, *environment_.zone},
+                inputs);
+    ShowStatus("Done");
+    RemoveHeadOfQueue();
+  } catch (const std::exception& error) {
+    HeadOfQueueFailed(inputs, error);
+  }
+}
+
+void TMainForm::HeadOfQueueFailed(const TFetchInputs& inputs, const std::exception& error) {
+  TApplication::Instance().ShowException(error);
+  TDateTime now = environment_.clock->Now();
+  // The clock's own error is shown every second already; the local time serves instead.
+  try {
+    now = UtcNowForClock(*environment_.clock, *environment_.zone);
+  } catch (const std::exception&) {
+  }
+  if (!giveUp_.Failed(now)) return;
+  const int attempts = giveUp_.Attempts();
+  RemoveHeadOfQueue();
+  TApplication::Instance().ShowError(GiveUpMessage(inputs.URL, attempts));
+}
+
+void TMainForm::RemoveHeadOfQueue() {
+  queue_.erase(queue_.begin());
+  giveUp_.Reset();
+  ShowQueue();
+}
+
+void TMainForm::HTTPRequestDone() {
+  ShowStatus("Idle");
+}
+
+void TMainForm::ShowStatus(const std::string& Text) {
+  ui_->Status2->setText(ToQString(Text));
+  emit Status2Changed(ui_->Status2->text());
+}
+
+void TMainForm::ProcessMessages() {
+  TApplication::Instance().ProcessMessages();
+}
+
+void TMainForm::ShowMessage(const std::string& Text) {
+  TApplication::Instance().ShowMessage(Text);
+}
+
+void TMainForm::PreviewChanged() {
+  const TBitmap& bitmap = preview_.Bitmap();
+  ui_->Image1->resize(bitmap.Width(), bitmap.Height());
+  ui_->Image1->setPixmap(QPixmap::fromImage(ToQImage(bitmap.Dib())));
+}
+
+bool TMainForm::PrinterDisabled() {
+  return ui_->DisablePrinter->isChecked();
+}
+
+void TMainForm::PrintPreview(const std::string& Neg) {
+  printer_.PrintBitmap(preview_.Bitmap(), Neg);
 }
 
 void TMainForm::Edit1Click() {

@@ -10,8 +10,13 @@
 
 #include "app/event_log.h"
 #include "app/event_table.h"
+#include "app/fetch_job.h"
+#include "app/file_download.h"
+#include "app/give_up_rule.h"
 #include "app/qt_printer.h"
 #include "app/utc_clock.h"
+#include "http/http_cli.h"
+#include "imaging/picture.h"
 
 namespace Ui {
 class TMainForm;
@@ -27,7 +32,7 @@ struct TMainFormEnvironment {
   std::string executablePath;  // empty: the running program's
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private TFetchJobWindow {
   Q_OBJECT
 
  public:
@@ -43,15 +48,23 @@ class TMainForm : public QMainWindow {
   const TEventLog& Log() const { return log_; }
   // The program's one printer; what "&Printer setup..." chooses applies to every printout.
   TQtPrinter& Printer() { return printer_; }
+  THttpCli& HTTP() { return http_; }
+  // The bitmap of Image1: the image last displayed, which saving and printing use.
+  TPicture& Preview() { return preview_; }
 
   // The windows the menu opens; they live as long as this one. Tests of the main window
   // alone leave them out.
   void SetScheduleForm(TScheduleForm* form) { scheduleForm_ = form; }
   void SetJPEGCompressionForm(TJPEGCompressionForm* form) { jpegCompressionForm_ = form; }
 
+ signals:
+  // Every text shown in Status2, in order.
+  void Status2Changed(const QString& text);
+
  public slots:
   void FormShow();
   void ClockTimerTimer();
+  void SlowClockTimerTimer();
   void Edit1Click();
   void DefaultJPEGcompression1Click();
   void Exit1Click();
@@ -65,6 +78,17 @@ class TMainForm : public QMainWindow {
   void LoadEventTable();
   void AppendToQueue(const std::string& line);
   void ShowQueue();
+  void RunHeadOfQueue();
+  void HeadOfQueueFailed(const TFetchInputs& inputs, const std::exception& error);
+  void RemoveHeadOfQueue();
+  void HTTPRequestDone();
+
+  void ShowStatus(const std::string& Text) override;
+  void ProcessMessages() override;
+  void ShowMessage(const std::string& Text) override;
+  void PreviewChanged() override;
+  bool PrinterDisabled() override;
+  void PrintPreview(const std::string& Neg) override;
 
   std::unique_ptr<Ui::TMainForm> ui_;
   TMainFormEnvironment environment_;
@@ -77,6 +101,10 @@ class TMainForm : public QMainWindow {
   std::vector<std::string> queue_;
   TEventLog log_;
   TQtPrinter printer_;
+  THttpCli http_;
+  TFileDownload download_;
+  TPicture preview_;
+  TGiveUpRule giveUp_;
   TScheduleForm* scheduleForm_ = nullptr;
   TJPEGCompressionForm* jpegCompressionForm_ = nullptr;
 };

@@ -43,6 +43,13 @@ void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBi
   DrawInto(Viewer.DisplayGraphic(), Preview);
 }
 
+bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
+  const std::string extension = LowerCase(ExtractFileExt(FileName));
+  if (extension != ".tif" && extension != ".tiff") return DisplayPreviewFile(FileName, Preview);
+  DisplayViewerFile(FileName, Viewer, Preview);
+  return true;
+}
+
 bool SavePreviewFile(TPicture& Preview, const std::string& FileName,
                      const std::function<int()>& JpegQuality) {
   const std::string extension = LowerCase(ExtractFileExt(FileName));

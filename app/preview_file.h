@@ -19,6 +19,10 @@ bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview);
 // viewer's display graphic into the preview the same way: how TIFF files are shown.
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
 
+// The fetch job's and the preview window's rule: ".gif" and ".jpg"/".jpeg" as above,
+// ".tif"/".tiff" through the window's viewer. Answers false for any other extension.
+bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
+
 // Saves the preview picture by the name's extension: ".bmp" through the picture (the
 // bitmap's own format), ".gif" as a GIF of one frame reduced to the web palette (which
 // leaves the bitmap at 24 bits per pixel), ".jpg"/".jpeg" as JPEG at the quality asked for
