@@ -1,0 +1,56 @@
+#include "schedule/preview_form.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "app/fetch_inputs.h"
+#include "app/preview_file.h"
+#include "app/program_folder.h"
+#include "gui/application.h"
+#include "gui/qt_image.h"
+#include "gui/text_conversion.h"
+#include "ui_preview_form.h"
+
+TPreviewForm::TPreviewForm(std::string executablePath, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      ui_(std::make_unique<Ui::TPreviewForm>()),
+      executablePath_(std::move(executablePath)),
+      download_(http_) {
+  ui_->setupUi(this);
+  connect(ui_->OkButton, &QPushButton::clicked, this, &TPreviewForm::OkButtonClick);
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  move(screen.center() - rect().center());
+}
+
+TPreviewForm::~TPreviewForm() = default;
+
+std::string TPreviewForm::ProgramFolder() const {
+  return ProgramFolderOf(executablePath_.empty() ? ExecutablePath() : executablePath_);
+}
+
+void TPreviewForm::FetchAndShow(const std::string& url) {
+  const std::string localFile = DownloadFileName(ProgramFolder(), url);
+  ui_->Label1->setText(ToQString("Downloading " + localFile + "....."));
+  download_.Get(url, localFile,
+                [](const std::string& text) { TApplication::Instance().ShowMessage(text); });
+  if (DisplayDownloadedFile(localFile, ui_->ImageScrollBox1->ImageScrollBox(), picture_.Bitmap()))
+    ShowPicture();
+  ui_->Label1->setText("Done");
+}
+
+void TPreviewForm::Preview(const std::string& url) {
+  show();
+  raise();
+  FetchAndShow(url);
+}
+
+void TPreviewForm::ShowPicture() {
+  const TBitmap& bitmap = picture_.Bitmap();
+  ui_->Image1->resize(bitmap.Width(), bitmap.Height());
+  ui_->Image1->setPixmap(QPixmap::fromImage(ToQImage(bitmap.Dib())));
+  ui_->ScrollBox1->widget()->resize(bitmap.Width() + 8, bitmap.Height() + 8);
+}
+
+void TPreviewForm::OkButtonClick() {
+  hide();
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The preview window: fetches the image behind one URL of the editor's grids with its
+// own client and shows it, without saving or printing anything.
+
+#include <QWidget>
+#include <memory>
+#include <string>
+
+#include "app/file_download.h"
+#include "http/http_cli.h"
+#include "imaging/picture.h"
+
+namespace Ui {
+class TPreviewForm;
+}
+
+class TPreviewForm : public QWidget {
+  Q_OBJECT
+
+ public:
+  // The program folder is taken afresh from the executable's path at every fetch; empty:
+  // the running program's.
+  explicit TPreviewForm(std::string executablePath = {}, QWidget* parent = nullptr);
+  ~TPreviewForm() override;
+
+  Ui::TPreviewForm& Form() { return *ui_; }
+  THttpCli& HTTP() { return http_; }
+  TPicture& Picture() { return picture_; }
+
+  // Downloads the URL, unchanged, into the program folder and shows it; returns when the
+  // image is shown. Errors other than the client's busy report pass on.
+  void FetchAndShow(const std::string& url);
+  // What the editor's Preview buttons do: show this window, not modal, and fetch.
+  void Preview(const std::string& url);
+
+ public slots:
+  void OkButtonClick();
+
+ private:
+  std::string ProgramFolder() const;
+  void ShowPicture();
+
+  std::unique_ptr<Ui::TPreviewForm> ui_;
+  std::string executablePath_;
+  THttpCli http_;
+  TFileDownload download_;
+  TPicture picture_;
+};
