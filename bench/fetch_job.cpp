@@ -1,0 +1,107 @@
+// One scheduled job for a 1728 x 2200 two-colour fax chart from a loopback server -
+// download, display, save as GIF - through the program's fetch job, against the shell
+// pipeline an operator would write: curl, then ImageMagick's convert remapping to the
+// web palette. Alternated rounds; prints the median time ratio (ours / pipeline), goal
+// <= 0.5.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/event_log.h"
+#include "app/fetch_job.h"
+#include "app/program_formats.h"
+#include "http/http_cli.h"
+#include "imaging/image_scroll_box.h"
+#include "imaging/picture.h"
+#include "runtime/clock.h"
+#include "tests/support/giflib_peer.h"
+#include "tests/support/http_file_server.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr int kWidth = 1728;
+constexpr int kHeight = 2200;
+constexpr int kRounds = 7;
+
+// Isobars and a coast on white paper, with a text block: mostly long white runs.
+std::string FaxChart() {
+  PeerGif gif{kWidth, kHeight, 2, {}};
+  PeerFrame frame;
+  frame.Width = kWidth;
+  frame.Height = kHeight;
+  frame.Pixels.resize(size_t(kWidth) * kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const bool isobar = (x * x / 900 + y * 3) % 157 < 2 || (x + y * y / 1300) % 233 < 2;
+      const bool text = y < 120 && x < 900 && (x / 3 + y / 4) % 5 == 0;
+      frame.Pixels[size_t(y) * kWidth + x] = isobar || text;
+    }
+  gif.Frames.push_back(frame);
+  const std::vector<uint8_t> bytes = WriteGiflibGif(gif);
+  return {bytes.begin(), bytes.end()};
+}
+
+// The job's window without a screen: nothing to show, no printer.
+class TBenchWindow : public TFetchJobWindow {
+ public:
+  void ShowStatus(const std::string&) override {}
+  void ProcessMessages() override {}
+  void ShowMessage(const std::string& Text) override { std::fprintf(stderr, "%s\n", Text.c_str()); }
+  void PreviewChanged() override {}
+  bool PrinterDisabled() override { return true; }
+  void PrintPreview(const std::string&) override {}
+};
+
+template <class Step>
+double Seconds(Step step) {
+  const auto start = std::chrono::steady_clock::now();
+  step();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+  const TProgramFormats formats;
+  TempDir dir;
+  THttpFileServer server;
+  server.Serve("/fax/chart.gif", FaxChart());
+  const std::string url = server.Url("/fax/chart.gif");
+
+  THttpCli http;
+  TFileDownload download(http);
+  TPicture preview;
+  TImageScrollBox viewer;
+  TBenchWindow window;
+  const TEventLog log(dir.File("isoview.log"));
+  const TFetchJobContext context{window, download,   preview,       viewer,
+                                 log,    dir.Path(), SystemClock(), SystemTimeZone()};
+  const TFetchInputs inputs{"n", url, "n", dir.File("ours.gif")};
+  const std::string pipeline = "curl -s -o '" + dir.File("peer-chart.gif") + "' '" + url +
+                               "' && convert '" + dir.File("peer-chart.gif") +
+                               "' -dither None -remap netscape: '" + dir.File("peer.gif") + "'";
+
+  std::vector<double> ours, peer, ratios;
+  for (int round = 0; round < kRounds; ++round) {
+    ours.push_back(Seconds([&] { RunFetchJob(context, inputs); }));
+    peer.push_back(Seconds([&] {
+      if (std::system(pipeline.c_str()) != 0) std::fprintf(stderr, "pipeline failed\n");
+    }));
+    ratios.push_back(ours.back() / peer.back());
+  }
+  std::printf("fetch job (download, display, GIF save) of a %d x %d chart\n", kWidth, kHeight);
+  std::printf("  ours      %.3f s (median of %d)\n", Median(ours), kRounds);
+  std::printf("  curl + convert  %.3f s\n", Median(peer));
+  std::printf("  ratio ours/pipeline: %.2f (goal <= 0.5)\n", Median(ratios));
+  return 0;
+}
