@@ -14,11 +14,11 @@ namespace {
 bool Arm(int fd, uint32_t intervalMs) {
   // An interval of 0 would disarm the timer; the shortest one is meant.
   const uint32_t ms = std::max<uint32_t>(intervalMs, 1);
-  itimerspec spec{};
-  spec.it_interval.tv_sec = ms / 1000;
-  spec.it_interval.tv_nsec = static_cast<long>(ms % 1000) * 1000000;
-  spec.it_value = spec.it_interval;
-  return timerfd_settime(fd, 0, &spec, nullptr) == 0;
+  itimerspec setting{};
+  setting.it_interval.tv_sec = ms / 1000;
+  setting.it_interval.tv_nsec = static_cast<long>(ms % 1000) * 1000000;
+  setting.it_value = setting.it_interval;
+  return timerfd_settime(fd, 0, &setting, nullptr) == 0;
 }
 
 auto IsTimerEntry(TWindowHandle window, uintptr_t id) {
