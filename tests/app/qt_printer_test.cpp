@@ -15,6 +15,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/pdf_page.h"
 #include "tests/support/raises.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 #include "ui_main_form.h"
 
@@ -77,7 +78,8 @@ class QtPrinterTest : public ::testing::Test {
   void PrintAndCheck(const std::string& neg, bool inverted) {
     printer_.PrintBitmap(TestImage(), neg);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_NE(RunCommand("pdfinfo '" + pdf_ + "'").find("Pages:           1\n"), std::string::npos);
+    EXPECT_NE(RunCommand("pdfinfo '" + pdf_ + "'").output.find("Pages:           1\n"),
+              std::string::npos);
     const TRgbImage page = RasterisePdf(dir_, pdf_, kRasterDpi);
     ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
     EXPECT_GT(page.Width, page.Height);  // landscape

@@ -13,6 +13,7 @@
 #include "tests/support/giflib_peer.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/pdf_page.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 #include "ui_main_form.h"
 
@@ -197,7 +198,7 @@ TEST_F(FetchJobTest, PrintedJobMakesOnePdfPageInvertedForNegY) {
   ASSERT_EQ(ShownError(), "");
   ASSERT_TRUE(FileExists(Pdf()));
   EXPECT_NE(Log().find("Printed " + dir_.File("chart.gif")), std::string::npos);
-  const std::string info = RunCommand("pdfinfo '" + Pdf() + "'");
+  const std::string info = RunCommand("pdfinfo '" + Pdf() + "'").output;
   EXPECT_EQ(std::atoi(info.c_str() + info.find("Pages:") + 6), 1) << info;
 
   const TRgbImage page = RasterisePdf(dir_, Pdf(), 30);

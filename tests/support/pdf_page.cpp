@@ -1,9 +1,9 @@
 #include "tests/support/pdf_page.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 bool NearColor(TRGBColor a, TRGBColor b, int tolerance) {
@@ -22,16 +22,6 @@ PageBox InkedBox(const TRgbImage& page) {
         box.bottom = std::max<double>(box.bottom, y + 1);
       }
   return box;
-}
-
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  pclose(pipe);
-  return output;
 }
 
 TRgbImage RasterisePdf(const TempDir& dir, const std::string& pdf, int dpi) {

@@ -17,8 +17,5 @@ struct PageBox {
 // The smallest box around every pixel that is not white paper.
 PageBox InkedBox(const TRgbImage& page);
 
-// What the shell command prints on standard output.
-std::string RunCommand(const std::string& command);
-
 // The first page of the PDF at the resolution; empty when that fails.
 TRgbImage RasterisePdf(const TempDir& dir, const std::string& pdf, int dpi);

@@ -11,25 +11,13 @@
 #include "imaging/tiff_graphic.h"
 #include "runtime/stream.h"
 #include "tests/support/giflib_peer.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-struct TResult {
-  int status = -1;
-  std::string output;  // standard output and standard error
-};
-
-TResult Convert(const std::string& arguments) {
-  const std::string command =
-      std::string(ISOVIEW_BINARY_DIR) + "/bin/isoview-convert " + arguments + " 2>&1";
-  TResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[1024];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+TCommandResult Convert(const std::string& arguments) {
+  return RunTool("isoview-convert", arguments);
 }
 
 TBitmap Pattern() {
@@ -58,7 +46,7 @@ class ConvertTest : public ::testing::Test {
 TEST_F(ConvertTest, JpegToBmpIsTheDecodedImage) {
   TBitmap pattern = Pattern();
   WriteWholeFile(dir_.File("in.JPG"), JpegBytes(pattern, 90));
-  const TResult result = Convert(Path("in.JPG") + " " + Path("out.bmp"));
+  const TCommandResult result = Convert(Path("in.JPG") + " " + Path("out.bmp"));
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.output, "37x21\n");
   TJPEGImage jpeg;
@@ -97,7 +85,7 @@ TEST_F(ConvertTest, TiffAndNetpbmGoThroughTheViewer) {
   EXPECT_EQ(saved.Canvas().Pixel(2, 1), (TRGBColor{250, 250, 250}));
 
   WriteWholeFile(dir_.File("bad.tif"), "II*\0 not really");
-  const TResult bad = Convert(Path("bad.tif") + " " + Path("out.bmp"));
+  const TCommandResult bad = Convert(Path("bad.tif") + " " + Path("out.bmp"));
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.output, "ETiffError TIFFOpen\n");
 }
@@ -136,7 +124,7 @@ TEST_F(ConvertTest, GifShowsItsFirstFrameOnWhite) {
   second.Pixels.assign(24, 3);
   const std::vector<uint8_t> gif = WriteGiflibGif({6, 4, 4, {first, second}});
   WriteWholeFile(dir_.File("in.gif"), std::string(gif.begin(), gif.end()));
-  const TResult result = Convert(Path("in.gif") + " " + Path("out.bmp"));
+  const TCommandResult result = Convert(Path("in.gif") + " " + Path("out.bmp"));
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.output, "6x4\n");
   TBitmap saved;
@@ -157,12 +145,12 @@ TEST_F(ConvertTest, GifShowsItsFirstFrameOnWhite) {
 }
 
 TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
-  const TResult missing = Convert(Path("none.jpg") + " " + Path("out.bmp"));
+  const TCommandResult missing = Convert(Path("none.jpg") + " " + Path("out.bmp"));
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.output, "Cannot open file " + dir_.File("none.jpg") + "\n");
 
   WriteWholeFile(dir_.File("fake.jpg"), "GIF89a not a jpeg");
-  const TResult fake = Convert(Path("fake.jpg") + " " + Path("out.bmp"));
+  const TCommandResult fake = Convert(Path("fake.jpg") + " " + Path("out.bmp"));
   EXPECT_EQ(fake.status, 1);
   EXPECT_EQ(fake.output.rfind("JPEG error #", 0), 0u);
   EXPECT_FALSE(FileExists(dir_.File("out.bmp")));

@@ -11,25 +11,13 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-struct TResult {
-  int status = -1;
-  std::string output;
-};
-
-TResult Fetch(const std::string& arguments) {
-  const std::string command =
-      std::string(ISOVIEW_BINARY_DIR) + "/bin/isoview-fetch " + arguments + " 2>&1";
-  TResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[1024];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+TCommandResult Fetch(const std::string& arguments) {
+  return RunTool("isoview-fetch", arguments);
 }
 
 // Answers one connection with reply after reading its request header, then closes.
@@ -94,7 +82,7 @@ TEST(FetchTool, FetchesIntoTheFileAndPrintsWhatTheRequestGave) {
   TOneShotServer server(
       "HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: 6\r\n\r\n"
       "GIF89a");
-  const TResult result = Fetch("--timeout 30 " + server.URL("/dir/img.gif") + " " + file);
+  const TCommandResult result = Fetch("--timeout 30 " + server.URL("/dir/img.gif") + " " + file);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.output,
             "StatusCode: 200\nReasonPhrase: OK\nContentLength: 6\n"
@@ -111,7 +99,7 @@ TEST(FetchTool, AFailedRequestStillEndsAndBadUsageExitsWithTwo) {
     old << "old content";
   }
   // Port 1 on loopback: nothing listens there.
-  const TResult refused = Fetch("http://127.0.0.1:1/x.gif " + file);
+  const TCommandResult refused = Fetch("http://127.0.0.1:1/x.gif " + file);
   EXPECT_EQ(refused.status, 0);
   EXPECT_NE(refused.output.find("StatusCode: 404\nReasonPhrase: Connection refused (Error #10061)"),
             std::string::npos)
