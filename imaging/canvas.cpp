@@ -1,6 +1,7 @@
 #include "imaging/canvas.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -37,6 +38,23 @@ bool SameLayout(const TDib& source, const TDib& target) {
          (!IsIndexed(source.PixelFormat) || source.Palette == target.Palette);
 }
 
+constexpr int kTrueColorBytes = 3;
+constexpr int kMaxIndices = 256;
+using TBgr = std::array<uint8_t, kTrueColorBytes>;
+
+// The stored bytes of every index of an indexed source on a 24-bit target, or nothing when
+// the pixels cannot go that way; indices past the palette show black.
+std::vector<TBgr> ExpansionTable(const TDib& source, const TDib& target, const TKeepRule& keep) {
+  if (!IsIndexed(source.PixelFormat) || target.PixelFormat != pf24bit || keep.Any()) return {};
+  std::vector<TBgr> table(kMaxIndices, TBgr{});
+  const size_t entries = std::min(source.Palette.size(), table.size());
+  for (size_t i = 0; i < entries; ++i) {
+    const TRGBColor& color = source.Palette[i];
+    table[i] = {color.Blue, color.Green, color.Red};
+  }
+  return table;
+}
+
 class TStretcher {
  public:
   TStretcher(TDib& target, const TRect& dest, const TDib& source, const TRect& sourceRect,
@@ -48,6 +66,7 @@ class TStretcher {
         keep_(keep),
         visible_(Intersect(dest, WholeOf(target))),
         sameLayout_(SameLayout(source, target)),
+        expansion_(ExpansionTable(source, target, keep)),
         writer_(target) {}
 
   void Run() {
@@ -74,9 +93,24 @@ class TStretcher {
     return true;
   }
 
+  // An indexed row onto a 24-bit one, by table: a received chart is drawn this way.
+  bool ExpandRun(uint8_t* to, const uint8_t* from) {
+    if (expansion_.empty()) return false;
+    const bool byteIndices = source_.PixelFormat == pf8bit;
+    uint8_t* out = to + visible_.Left * kTrueColorBytes;
+    for (const int sx : columns_) {
+      if (sx >= 0 && sx < source_.Width) {
+        const uint32_t index = byteIndices ? from[sx] : source_.IndexOfRow(from, sx);
+        std::memcpy(out, expansion_[index].data(), kTrueColorBytes);
+      }
+      out += kTrueColorBytes;
+    }
+    return true;
+  }
+
   void StretchRow(uint8_t* to, int sy) {
     const uint8_t* from = source_.Row(sy);
-    if (CopyRun(to, from)) return;
+    if (CopyRun(to, from) || ExpandRun(to, from)) return;
     const TDib* mask = keep_.mask;
     const uint8_t* maskRow = mask && sy < mask->Height ? mask->Row(sy) : nullptr;
     for (size_t i = 0; i < columns_.size(); ++i) {
@@ -104,6 +138,7 @@ class TStretcher {
   const TKeepRule keep_;
   const TRect visible_;
   const bool sameLayout_;
+  const std::vector<TBgr> expansion_;
   TPixelWriter writer_;
   std::vector<int> columns_;
 };

@@ -137,6 +137,33 @@ TEST(CanvasTest, EightBitSourcesDrawThroughTheirPalette) {
   EXPECT_EQ(target.Canvas().Pixel(2, 0), kGreen);
 }
 
+// Indexed sources reach a 24-bit target by table; drawing the same picture after turning it
+// into 24 bits goes pixel by pixel and must give the same result.
+TEST(CanvasTest, IndexedSourcesOfEveryDepthDrawLikeTheirTrueColourCopy) {
+  for (const TPixelFormat format : {pf1bit, pf4bit, pf8bit}) {
+    SCOPED_TRACE(testing::Message() << "bits " << BitsPerPixel(format));
+    TBitmap source;
+    source.SetPixelFormat(format);
+    source.SetSize(13, 5);
+    // Fewer entries than the depth allows: the last indices show black.
+    source.SetPalette({kRed, kGreen, kBlue});
+    for (int y = 0; y < 5; ++y)
+      for (int x = 0; x < 13; ++x)
+        source.Dib().SetIndexOfRow(source.ScanLine(y), x,
+                                   (x * 7 + y * 3) % (1 << BitsPerPixel(format)));
+    TBitmap trueColor(source);
+    trueColor.SetPixelFormat(pf24bit);
+    for (const TRect& where : {Rect(0, 0, 13, 5), Rect(-3, 1, 20, 9), Rect(2, -1, 8, 3)}) {
+      TBitmap byTable = White(16, 7), byPixel = White(16, 7);
+      byTable.Canvas().StretchBitmap(where, source);
+      byPixel.Canvas().StretchBitmap(where, trueColor);
+      for (int y = 0; y < 7; ++y)
+        for (int x = 0; x < 16; ++x)
+          ASSERT_EQ(byTable.Canvas().Pixel(x, y), byPixel.Canvas().Pixel(x, y)) << x << "," << y;
+    }
+  }
+}
+
 TEST(CanvasTest, CanvasChangesReachTheBitmapsListeners) {
   TBitmap bitmap = White(2, 2);
   int changes = 0;
