@@ -17,7 +17,6 @@ constexpr int kQuantizerDepth = 8;
 // rmQuantizeWindows: the quantized colours between the reserved colours' two halves.
 constexpr int kReservedHalf = 10;
 constexpr int kQuantizedBetweenReserved = 236;
-constexpr int kBytesPerPixel = 3;
 
 TPalette GreyPalette() {
   TPalette palette;
@@ -91,14 +90,8 @@ std::unique_ptr<TColorLookup> MethodLookup(TColorReduction method, const TPalett
 }
 
 void MapPixels(const TDIBReader& image, TDitherEngine& engine, TDIBWriter& result) {
-  const int width = image.Width();
   for (int y = 0; y < image.Height(); ++y) {
-    const uint8_t* from = image.ScanLine(y);
-    uint8_t* to = result.ScanLine(y);
-    for (int x = engine.Column(); x >= 0 && x < width; x = engine.Column()) {
-      const uint8_t* pixel = from + x * kBytesPerPixel;
-      to[x] = engine.Dither(pixel[2], pixel[1], pixel[0]);
-    }
+    engine.DitherRow(image.ScanLine(y), result.ScanLine(y));
     engine.NextLine();
   }
 }

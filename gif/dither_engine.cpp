@@ -6,6 +6,13 @@
 namespace {
 
 constexpr int kMaxComponent = 255;
+constexpr int kBytesPerPixel = 3;
+// No pixel has this value: its top byte is set.
+constexpr uint32_t kNoColor = 0xFF000000;
+
+uint32_t ColorAt(const uint8_t* bgr) {
+  return bgr[0] | bgr[1] << 8 | bgr[2] << 16;
+}
 
 const T5by3Weights kStuckiWeights{42, {8, 4}, {{{2, 4, 8, 4, 2}, {1, 2, 4, 2, 1}}}};
 const T5by3Weights kSierraWeights{32, {5, 3}, {{{2, 4, 5, 4, 2}, {0, 2, 3, 2, 0}}}};
@@ -63,6 +70,23 @@ uint8_t TDitherEngine::Dither(uint8_t red, uint8_t green, uint8_t blue) {
   return index;
 }
 
+// Charts repeat one colour over long runs, and a lookup answers a colour the same way every
+// time, so a run costs one lookup.
+void TDitherEngine::DitherRow(const uint8_t* bgr, uint8_t* indices) {
+  uint32_t last = kNoColor;
+  uint8_t index = 0;
+  for (; column_ >= 0 && column_ < width_; column_ += direction_) {
+    const uint8_t* pixel = bgr + column_ * kBytesPerPixel;
+    const uint32_t color = ColorAt(pixel);
+    if (color != last) {
+      TRGBColor chosen;
+      index = lookup_.Lookup(pixel[2], pixel[1], pixel[0], chosen);
+      last = color;
+    }
+    indices[column_] = index;
+  }
+}
+
 void TDitherEngine::NextLine() {
   direction_ = -direction_;
   column_ = direction_ > 0 ? 0 : width_ - 1;
@@ -98,6 +122,14 @@ uint8_t TErrorDiffusionDitherer::Dither(uint8_t red, uint8_t green, uint8_t blue
   }
   column_ += direction_;
   return index;
+}
+
+void TErrorDiffusionDitherer::DitherRow(const uint8_t* bgr, uint8_t* indices) {
+  while (column_ >= 0 && column_ < width_) {
+    const int x = column_;
+    const uint8_t* pixel = bgr + x * kBytesPerPixel;
+    indices[x] = Dither(pixel[2], pixel[1], pixel[0]);
+  }
 }
 
 void TErrorDiffusionDitherer::NextLine() {

@@ -24,6 +24,9 @@ class TDitherEngine {
   int Direction() const { return direction_; }
   // The index for the pixel at the current column; moves on by one.
   virtual uint8_t Dither(uint8_t red, uint8_t green, uint8_t blue);
+  // The indices of a whole row of blue-green-red pixels, taken in the direction of travel;
+  // NextLine starts the next row.
+  virtual void DitherRow(const uint8_t* bgr, uint8_t* indices);
   // Moves on without taking the pixel into account (a transparent pixel).
   void Skip() { column_ += direction_; }
   // Turns round and starts the next row.
@@ -55,6 +58,7 @@ struct TDiffusionKernel {
 class TErrorDiffusionDitherer : public TDitherEngine {
  public:
   uint8_t Dither(uint8_t red, uint8_t green, uint8_t blue) override;
+  void DitherRow(const uint8_t* bgr, uint8_t* indices) override;
   void NextLine() override;
 
  protected:
