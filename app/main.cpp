@@ -6,12 +6,14 @@
 #include "app/program_folder.h"
 #include "app/program_formats.h"
 #include "gui/qt_message_pump.h"
+#include "runtime/memory_reuse.h"
 #include "schedule/preview_form.h"
 #include "schedule/schedule_form.h"
 
 // The windows are made in this order and all live for the whole run; the main window's
 // menu shows the others on demand.
 int main(int argc, char** argv) {
+  KeepFreedImageMemory();
   QApplication application(argc, argv);
   QApplication::setApplicationName("Isoview");
   // The formats are known before any window exists; GIF drawing asks the screen for its

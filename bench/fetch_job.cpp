@@ -18,6 +18,7 @@
 #include "imaging/image_scroll_box.h"
 #include "imaging/picture.h"
 #include "runtime/clock.h"
+#include "runtime/memory_reuse.h"
 #include "tests/support/giflib_peer.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/temp_dir.h"
@@ -72,6 +73,8 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main() {
+  // As the program does at its start.
+  KeepFreedImageMemory();
   const TProgramFormats formats;
   TempDir dir;
   THttpFileServer server;
