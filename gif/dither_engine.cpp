@@ -71,20 +71,25 @@ uint8_t TDitherEngine::Dither(uint8_t red, uint8_t green, uint8_t blue) {
 }
 
 // Charts repeat one colour over long runs, and a lookup answers a colour the same way every
-// time, so a run costs one lookup.
+// time, so a run costs one lookup. The column and the width are kept in locals, as the byte
+// stores could alias the members.
 void TDitherEngine::DitherRow(const uint8_t* bgr, uint8_t* indices) {
   uint32_t last = kNoColor;
   uint8_t index = 0;
-  for (; column_ >= 0 && column_ < width_; column_ += direction_) {
-    const uint8_t* pixel = bgr + column_ * kBytesPerPixel;
+  const int width = width_;
+  const int step = direction_;
+  int x = column_;
+  for (; x >= 0 && x < width; x += step) {
+    const uint8_t* pixel = bgr + x * kBytesPerPixel;
     const uint32_t color = ColorAt(pixel);
     if (color != last) {
       TRGBColor chosen;
       index = lookup_.Lookup(pixel[2], pixel[1], pixel[0], chosen);
       last = color;
     }
-    indices[column_] = index;
+    indices[x] = index;
   }
+  column_ = x;
 }
 
 void TDitherEngine::NextLine() {

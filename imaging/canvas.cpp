@@ -93,15 +93,18 @@ class TStretcher {
     return true;
   }
 
-  // An indexed row onto a 24-bit one, by table: a received chart is drawn this way.
+  // An indexed row onto a 24-bit one, by table: a received chart is drawn this way. Table and
+  // width are kept in locals, as the byte stores could alias them.
   bool ExpandRun(uint8_t* to, const uint8_t* from) {
     if (expansion_.empty()) return false;
     const bool byteIndices = source_.PixelFormat == pf8bit;
+    const TBgr* table = expansion_.data();
+    const int width = source_.Width;
     uint8_t* out = to + visible_.Left * kTrueColorBytes;
     for (const int sx : columns_) {
-      if (sx >= 0 && sx < source_.Width) {
+      if (sx >= 0 && sx < width) {
         const uint32_t index = byteIndices ? from[sx] : source_.IndexOfRow(from, sx);
-        std::memcpy(out, expansion_[index].data(), kTrueColorBytes);
+        std::memcpy(out, table[index].data(), kTrueColorBytes);
       }
       out += kTrueColorBytes;
     }
