@@ -1,0 +1,55 @@
+#pragma once
+// Debian's SOCKS server danted as a child process on 127.0.0.1, with a configuration
+// written for the test in a temporary folder, and a system user for its user and password
+// method. Either may be unavailable here; Reason() then says why, for the test's skip.
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "tests/support/temp_dir.h"
+
+enum class TDantedMethod { None, Username };
+
+class TDantedServer {
+ public:
+  explicit TDantedServer(TDantedMethod method);
+  ~TDantedServer();
+  TDantedServer(const TDantedServer&) = delete;
+  TDantedServer& operator=(const TDantedServer&) = delete;
+
+  bool Running() const { return reason_.empty(); }
+  const std::string& Reason() const { return reason_; }
+  const std::string& Port() const { return port_; }
+  // What danted logged so far: every connection it made for a client.
+  std::string Log() const;
+
+ private:
+  TempDir dir_;
+  std::string port_;
+  pid_t pid_ = -1;
+  std::string reason_;
+
+  void WriteConfiguration(TDantedMethod method) const;
+  void Start();
+  bool AwaitListening();
+};
+
+// A system user with a random name and password, removed again when the object goes.
+class TSystemUser {
+ public:
+  TSystemUser();
+  ~TSystemUser();
+  TSystemUser(const TSystemUser&) = delete;
+  TSystemUser& operator=(const TSystemUser&) = delete;
+
+  bool Made() const { return reason_.empty(); }
+  const std::string& Reason() const { return reason_; }
+  const std::string& Name() const { return name_; }
+  const std::string& Password() const { return password_; }
+
+ private:
+  std::string name_;
+  std::string password_;
+  std::string reason_;
+};

@@ -1,0 +1,108 @@
+// The client through Debian's SOCKS server danted on loopback: SOCKS 4 and 5 without
+// authentication, and SOCKS 5 with a system user's name and password. danted 1.4.2 has no
+// SOCKS 4A (it connects to the address 0.0.0.1 as given); 4A is tested against a scripted
+// server.
+
+#include <gtest/gtest.h>
+
+#include "http/http_cli.h"
+#include "tests/http/danted_server.h"
+#include "tests/support/http_file_server.h"
+
+namespace {
+
+constexpr char kDocument[] = "/through/socks.txt";
+
+struct TFetch {
+  int status = 0;
+  std::string body;
+  std::vector<uint16_t> socksConnected;
+  std::vector<std::pair<int32_t, std::string>> socksErrors;
+  std::vector<uint16_t> done;
+};
+
+class DantedSocks : public ::testing::Test {
+ protected:
+  DantedSocks() { files.Serve(kDocument, "a document fetched through danted\n"); }
+
+  TFetch Fetch(const TDantedServer& danted, const std::string& level, const std::string& user = "",
+               const std::string& password = "") {
+    THttpCli client;
+    TMemoryStream body;
+    TFetch fetch;
+    client.RcvdStream = &body;
+    client.SetSocksServer("127.0.0.1");
+    client.SetSocksPort(danted.Port());
+    client.SetSocksLevel(level);
+    if (!user.empty()) {
+      client.SetSocksAuthentication(socksAuthenticateUsercode);
+      client.SetSocksUsercode(user);
+      client.SetSocksPassword(password);
+    }
+    client.OnSocksConnected = [&](TCustomWSocket*, uint16_t error) {
+      fetch.socksConnected.push_back(error);
+    };
+    client.OnSocksError = [&](TCustomWSocket*, int32_t error, const std::string& text) {
+      fetch.socksErrors.emplace_back(error, text);
+    };
+    client.OnRequestDone = [&](THttpCli*, THttpRequest, uint16_t error) {
+      fetch.done.push_back(error);
+    };
+    client.URL = files.Url(kDocument);
+    client.Get();
+    fetch.status = client.StatusCode();
+    fetch.body.assign(body.Bytes().begin(), body.Bytes().end());
+    return fetch;
+  }
+
+  // danted logs each connection it makes for a client, ending in the target's address.
+  void ExpectRelayedBy(const TDantedServer& danted, int connections) {
+    const std::string log = danted.Log();
+    const std::string target = " 127.0.0.1." + std::to_string(files.Port()) + "\n";
+    int found = 0;
+    for (size_t at = log.find(target); at != std::string::npos; at = log.find(target, at + 1))
+      ++found;
+    EXPECT_EQ(found, connections) << log;
+  }
+
+  THttpFileServer files;
+};
+
+}  // namespace
+
+TEST_F(DantedSocks, FetchesThroughSocks4And5) {
+  TDantedServer danted(TDantedMethod::None);
+  if (!danted.Running()) GTEST_SKIP() << danted.Reason();
+  for (const char* level : {"4", "5"}) {
+    SCOPED_TRACE(level);
+    const TFetch fetch = Fetch(danted, level);
+    EXPECT_EQ(fetch.status, 200);
+    EXPECT_EQ(fetch.body, "a document fetched through danted\n");
+    EXPECT_EQ(fetch.socksConnected, std::vector<uint16_t>{0});
+    EXPECT_TRUE(fetch.socksErrors.empty());
+  }
+  EXPECT_EQ(files.Requests(kDocument), 2);
+  ExpectRelayedBy(danted, 2);
+}
+
+TEST_F(DantedSocks, Socks5WithUserAndPassword) {
+  TDantedServer danted(TDantedMethod::Username);
+  if (!danted.Running()) GTEST_SKIP() << danted.Reason();
+  TSystemUser user;
+  if (!user.Made()) GTEST_SKIP() << user.Reason();
+
+  const TFetch fetch = Fetch(danted, "5", user.Name(), user.Password());
+  EXPECT_EQ(fetch.status, 200);
+  EXPECT_EQ(fetch.body, "a document fetched through danted\n");
+  ExpectRelayedBy(danted, 1);
+
+  using TErrors = std::vector<std::pair<int32_t, std::string>>;
+  const TFetch refused = Fetch(danted, "5", user.Name(), user.Password() + "x");
+  EXPECT_EQ(refused.socksErrors, (TErrors{{20015, "socks authentication failed"}}));
+  EXPECT_EQ(refused.done, std::vector<uint16_t>{20015});
+  EXPECT_EQ(refused.status, 404);
+  // Without credentials the server finds no method it accepts.
+  const TFetch unoffered = Fetch(danted, "5");
+  EXPECT_EQ(unoffered.socksErrors, (TErrors{{20003, "authentification method not acceptable"}}));
+  EXPECT_EQ(files.Requests(kDocument), 1);
+}
