@@ -36,18 +36,23 @@ TCustomWSocket::~TCustomWSocket() {
   OnChangeState = nullptr;
   OnError = nullptr;
   OnBgException = nullptr;
-  try {
-    CancelDnsLookup();
-  } catch (...) {
-  }
-  try {
-    if (state_ != wsClosed) CloseConnection();
-  } catch (...) {
+  // A socket that outlives its thread's loop (a static object, say) only lets go of its
+  // descriptor: the loop's windows, timers and lookups went with the loop.
+  const bool loopGone = MessageLoop::CurrentEnded();
+  if (!loopGone) {
+    try {
+      CancelDnsLookup();
+    } catch (...) {
+    }
+    try {
+      if (state_ != wsClosed) CloseConnection();
+    } catch (...) {
+    }
   }
   if (hSocket_ != INVALID_SOCKET) WSocket_closesocket(hSocket_);  // never leak the descriptor
   DecrementSocketCount();
   DiscardSendQueue();
-  loop_.DeallocateHWnd(window_);
+  if (!loopGone) loop_.DeallocateHWnd(window_);
 }
 
 void TCustomWSocket::Release(std::unique_ptr<TCustomWSocket> socket) {

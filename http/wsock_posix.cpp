@@ -161,7 +161,7 @@ int WSACleanup() {
     if (--startups == 0) left.swap(openSockets);
   }
   for (const TSocket s : left) {
-    MessageLoop::Current().ForgetSocket(s);
+    if (!MessageLoop::CurrentEnded()) MessageLoop::Current().ForgetSocket(s);
     ::close(s);
   }
   return 0;
@@ -336,7 +336,7 @@ int connect(TSocket s, const sockaddr* name, int length) {
 
 int closesocket(TSocket s) {
   if (!Started()) return SOCKET_ERROR;
-  MessageLoop::Current().ForgetSocket(s);
+  if (!MessageLoop::CurrentEnded()) MessageLoop::Current().ForgetSocket(s);
   {
     std::lock_guard lock(libraryMutex);
     openSockets.erase(s);

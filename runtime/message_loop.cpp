@@ -74,11 +74,23 @@ struct TResignalGuard {
   ~TResignalGuard() { queue.SignalIfPending(); }
 };
 
+thread_local bool currentLoopEnded = false;
+
+// The thread's own loop, marking its end for the objects that outlive it.
+struct TThreadLoop {
+  MessageLoop loop;
+  ~TThreadLoop() { currentLoopEnded = true; }
+};
+
 }  // namespace
 
 MessageLoop& MessageLoop::Current() {
-  thread_local MessageLoop loop;
-  return loop;
+  thread_local TThreadLoop current;
+  return current.loop;
+}
+
+bool MessageLoop::CurrentEnded() {
+  return currentLoopEnded;
 }
 
 MessageLoop::MessageLoop()

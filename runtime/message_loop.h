@@ -53,6 +53,9 @@ class MessageLoop {
  public:
   // The calling thread's loop, made on first use and kept until the thread ends.
   static MessageLoop& Current();
+  // True once the calling thread's loop has gone at the thread's end: objects destroyed
+  // after it (static or thread-local ones) must not use it any more.
+  static bool CurrentEnded();
 
   MessageLoop();
   ~MessageLoop();
