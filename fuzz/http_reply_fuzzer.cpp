@@ -52,7 +52,9 @@ class TReplyServer {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static TReplyServer server;
+  // Thread-local, so that it is made after the thread's message loop and ends before it:
+  // its sockets still need the loop when they close at exit.
+  static thread_local TReplyServer server;
   server.reply.assign(reinterpret_cast<const char*>(data), size);
   THttpCli client;
   client.Proxy = "127.0.0.1";
