@@ -155,6 +155,36 @@ TEST(LZWEncoder, ClearsWhenTheNextFreeCodeWouldBe4095AndRestartsAtNineBits) {
   ExpectDecodesBack(imageData, pixels, 8, 200, 100, false);
 }
 
+// giflib chooses the same codes: a dictionary that misses a string it holds would still
+// decode, only larger, so the codes are compared whole. Runs of one index take their own
+// path through the dictionary; short runs fill it several times over.
+TEST(LZWEncoder, CodesAreGiflibsByteForByte) {
+  for (const int bits : {1, 4, 8}) {
+    for (const int maxRun : {1, 7, 40, 3000}) {
+      for (const bool interlaced : {false, true}) {
+        SCOPED_TRACE(testing::Message()
+                     << bits << " bits, runs to " << maxRun << (interlaced ? ", interlaced" : ""));
+        const int width = 311, height = 197;
+        PeerGif gif{width, height, 1 << bits, {}};
+        PeerFrame frame;
+        frame.Width = width;
+        frame.Height = height;
+        frame.Interlaced = interlaced;
+        frame.Pixels = maxRun == 1 ? Noise(size_t(width) * height, 1 << bits, 5)
+                                   : Runs(width, height, 1 << bits, maxRun);
+        gif.Frames.push_back(frame);
+        const Bytes file = WriteGiflibGif(gif);
+        constexpr size_t kHeaderAndScreen = 13, kDescriptor = 10;
+        const size_t dataStart = kHeaderAndScreen + 3 * (size_t{1} << bits) + kDescriptor;
+        TLZWEncoder encoder;
+        const Bytes ours = Encoded(encoder, bits, frame.Pixels, width, height, interlaced);
+        ASSERT_GE(file.size(), dataStart + ours.size());
+        EXPECT_EQ(ours, Bytes(file.begin() + dataStart, file.begin() + dataStart + ours.size()));
+      }
+    }
+  }
+}
+
 TEST(LZWEncoder, ExactlyFullBlockHasNoEmptyBlockBeforeTheTerminator) {
   bool found = false;
   for (size_t count = 200; count < 1000 && !found; ++count) {
