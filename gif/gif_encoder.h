@@ -61,6 +61,15 @@ class TGIFEncoder {
     }
     return NextRowStart();
   }
+  // The pixels from the current one to the end of its run in memory: the rest of the frame,
+  // or of the row when interlaced. An encoder may walk them itself, checking each against
+  // ColorCount(), and then go on with NextRun.
+  const uint8_t* RunBegin() const { return data_ + position_; }
+  int64_t RunLength() const { return pixelsLeft_; }
+  // Moves to the first pixel of the next run; false when the frame is done.
+  bool NextRun() { return NextRowStart(); }
+  int ColorCount() const { return colorCount_; }
+  [[noreturn]] static void RaiseColorNotInTable();
 
   int initialBitsPerCode_ = 0;
   int bitsPerCode_ = 0;
@@ -71,7 +80,6 @@ class TGIFEncoder {
   bool clearFlag_ = false;
 
  private:
-  [[noreturn]] static void RaiseColorNotInTable();
   bool NextRowStart();
   bool NextRow();
 

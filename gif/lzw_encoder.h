@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "gif/gif_encoder.h"
+#include "gif/lzw_run_chains.h"
 
 class THashTable {
  public:
@@ -75,7 +76,16 @@ class TLZWEncoder : public TGIFEncoder {
   static constexpr int kLastDictionaryCode = 4094;
   static constexpr int kMaxCodeAt12Bits = 4096;
 
+  // No string in progress is one repeated index.
+  static constexpr int kNoRun = -1;
+
+  // Output of the current string at a miss, and the new string's code when there is room.
+  template <class Store>
+  void EndString(int prefix, Store store);
+
   // Allocated once per encoder; 32 kB is too much for the stack of a painter thread.
   std::unique_ptr<THashTable> hashTable_ = std::make_unique<THashTable>();
+  // Strings of one repeated index are kept here instead of in the hash table.
+  TRunChains runChains_;
   int nextFreeCode_ = 0;
 };
