@@ -13,15 +13,13 @@ namespace {
 constexpr char kHttpVersion[] = "1.0";
 constexpr char kBusyText[] = "HTTP component is busy";
 constexpr char kNothingToPostText[] = "HTTP component has nothing to post";
+// A proxy would have to tunnel the TLS connection (CONNECT), which this client does not do.
+constexpr char kHttpsViaProxyText[] = "https is not supported through a proxy";
 constexpr uintptr_t kTimeoutTimerId = 1;
 constexpr uint32_t kTimeoutTickMs = 1000;
 // The longest Get sleeps between two pumps: events of a GUI toolkit, which do not wake
 // the message loop, are handled at least this often.
 constexpr int kPumpWaitMs = 10;
-
-std::string SocketErrorWithCode(int code) {
-  return SocketErrorText(code) + " (Error #" + IntToStr(code) + ")";
-}
 
 }  // namespace
 
@@ -134,6 +132,10 @@ void THttpCli::StartLookup() {
   dnsResult_.clear();
   ChangeState(hsDnsLookup);
   Progress();
+  if (target_.Secure && !Proxy.empty()) {
+    EndWith(404, kHttpsViaProxyText, 0);
+    return;
+  }
   socketReported_ = false;
   try {
     socket_.SetLocalAddr(LocalAddr);
@@ -167,6 +169,8 @@ void THttpCli::HandleLookupDone(TCustomWSocket* Sender, uint16_t Error) {
   socket_.SetLocalAddr(LocalAddr);
   socket_.SetPort(target_.ServerPort);
   socket_.SetProto("tcp");
+  socket_.SetSslEnable(target_.Secure);
+  socket_.SetSslServerName(target_.ServerName);
   socketReported_ = false;
   try {
     socket_.Connect();
@@ -194,7 +198,7 @@ void THttpCli::HandleConnected(TCustomWSocket* Sender, uint16_t Error) {
   if (Error != 0) {
     doneError_ = Error;
     statusCode_ = 404;
-    reasonPhrase_ = SocketErrorWithCode(Error);
+    reasonPhrase_ = Error == kSslError ? socket_.SslErrorText() : SocketErrorWithCode(Error);
     HandleClosed(Sender, Error);
     return;
   }

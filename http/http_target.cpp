@@ -5,11 +5,32 @@
 namespace {
 
 constexpr char kDefaultPort[] = "80";
+constexpr char kSecurePort[] = "443";
 constexpr char kDefaultScheme[] = "http";
+constexpr char kSecureScheme[] = "https";
 constexpr char kAbsolutePrefix[] = "http://";
+constexpr char kSecurePrefix[] = "https://";
 
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Both absolute forms follow the same rule, each with its own scheme (case-sensitive).
+bool IsAbsolute(const std::string& location) {
+  return StartsWith(location, kAbsolutePrefix) || StartsWith(location, kSecurePrefix);
+}
+
+bool IsSecure(const TUrlParts& parts) {
+  return parts.scheme == kSecureScheme;
+}
+
+const char* DefaultPort(const TUrlParts& parts) {
+  return IsSecure(parts) ? kSecurePort : kDefaultPort;
+}
+
+// The scheme of a Location on the current server.
+std::string CurrentPrefix(const THttpTarget& target) {
+  return target.Secure ? kSecurePrefix : kAbsolutePrefix;
 }
 
 std::string OrDefault(const std::string& text, const std::string& fallback) {
@@ -37,21 +58,22 @@ void ApplyDirectLocation(const std::string& value, THttpTarget& target,
                          THttpCredentials& credentials) {
   if (StartsWith(value, "/")) {
     target.RequestPath = value;
-    target.Location = "http://" + target.ServerName + value;
+    target.Location = CurrentPrefix(target) + target.ServerName + value;
     return;
   }
-  if (!StartsWith(value, kAbsolutePrefix)) {
+  if (!IsAbsolute(value)) {
     target.RequestPath = PathPrefix(target.RequestPath) + value;
     // The separator only where the path lacks one: "http://host//dir/b.gif" would name
     // another document.
     const char* separator = StartsWith(target.RequestPath, "/") ? "" : "/";
-    target.Location = "http://" + target.ServerName + separator + target.RequestPath;
+    target.Location = CurrentPrefix(target) + target.ServerName + separator + target.RequestPath;
     return;
   }
   TUrlParts parts;
   SplitURL(value, parts, target.RequestPath);
   target.ServerName = parts.host;
-  target.ServerPort = OrDefault(parts.port, kDefaultPort);
+  target.ServerPort = OrDefault(parts.port, DefaultPort(parts));
+  target.Secure = IsSecure(parts);
   TakeLocationCredentials(parts, credentials);
   const std::string prefix = parts.scheme + "://";
   if (!parts.host.empty()) {
@@ -86,7 +108,7 @@ void ApplyProxyLocation(const std::string& value, THttpTarget& target,
     target.Location = target.RequestPath;
     return;
   }
-  if (!StartsWith(value, kAbsolutePrefix)) {
+  if (!IsAbsolute(value)) {
     target.RequestPath = PathPrefix(target.RequestPath) + value;
     target.Location = target.RequestPath;
     return;
@@ -94,6 +116,7 @@ void ApplyProxyLocation(const std::string& value, THttpTarget& target,
   TUrlParts parts;
   std::string path;
   SplitURL(value, parts, path);
+  target.Secure = IsSecure(parts);
   TakeLocationCredentials(parts, credentials);
   if (parts.host.empty()) parts.host = target.HostHeaderValue;
   target.HostHeaderValue = parts.host;
@@ -113,7 +136,7 @@ std::string StartTarget(const std::string& url, const std::string& proxy,
     SplitURL(url, parts, target.RequestPath);
     documentPath = target.RequestPath;
     target.ServerName = parts.host;
-    target.ServerPort = OrDefault(parts.port, kDefaultPort);
+    target.ServerPort = OrDefault(parts.port, DefaultPort(parts));
   } else {
     SplitURL(url, parts, documentPath);
     target.RequestPath = AbsoluteURL(parts, documentPath);
@@ -124,6 +147,7 @@ std::string StartTarget(const std::string& url, const std::string& proxy,
     target.ServerPort = OrDefault(proxyParts.port, proxyPort);
   }
   target.HostHeaderValue = parts.host;
+  target.Secure = IsSecure(parts);
   TakeCredentials(parts, credentials);
   if (target.RequestPath.empty()) target.RequestPath = "/";
   return documentPath;

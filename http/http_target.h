@@ -11,6 +11,7 @@ struct THttpTarget {
   std::string HostHeaderValue;
   std::string RequestPath;
   std::string Location;
+  bool Secure = false;  // https: TLS on the connection to the server
 };
 
 // The user's name and password, which a URL or a Location may replace.
@@ -28,7 +29,7 @@ std::string StartTarget(const std::string& url, const std::string& proxy,
                         THttpCredentials& credentials);
 
 // Applies the value of a Location header: a path on the same server, a path relative to
-// the current one, or an absolute http:// URL (whose user and password replace the
-// credentials when both are given).
+// the current one, or an absolute http:// or https:// URL (whose user and password replace
+// the credentials when both are given).
 void ApplyLocation(const std::string& value, bool viaProxy, THttpTarget& target,
                    THttpCredentials& credentials);

@@ -29,11 +29,11 @@ void TCustomLineWSocket::DispatchSocketMessage(TMessage& message) {
   if (message.Msg == WM_TRIGGER_DATA_AVAILABLE)
     OfferHeld();
   else
-    TCustomSocksWSocket::DispatchSocketMessage(message);
+    TCustomSslWSocket::DispatchSocketMessage(message);
 }
 
 void TCustomLineWSocket::ResetToDefaults() {
-  TCustomSocksWSocket::ResetToDefaults();
+  TCustomSslWSocket::ResetToDefaults();
   DropHeld();
 }
 
@@ -45,24 +45,24 @@ void TCustomLineWSocket::DropHeld() {
 }
 
 bool TCustomLineWSocket::Cutting() const {
-  return lineMode_ && !lineEnd_.empty() && !Negotiating();
+  return lineMode_ && !lineEnd_.empty() && !Negotiating() && !SslHandshaking();
 }
 
 // Receiving.
 
 bool TCustomLineWSocket::TriggerDataAvailable(uint16_t Error) {
-  if (!Cutting()) return TCustomSocksWSocket::TriggerDataAvailable(Error);
+  if (!Cutting()) return TCustomSslWSocket::TriggerDataAvailable(Error);
   ReadIntoHeld();
   CutLines();
   return true;
 }
 
 void TCustomLineWSocket::ReadIntoHeld() {
-  int32_t count = TCustomSocksWSocket::GetRcvdCount();
+  int32_t count = TCustomSslWSocket::GetRcvdCount();
   if (count <= 0) count = kUnknownCountSize;
   const size_t start = held_.size();
   held_.resize(start + static_cast<size_t>(count));
-  const int received = TCustomSocksWSocket::Receive(held_.data() + start, count);
+  const int received = TCustomSslWSocket::Receive(held_.data() + start, count);
   held_.resize(start + static_cast<size_t>(std::max(received, 0)));
   if (received <= 0) return;
   if (lineEdit_)
@@ -122,7 +122,7 @@ void TCustomLineWSocket::CutLines() {
 bool TCustomLineWSocket::OfferLine() {
   while (lineLength_ > 0) {
     const size_t before = lineLength_;
-    if (!TCustomSocksWSocket::TriggerDataAvailable(0)) {
+    if (!TCustomSslWSocket::TriggerDataAvailable(0)) {
       held_.erase(0, lineLength_);
       lineLength_ = 0;
       return true;
@@ -141,7 +141,7 @@ void TCustomLineWSocket::OfferHeld() {
 }
 
 int TCustomLineWSocket::Receive(void* buffer, int size) {
-  if (!Cutting() && held_.empty()) return TCustomSocksWSocket::Receive(buffer, size);
+  if (!Cutting() && held_.empty()) return TCustomSslWSocket::Receive(buffer, size);
   const size_t available = Cutting() ? lineLength_ : held_.size();
   if (available == 0) {
     WSocket_WSASetLastError(WSAEWOULDBLOCK);
@@ -157,7 +157,7 @@ int TCustomLineWSocket::Receive(void* buffer, int size) {
 int32_t TCustomLineWSocket::GetRcvdCount() {
   if (Cutting()) return static_cast<int32_t>(lineLength_);
   if (!held_.empty()) return static_cast<int32_t>(held_.size());
-  return TCustomSocksWSocket::GetRcvdCount();
+  return TCustomSslWSocket::GetRcvdCount();
 }
 
 void TCustomLineWSocket::TriggerSessionClosed(uint16_t Error) {
@@ -170,7 +170,7 @@ void TCustomLineWSocket::TriggerSessionClosed(uint16_t Error) {
     }
   }
   DropHeld();
-  TCustomSocksWSocket::TriggerSessionClosed(Error);
+  TCustomSslWSocket::TriggerSessionClosed(Error);
 }
 
 void TCustomLineWSocket::TriggerLineLimitExceeded(int32_t Cnt, bool& ClearData) {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "http/socks_wsocket.h"
+#include "http/ssl_wsocket.h"
 
 using TLineLimitEvent =
     std::function<void(TCustomWSocket* Sender, int32_t RcvdLength, bool& ClearData)>;
@@ -14,7 +14,7 @@ using TLineLimitEvent =
 // Posted to the hidden window when line mode is switched with data held.
 constexpr uint32_t WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20;
 
-class TCustomLineWSocket : public TCustomSocksWSocket {
+class TCustomLineWSocket : public TCustomSslWSocket {
  public:
   static constexpr int32_t kDefaultLineLimit = 65536;
 

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "http/wsock_posix.h"
+#include "runtime/strings.h"
 
 namespace {
 
@@ -70,4 +71,8 @@ const std::unordered_map<int, std::string>& ErrorTexts() {
 std::string SocketErrorText(int errorCode) {
   const auto found = ErrorTexts().find(errorCode);
   return found == ErrorTexts().end() ? kUnknownError : found->second;
+}
+
+std::string SocketErrorWithCode(int errorCode) {
+  return SocketErrorText(errorCode) + " (Error #" + IntToStr(errorCode) + ")";
 }

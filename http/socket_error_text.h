@@ -4,3 +4,5 @@
 #include <string>
 
 std::string SocketErrorText(int errorCode);
+// The text followed by " (Error #" + the number + ")", as the request outcomes show it.
+std::string SocketErrorWithCode(int errorCode);

@@ -233,7 +233,8 @@ void TCustomSocksWSocket::Granted(size_t replyLength) {
   leftoverCount_ = replyCount_ - replyLength;
   replyCount_ = 0;
   socksState_ = ssNone;
-  TCustomWSocket::TriggerSessionConnected(0);
+  // Through the layers above, which may have their own work to do on the connection.
+  TriggerSessionConnected(0);
   // The data that came behind the reply is offered now: no socket event will tell of it.
   while (State() == wsConnected) {
     const size_t before = leftoverCount_;

@@ -15,6 +15,7 @@
 #include "tests/support/pdf_page.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_certificates.h"
 #include "ui_main_form.h"
 
 namespace {
@@ -300,6 +301,30 @@ TEST_F(FetchJobTest, BusyClientShowsTheInternetErrorBox) {
   EXPECT_EQ(QueueLength(), 1u);  // nothing was downloaded, so nothing could be shown
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(running.Memory()), size_t(running.Size())),
             "slow body");
+}
+
+// An https:// line: the chart comes over TLS from a server the test's own authority vouches
+// for, and is shown and saved as from any other server.
+TEST_F(FetchJobTest, HttpsLineIsDownloadedShownAndSaved) {
+  TTestCa ca(dir_, "e2e");
+  THttpFileServer secure(ca.Issue("server", {"localhost"}));
+  secure.Serve("/charts/chart.gif", Bytes(WriteGiflibGif(Chart())));
+  setenv("SSL_CERT_FILE", ca.CertificateFile().c_str(), 1);
+  const std::string url = secure.Url("/charts/chart.gif");
+  Start({ScheduleEvent{{"1015", "n", "Chart", url, "n", dir_.File("secure-@H@N.bmp")}}.ToLine()});
+  SlowTick();
+  unsetenv("SSL_CERT_FILE");
+  EXPECT_EQ(ShownError(), "");
+  EXPECT_EQ(QueueLength(), 0u);
+  EXPECT_EQ(secure.Requests("/charts/chart.gif"), 1);
+  EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
+  TBitmap saved;
+  saved.LoadFromFile(dir_.File("secure-1015.bmp"));
+  ASSERT_EQ(saved.Width(), kWidth);
+  ASSERT_EQ(saved.Height(), kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) ASSERT_EQ(saved.Canvas().Pixel(x, y), ChartColor(x, y));
+  EXPECT_NE(Log().find("Downloaded " + url + ": 200 OK, "), std::string::npos) << Log();
 }
 
 }  // namespace

@@ -1,24 +1,31 @@
 #pragma once
 // A small HTTP/1.0 server on 127.0.0.1 in a thread of its own, for tests of the programs
 // that download: each path answers with a scripted status and body, then the connection
-// closes. Unknown paths answer 404 with a short HTML body. It runs until destroyed.
+// closes. Unknown paths answer 404 with a short HTML body. It runs until destroyed. Made
+// with a certificate it speaks HTTPS (with OpenSSL), as the host "localhost".
+
+#include <openssl/types.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "tests/support/test_certificates.h"
+
 class THttpFileServer {
  public:
   THttpFileServer();
+  explicit THttpFileServer(const TCertificateFiles& identity);
   ~THttpFileServer();
   THttpFileServer(const THttpFileServer&) = delete;
   THttpFileServer& operator=(const THttpFileServer&) = delete;
 
   int Port() const { return port_; }
-  // "http://127.0.0.1:PORT" + path.
+  // "http://127.0.0.1:PORT" + path, or "https://localhost:PORT" + path.
   std::string Url(const std::string& path) const;
 
   void Serve(const std::string& path, std::string body, int status = 200);
@@ -34,10 +41,12 @@ class THttpFileServer {
     int status = 200;
     std::string body;
   };
+  void Listen();
   void Run();
-  void Answer(int connection);
+  void Answer(class TConnection& connection);
   std::string Reply(const std::string& path);
 
+  std::shared_ptr<SSL_CTX> tls_;  // null: plain HTTP
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};

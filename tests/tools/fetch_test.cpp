@@ -11,8 +11,10 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/http_file_server.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_certificates.h"
 
 namespace {
 
@@ -110,4 +112,28 @@ TEST(FetchTool, AFailedRequestStillEndsAndBadUsageExitsWithTwo) {
   EXPECT_EQ(Fetch("").status, 2);
   EXPECT_EQ(Fetch("--timeout x http://h/ " + file).status, 2);
   EXPECT_EQ(Fetch("http://h/ " + dir.Path() + "/no/such/folder/f").status, 1);
+}
+
+// The tool trusts what the program trusts: the system's authorities and SSL_CERT_FILE.
+TEST(FetchTool, FetchesHttpsAndSaysWhyAnUntrustedServerIsRefused) {
+  TempDir dir;
+  TTestCa ca(dir, "tool");
+  THttpFileServer server(ca.Issue("server", {"localhost"}));
+  server.Serve("/img.gif", "GIF89a over TLS");
+  const std::string file = dir.File("img.gif");
+  const std::string url = server.Url("/img.gif");
+
+  const TCommandResult untrusted = Fetch(url + " " + file);
+  EXPECT_EQ(untrusted.status, 0);
+  EXPECT_NE(untrusted.output.find("StatusCode: 404\nReasonPhrase: certificate verify failed: "
+                                  "unable to get local issuer certificate\n"),
+            std::string::npos)
+      << untrusted.output;
+
+  setenv("SSL_CERT_FILE", ca.CertificateFile().c_str(), 1);
+  const TCommandResult trusted = Fetch(url + " " + file);
+  unsetenv("SSL_CERT_FILE");
+  EXPECT_EQ(trusted.status, 0);
+  EXPECT_NE(trusted.output.find("StatusCode: 200\n"), std::string::npos) << trusted.output;
+  EXPECT_EQ(Read(file), "GIF89a over TLS");
 }
