@@ -6,6 +6,7 @@
 #include "imaging/image_scroll_box.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/picture.h"
+#include "imaging/png_image.h"
 #include "runtime/strings.h"
 
 namespace {
@@ -20,21 +21,22 @@ void DrawInto(TGraphic& image, TBitmap& preview) {
   preview.Canvas().Draw(0, 0, image);
 }
 
+template <class TImage>
+bool LoadAndDraw(const std::string& fileName, TBitmap& preview) {
+  TImage image;
+  image.LoadFromFile(fileName);
+  DrawInto(image, preview);
+  return true;
+}
+
 }  // namespace
 
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
   const std::string extension = LowerCase(ExtractFileExt(FileName));
-  if (extension == ".gif") {
-    TGIFImage gif;
-    gif.LoadFromFile(FileName);
-    DrawInto(gif, Preview);
-    return true;
-  }
-  if (!IsJpegExtension(extension)) return false;
-  TJPEGImage jpeg;
-  jpeg.LoadFromFile(FileName);
-  DrawInto(jpeg, Preview);
-  return true;
+  if (extension == ".gif") return LoadAndDraw<TGIFImage>(FileName, Preview);
+  if (extension == ".png") return LoadAndDraw<TPNGImage>(FileName, Preview);
+  if (IsJpegExtension(extension)) return LoadAndDraw<TJPEGImage>(FileName, Preview);
+  return false;
 }
 
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
@@ -62,6 +64,12 @@ bool SavePreviewFile(TPicture& Preview, const std::string& FileName,
     TGIFImage gif;
     gif.Assign(Preview.Bitmap());
     gif.SaveToFile(FileName);
+    return true;
+  }
+  if (extension == ".png") {
+    TPNGImage png;
+    png.Assign(Preview.Bitmap());
+    png.SaveToFile(FileName);
     return true;
   }
   if (!IsJpegExtension(extension)) return false;

@@ -19,14 +19,14 @@ bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview);
 // viewer's display graphic into the preview the same way: how TIFF files are shown.
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
 
-// The fetch job's and the preview window's rule: ".gif" and ".jpg"/".jpeg" as above,
+// The fetch job's and the preview window's rule: ".gif", ".jpg"/".jpeg" and ".png" as above,
 // ".tif"/".tiff" through the window's viewer. Answers false for any other extension.
 bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
 
 // Saves the preview picture by the name's extension: ".bmp" through the picture (the
 // bitmap's own format), ".gif" as a GIF of one frame reduced to the web palette (which
 // leaves the bitmap at 24 bits per pixel), ".jpg"/".jpeg" as JPEG at the quality asked for
-// just then.
+// just then, ".png" as a lossless PNG.
 // Answers false, writing nothing, for any other extension.
 bool SavePreviewFile(TPicture& Preview, const std::string& FileName,
                      const std::function<int()>& JpegQuality);

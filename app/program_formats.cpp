@@ -2,16 +2,11 @@
 
 #include "gif/gif_codec.h"
 #include "imaging/jpeg_image.h"
+#include "imaging/png_image.h"
 
-TProgramFormats::TJPEGFormats::TJPEGFormats() {
-  RegisterJPEGFormats();
-}
-
-TProgramFormats::TJPEGFormats::~TJPEGFormats() {
-  UnregisterJPEGFormats();
-}
-
-TProgramFormats::TProgramFormats(int screenBitsPerPixel) {
+TProgramFormats::TProgramFormats(int screenBitsPerPixel)
+    : jpeg_(RegisterJPEGFormats, UnregisterJPEGFormats),
+      png_(RegisterPNGFormat, UnregisterPNGFormat) {
   GIFCodecStartup(screenBitsPerPixel);
 }
 

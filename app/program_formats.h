@@ -1,6 +1,6 @@
 #pragma once
 // Every image format the program reads and writes, registered for this object's lifetime:
-// JPEG, the image library's (TIFF, Netpbm) and GIF. The program, its tools and the
+// JPEG, PNG, the image library's (TIFF, Netpbm) and GIF. The program, its tools and the
 // end-to-end tests start with one.
 
 #include "imaging/image_library.h"
@@ -17,10 +17,20 @@ class TProgramFormats {
   TProgramFormats& operator=(const TProgramFormats&) = delete;
 
  private:
-  struct TJPEGFormats {
-    TJPEGFormats();
-    ~TJPEGFormats();
+  // One module's rows, registered from construction to destruction.
+  class TModuleFormats {
+   public:
+    TModuleFormats(void (*Register)(), void (*Unregister)()) : unregister_(Unregister) {
+      Register();
+    }
+    ~TModuleFormats() { unregister_(); }
+    TModuleFormats(const TModuleFormats&) = delete;
+    TModuleFormats& operator=(const TModuleFormats&) = delete;
+
+   private:
+    void (*unregister_)();
   };
-  TJPEGFormats jpeg_;
+  TModuleFormats jpeg_;
+  TModuleFormats png_;
   TImageLibraryFormats imageLibrary_;
 };

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <png.h>
+
 #include <QTimer>
 
 #include "app/main_form.h"
@@ -13,6 +15,7 @@
 #include "tests/support/giflib_peer.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/pdf_page.h"
+#include "tests/support/png_peer.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
@@ -60,6 +63,62 @@ std::string Bytes(const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> FileBytes(const std::string& name) {
   const std::string bytes = ReadWholeFile(name);
   return {bytes.begin(), bytes.end()};
+}
+
+using ColorAt = TRGBColor (*)(int x, int y);
+
+void ExpectExactly(TBitmap& bitmap, ColorAt expected) {
+  ASSERT_EQ(bitmap.Width(), kWidth);
+  ASSERT_EQ(bitmap.Height(), kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      ASSERT_EQ(bitmap.Canvas().Pixel(x, y), expected(x, y)) << x << "," << y;
+}
+
+// A GIF as giflib reads it: each colour on the web palette, without dithering.
+void ExpectWebPaletteGif(const std::string& name, ColorAt expected) {
+  const std::vector<uint32_t> gif = ReadGiflibColors(FileBytes(name));
+  ASSERT_EQ(gif.size(), size_t(kWidth) * kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const TRGBColor want = expected(x, y);
+      ASSERT_EQ(ColorOf(gif[size_t(y) * kWidth + x]),
+                (TRGBColor{WebLevel(want.Red), WebLevel(want.Green), WebLevel(want.Blue)}))
+          << x << "," << y;
+    }
+}
+
+// A JPEG close to the colours at the centre of each block.
+void ExpectNearJpeg(const std::string& name, ColorAt expected) {
+  TJPEGImage jpeg;
+  jpeg.LoadFromFile(name);
+  TBitmap decoded;
+  decoded.Assign(jpeg);
+  for (int y = kBlock / 2; y < kHeight; y += kBlock)
+    for (int x = kBlock / 2; x < kWidth; x += kBlock) {
+      const TRGBColor got = decoded.Canvas().Pixel(x, y);
+      const TRGBColor want = expected(x, y);
+      EXPECT_NEAR(got.Red, want.Red, kJpegTolerance) << x << "," << y;
+      EXPECT_NEAR(got.Green, want.Green, kJpegTolerance) << x << "," << y;
+      EXPECT_NEAR(got.Blue, want.Blue, kJpegTolerance) << x << "," << y;
+    }
+}
+
+// The chart as a PNG written by libpng, in RGBA with its top-left block transparent:
+// shown white.
+TRGBColor PngChartColor(int x, int y) {
+  return x < kBlock && y < kBlock ? clWhite : ChartColor(x, y);
+}
+
+std::vector<uint8_t> PngChart() {
+  PeerPng png{kWidth, kHeight, PNG_COLOR_TYPE_RGB_ALPHA, 8, false, {}, {}, {}, {}};
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const TRGBColor c = ChartColor(x, y);
+      const uint16_t alpha = x < kBlock && y < kBlock ? 0 : 255;
+      png.Samples.insert(png.Samples.end(), {c.Red, c.Green, c.Blue, alpha});
+    }
+  return WriteLibpngPng(png);
 }
 
 class FetchJobTest : public ::testing::Test {
@@ -135,22 +194,10 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
   // BMP: the shown chart exactly.
   TBitmap bmp;
   bmp.LoadFromFile(dir_.File("chart-261208-1015.bmp"));
-  ASSERT_EQ(bmp.Width(), kWidth);
-  ASSERT_EQ(bmp.Height(), kHeight);
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) ASSERT_EQ(bmp.Canvas().Pixel(x, y), ChartColor(x, y));
+  ExpectExactly(bmp, ChartColor);
 
   // GIF, read by giflib: each colour on the web palette, without dithering.
-  const std::vector<uint32_t> gif = ReadGiflibColors(FileBytes(dir_.File("chart-261208-1015.gif")));
-  ASSERT_EQ(gif.size(), size_t(kWidth) * kHeight);
-  for (int y = 0; y < kHeight; ++y)
-    for (int x = 0; x < kWidth; ++x) {
-      const TRGBColor expected = ChartColor(x, y);
-      ASSERT_EQ(
-          ColorOf(gif[size_t(y) * kWidth + x]),
-          (TRGBColor{WebLevel(expected.Red), WebLevel(expected.Green), WebLevel(expected.Blue)}))
-          << x << "," << y;
-    }
+  ExpectWebPaletteGif(dir_.File("chart-261208-1015.gif"), ChartColor);
 
   // JPEG: the bytes libjpeg makes of the chart at the file's quality, and close to it.
   TJPEGImage reference;
@@ -161,18 +208,7 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
   const std::string jpegName = dir_.File("chart-261208-1015.jpg");
   EXPECT_EQ(ReadWholeFile(jpegName),
             std::string(reinterpret_cast<const char*>(expected.Memory()), size_t(expected.Size())));
-  TJPEGImage jpeg;
-  jpeg.LoadFromFile(jpegName);
-  TBitmap decoded;
-  decoded.Assign(jpeg);
-  for (int y = kBlock / 2; y < kHeight; y += kBlock)
-    for (int x = kBlock / 2; x < kWidth; x += kBlock) {
-      const TRGBColor got = decoded.Canvas().Pixel(x, y);
-      const TRGBColor want = ChartColor(x, y);
-      EXPECT_NEAR(got.Red, want.Red, kJpegTolerance) << x << "," << y;
-      EXPECT_NEAR(got.Green, want.Green, kJpegTolerance) << x << "," << y;
-      EXPECT_NEAR(got.Blue, want.Blue, kJpegTolerance) << x << "," << y;
-    }
+  ExpectNearJpeg(jpegName, ChartColor);
 
   const std::string log = Log();
   for (const std::string& text :
@@ -220,14 +256,39 @@ TEST_F(FetchJobTest, PrintedJobMakesOnePdfPageInvertedForNegY) {
     }
 }
 
-TEST_F(FetchJobTest, PngDownloadKeepsThePreviousImageAndSavesIt) {
-  server_.Serve("/charts/new.png", "\x89PNG not really");
-  Start({Line("/charts/chart.gif", ""), Line("/charts/new.png", dir_.File("again.bmp"))});
+TEST_F(FetchJobTest, PngChartIsShownAndSavedAsPngGifJpegAndBmp) {
+  server_.Serve("/charts/chart.png", Bytes(PngChart()));
+  Start({Line("/charts/chart.png", dir_.File("saved.png")),
+         Line("/charts/chart.png", dir_.File("saved.gif")),
+         Line("/charts/chart.png", dir_.File("saved.jpg")),
+         Line("/charts/chart.png", dir_.File("saved.bmp"))});
+  for (int job = 0; job < 4; ++job) SlowTick();
+  EXPECT_EQ(QueueLength(), 0u);
+  EXPECT_EQ(ShownError(), "");
+  EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
+
+  TBitmap bmp;
+  bmp.LoadFromFile(dir_.File("saved.bmp"));
+  ExpectExactly(bmp, PngChartColor);
+  const PeerRgb png = ReadLibpngRgb(FileBytes(dir_.File("saved.png")));
+  ASSERT_EQ(png.Rgb.size(), size_t(kWidth) * kHeight * 3);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const uint8_t* p = &png.Rgb[(size_t(y) * kWidth + x) * 3];
+      ASSERT_EQ((TRGBColor{p[0], p[1], p[2]}), PngChartColor(x, y)) << x << "," << y;
+    }
+  ExpectWebPaletteGif(dir_.File("saved.gif"), PngChartColor);
+  ExpectNearJpeg(dir_.File("saved.jpg"), PngChartColor);
+}
+
+TEST_F(FetchJobTest, UnknownExtensionKeepsThePreviousImageAndSavesIt) {
+  server_.Serve("/charts/new.webp", "RIFF not really");
+  Start({Line("/charts/chart.gif", ""), Line("/charts/new.webp", dir_.File("again.bmp"))});
   SlowTick();
   SlowTick();
   EXPECT_EQ(QueueLength(), 0u);
-  EXPECT_EQ(server_.Requests("/charts/new.png"), 1);
-  EXPECT_EQ(ReadWholeFile(dir_.File("new.png")), "\x89PNG not really");
+  EXPECT_EQ(server_.Requests("/charts/new.webp"), 1);
+  EXPECT_EQ(ReadWholeFile(dir_.File("new.webp")), "RIFF not really");
   TBitmap saved;
   saved.LoadFromFile(dir_.File("again.bmp"));
   ASSERT_EQ(saved.Width(), kWidth);

@@ -1,12 +1,14 @@
 #include "schedule/preview_form.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include "gui/application.h"
 #include "schedule/list_files.h"
 #include "schedule/schedule_form.h"
 #include "tests/support/giflib_peer.h"
 #include "tests/support/http_file_server.h"
+#include "tests/support/png_peer.h"
 #include "tests/support/temp_dir.h"
 #include "ui_preview_form.h"
 #include "ui_schedule_form.h"
@@ -69,6 +71,19 @@ TEST_F(PreviewFormTest, ClosingDuringADownloadHidesTheWindowAndTheImageStillCome
   EXPECT_FALSE(form_.isVisible());
   EXPECT_EQ(Label(), "Done");
   EXPECT_EQ(form_.Picture().Width(), 20);
+}
+
+TEST_F(PreviewFormTest, PngIsShownInItsColoursOverWhite) {
+  // Two pixels of grey + alpha: black opaque, black fully clear.
+  const std::vector<uint8_t> png =
+      WriteLibpngPng({2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, {0, 255, 0, 0}, {}, {}, {}});
+  server_.Serve("/maps/mask.PNG", std::string(png.begin(), png.end()));
+  form_.FetchAndShow(server_.Url("/maps/mask.PNG"));
+  EXPECT_EQ(form_.Picture().Width(), 2);
+  EXPECT_EQ(form_.Form().Image1->geometry(), QRect(4, 4, 2, 1));
+  const QImage shown = form_.Form().Image1->pixmap().toImage();
+  EXPECT_EQ(shown.pixelColor(0, 0), QColor(0, 0, 0));
+  EXPECT_EQ(shown.pixelColor(1, 0), QColor(255, 255, 255));
 }
 
 TEST_F(PreviewFormTest, UndecodableDownloadRaisesAndKeepsTheDownloadingText) {

@@ -68,6 +68,16 @@ TEST_F(ConvertTest, BmpToJpegAtTheQualityGivenOr75) {
   EXPECT_EQ(ReadWholeFile(dir_.File("copy.bmp")), ReadWholeFile(dir_.File("in.bmp")));
 }
 
+TEST_F(ConvertTest, PngIsReadAndWrittenLosslessly) {
+  TBitmap pattern = Pattern();
+  pattern.SaveToFile(dir_.File("in.bmp"));
+  EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.png")).output, "37x21\n");
+  EXPECT_EQ(Convert(Path("out.png") + " " + Path("back.bmp")).output, "37x21\n");
+  TBitmap back;
+  back.LoadFromFile(dir_.File("back.bmp"));
+  EXPECT_EQ(back.Dib().Bits, pattern.Dib().Bits);
+}
+
 TEST_F(ConvertTest, TiffAndNetpbmGoThroughTheViewer) {
   TTiffGraphic tiff;
   tiff.Assign(Pattern());
@@ -159,7 +169,7 @@ TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
   EXPECT_EQ(Convert(Path("bad.bmp") + " " + Path("out.jpg")).output, "Bitmap image is not valid\n");
 
   Pattern().SaveToFile(dir_.File("in.bmp"));
-  EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.png")).status, 1);
+  EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.webp")).status, 1);
   EXPECT_EQ(Convert("-q 101 " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
   EXPECT_EQ(Convert("-q x " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
   EXPECT_EQ(Convert(Path("in.bmp")).output, "usage: isoview-convert [-q QUALITY] IN OUT\n");

@@ -1,0 +1,228 @@
+#include "imaging/png_codec.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "runtime/exceptions.h"
+#include "runtime/strings.h"
+
+namespace {
+
+constexpr const char* kEndsEarly = "PNG file ends early";
+constexpr const char* kOutOfMemory = "Out of memory";
+constexpr const char* kImageTooLarge = "PNG image is too large (%u x %u)";
+constexpr const char* kEmptyImage = "Cannot save an empty image as PNG";
+constexpr int kSampleBits = 8;
+constexpr int kRgbBytes = 3;
+constexpr int kRgbaBytes = 4;
+constexpr int kOpaque = 255;
+constexpr size_t kMessageSize = 256;
+
+// libpng's last error text. Plain data: the handler that fills it leaves by longjmp.
+struct TPngFailure {
+  char message[kMessageSize] = "";
+};
+
+[[noreturn]] void StoreErrorAndJump(png_structp png, png_const_charp message) {
+  auto* failure = static_cast<TPngFailure*>(png_get_error_ptr(png));
+  std::snprintf(failure->message, sizeof failure->message, "%s", message);
+  png_longjmp(png, 1);
+}
+
+// A downloaded chart with an odd ancillary chunk is still a good chart.
+void IgnoreWarning(png_structp, png_const_charp) {}
+
+[[noreturn]] void Raise(const TPngFailure& failure) {
+  throw EInvalidGraphic(failure.message);
+}
+
+// Rows of an image in memory: row y starts at top + y * stride (negative for bottom-up).
+struct TPngRows {
+  uint8_t* top = nullptr;
+  ptrdiff_t stride = 0;
+  uint32_t width = 0;
+  uint32_t height = 0;
+
+  uint8_t* Row(uint32_t y) const { return top + ptrdiff_t{y} * stride; }
+};
+
+TPngRows RowsOf(TDib& dib) {
+  return {dib.Row(0), -static_cast<ptrdiff_t>(dib.RowSize()), static_cast<uint32_t>(dib.Width),
+          static_cast<uint32_t>(dib.Height)};
+}
+
+// --- reading
+
+struct TPngSource {
+  const uint8_t* next = nullptr;
+  size_t left = 0;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, size_t count) {
+  auto* source = static_cast<TPngSource*>(png_get_io_ptr(png));
+  if (count > source->left) png_error(png, kEndsEarly);
+  std::memcpy(out, source->next, count);
+  source->next += count;
+  source->left -= count;
+}
+
+class TPngReadStruct {
+ public:
+  explicit TPngReadStruct(TPngFailure& failure)
+      : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, &failure, StoreErrorAndJump,
+                                    IgnoreWarning)),
+        info_(png_ ? png_create_info_struct(png_) : nullptr) {
+    if (!info_) {
+      png_destroy_read_struct(&png_, nullptr, nullptr);
+      throw EInvalidGraphic(kOutOfMemory);
+    }
+  }
+  ~TPngReadStruct() { png_destroy_read_struct(&png_, &info_, nullptr); }
+  TPngReadStruct(const TPngReadStruct&) = delete;
+  TPngReadStruct& operator=(const TPngReadStruct&) = delete;
+
+  png_structp Png() const { return png_; }
+  png_infop Info() const { return info_; }
+
+ private:
+  png_structp png_;
+  png_infop info_;
+};
+
+struct TPngLayout {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  bool alpha = false;
+  int passes = 1;
+};
+
+// The two functions that set a jump point hold nothing with a destructor, so that
+// libpng's longjmp skips no clean-up. Each answers false when libpng failed.
+bool ReadLayout(png_structp png, png_infop info, TPngLayout* layout) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_read_info(png, info);
+  png_set_expand(png);  // palette and low-depth grey to 8 bits, tRNS to an alpha channel
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_bgr(png);  // the dib's byte order
+  layout->passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  layout->width = png_get_image_width(png, info);
+  layout->height = png_get_image_height(png, info);
+  layout->alpha = png_get_channels(png, info) == kRgbaBytes;
+  return true;
+}
+
+bool ReadPixels(png_structp png, const TPngRows* rows, int passes) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  // Each pass of an interlaced image fills in more pixels of the same rows.
+  for (int pass = 0; pass < passes; ++pass)
+    for (uint32_t y = 0; y < rows->height; ++y) png_read_row(png, rows->Row(y), nullptr);
+  return true;
+}
+
+uint8_t OverWhite(uint8_t sample, uint8_t alpha) {
+  return static_cast<uint8_t>((sample * alpha + kOpaque * (kOpaque - alpha) + kOpaque / 2) /
+                              kOpaque);
+}
+
+void CompositeOverWhite(const std::vector<uint8_t>& bgra, TDib& dib) {
+  const uint8_t* in = bgra.data();
+  for (int y = 0; y < dib.Height; ++y) {
+    uint8_t* out = dib.Row(y);
+    for (int x = 0; x < dib.Width; ++x, in += kRgbaBytes, out += kRgbBytes)
+      for (int c = 0; c < kRgbBytes; ++c) out[c] = OverWhite(in[c], in[kRgbBytes]);
+  }
+}
+
+// --- writing
+
+void WriteToMemory(png_structp png, png_bytep data, size_t count) {
+  auto* bytes = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  bool failed = false;
+  try {
+    bytes->insert(bytes->end(), data, data + count);
+  } catch (const std::bad_alloc&) {
+    failed = true;
+  }
+  // Outside the handler: a longjmp must not leave a catch block.
+  if (failed) png_error(png, kOutOfMemory);
+}
+
+void FlushNothing(png_structp) {}
+
+class TPngWriteStruct {
+ public:
+  explicit TPngWriteStruct(TPngFailure& failure)
+      : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, StoreErrorAndJump,
+                                     IgnoreWarning)),
+        info_(png_ ? png_create_info_struct(png_) : nullptr) {
+    if (!info_) {
+      png_destroy_write_struct(&png_, nullptr);
+      throw EInvalidGraphic(kOutOfMemory);
+    }
+  }
+  ~TPngWriteStruct() { png_destroy_write_struct(&png_, &info_); }
+  TPngWriteStruct(const TPngWriteStruct&) = delete;
+  TPngWriteStruct& operator=(const TPngWriteStruct&) = delete;
+
+  png_structp Png() const { return png_; }
+  png_infop Info() const { return info_; }
+
+ private:
+  png_structp png_;
+  png_infop info_;
+};
+
+bool WritePixels(png_structp png, png_infop info, const TPngRows* rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_IHDR(png, info, rows->width, rows->height, kSampleBits, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  png_set_bgr(png);
+  for (uint32_t y = 0; y < rows->height; ++y) png_write_row(png, rows->Row(y));
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+TDib DecodePNG(const std::vector<uint8_t>& Bytes) {
+  TPngFailure failure;
+  const TPngReadStruct reader(failure);
+  TPngSource source{Bytes.data(), Bytes.size()};
+  png_set_read_fn(reader.Png(), &source, ReadFromMemory);
+  TPngLayout layout;
+  if (!ReadLayout(reader.Png(), reader.Info(), &layout)) Raise(failure);
+  if (uint64_t{layout.width} * layout.height > kMaxImagePixels)
+    throw EInvalidGraphic(Format(kImageTooLarge, layout.width, layout.height));
+
+  TDib dib = MakeDib(static_cast<int>(layout.width), static_cast<int>(layout.height), pf24bit, {});
+  // Opaque images decode straight into the dib's rows; others go through a BGRA copy.
+  std::vector<uint8_t> bgra;
+  TPngRows rows = RowsOf(dib);
+  if (layout.alpha) {
+    bgra.resize(size_t{layout.width} * layout.height * kRgbaBytes);
+    rows.top = bgra.data();
+    rows.stride = ptrdiff_t{layout.width} * kRgbaBytes;
+  }
+  if (!ReadPixels(reader.Png(), &rows, layout.passes)) Raise(failure);
+  if (layout.alpha) CompositeOverWhite(bgra, dib);
+  return dib;
+}
+
+std::vector<uint8_t> EncodePNG(const TDib& Dib) {
+  if (Dib.Empty()) throw EInvalidGraphic(kEmptyImage);
+  TDib rgb = Dib.PixelFormat == pf24bit ? Dib : ConvertDib(Dib, pf24bit);
+  TPngFailure failure;
+  const TPngWriteStruct writer(failure);
+  std::vector<uint8_t> bytes;
+  png_set_write_fn(writer.Png(), &bytes, WriteToMemory, FlushNothing);
+  const TPngRows rows = RowsOf(rgb);
+  if (!WritePixels(writer.Png(), writer.Info(), &rows)) Raise(failure);
+  return bytes;
+}
