@@ -134,6 +134,28 @@ void SplitURL(const std::string& url, TUrlParts& parts, std::string& path) {
   SplitAuthority(rest.substr(0, pathStart), parts);
 }
 
+std::string UrlWithoutPassword(const std::string& url) {
+  const size_t separator = url.find("://");
+  size_t start = 0;
+  if (separator != std::string::npos && url.find_first_of("/?@") > separator)
+    start = separator + 3;
+  else if (StartsWith(url, "//"))
+    start = 2;
+  else if (StartsWith(url, "/"))
+    return url;
+  const size_t end = std::min(url.find_first_of("/?", start), url.size());
+  const size_t at = url.rfind('@', end == 0 ? 0 : end - 1);
+  if (at == std::string::npos || at < start) return url;
+  const size_t colon = url.find(':', start);
+  if (colon >= at) return url;
+  std::string shown = url;
+  if (colon == start)
+    shown.erase(start, at + 1 - start);
+  else
+    shown.erase(colon, at - colon);
+  return shown;
+}
+
 int RevPos(char c, const std::string& text) {
   const size_t at = text.rfind(c);
   return at == std::string::npos ? 0 : static_cast<int>(at) + 1;
