@@ -257,7 +257,7 @@ class TCustomWSocket {
   TSocketLingerOnOff lingerOnOff_ = wsLingerOn;
   int32_t lingerTimeout_ = 0;
   int32_t readCount_ = 0;
-  int64_t recvCalls_ = 0;  // system reads, to see whether a read handler made progress
+  int64_t bytesTaken_ = 0;  // taken from the system, to see whether a read handler made progress
   uint32_t selectEvent_ = 0;
   TSocket hSocket_ = INVALID_SOCKET;
   TSocketState state_ = wsClosed;

@@ -71,7 +71,7 @@ void TCustomWSocket::WMASyncSelect(const TMessage& message) {
 void TCustomWSocket::ReceiveLoop(uint16_t Error, TWSocketOptions options) {
   for (;;) {
     lastError_ = 0;
-    const int64_t callsBefore = recvCalls_;
+    const int64_t takenBefore = bytesTaken_;
     try {
       if (!TriggerDataAvailable(Error)) {
         char scratch[kDrainSize];
@@ -90,9 +90,10 @@ void TCustomWSocket::ReceiveLoop(uint16_t Error, TWSocketOptions options) {
       break;
     }
     if (count == 0) break;
-    // A handler that read nothing would be called again and again at once, and the
-    // program would hang; the loop asks to be told again instead.
-    if (recvCalls_ == callsBefore) {
+    // A handler that took nothing (whether it read nothing or asked for 0 bytes) would be
+    // called again and again at once, and the thread would hang; the loop asks to be told
+    // again instead, so that the other messages are served in between.
+    if (bytesTaken_ == takenBefore) {
       Loop().ReEnableSocketEvent(hSocket_, kFdRead);
       break;
     }
@@ -100,15 +101,18 @@ void TCustomWSocket::ReceiveLoop(uint16_t Error, TWSocketOptions options) {
 }
 
 int TCustomWSocket::DoRecv(void* buffer, int size, int flags) {
-  ++recvCalls_;
-  return WSocket_recv(hSocket_, buffer, size, flags);
+  const int count = WSocket_recv(hSocket_, buffer, size, flags);
+  if (count > 0) bytesTaken_ += count;
+  return count;
 }
 
 int TCustomWSocket::DoRecvFrom(void* buffer, int size, int flags, sockaddr_in& from,
                                int& fromLength) {
-  ++recvCalls_;
-  return WSocket_recvfrom(hSocket_, buffer, size, flags, reinterpret_cast<sockaddr*>(&from),
-                          &fromLength);
+  const int count = WSocket_recvfrom(hSocket_, buffer, size, flags,
+                                     reinterpret_cast<sockaddr*>(&from), &fromLength);
+  // Even an empty datagram leaves the queue.
+  if (count >= 0) bytesTaken_ += count + 1;
+  return count;
 }
 
 int TCustomWSocket::CountReceived(int count) {

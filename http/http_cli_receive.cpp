@@ -20,6 +20,12 @@ constexpr int kFirstErrorStatus = 400;
 }  // namespace
 
 void THttpCli::HandleData(TCustomWSocket*, uint16_t) {
+  // Bytes behind a reply that has ended belong to no request: left waiting they would
+  // be offered again and again.
+  if (endPosted_ || state_ == hsReady) {
+    CloseLeftOpen();
+    return;
+  }
   Progress();
   if (state_ == hsWaitingBody && receiveLen_ == 0) {
     ReadBody();
