@@ -3,8 +3,8 @@
 
 #include "app/jpeg_compression_form.h"
 #include "app/main_form.h"
-#include "app/program_folder.h"
-#include "app/program_formats.h"
+#include "fetch/program_folder.h"
+#include "fetch/program_formats.h"
 #include "gui/qt_message_pump.h"
 #include "runtime/memory_reuse.h"
 #include "schedule/preview_form.h"

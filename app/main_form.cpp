@@ -2,10 +2,10 @@
 
 #include <QMessageBox>
 
-#include "app/fetch_inputs.h"
 #include "app/jpeg_compression_form.h"
-#include "app/jpeg_quality.h"
-#include "app/program_folder.h"
+#include "fetch/fetch_inputs.h"
+#include "fetch/jpeg_quality.h"
+#include "fetch/program_folder.h"
 #include "gui/application.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "app/event_log.h"
 #include "app/event_table.h"
-#include "app/fetch_job.h"
-#include "app/file_download.h"
-#include "app/give_up_rule.h"
 #include "app/qt_printer.h"
 #include "app/utc_clock.h"
+#include "fetch/event_log.h"
+#include "fetch/fetch_job.h"
+#include "fetch/file_download.h"
+#include "fetch/give_up_rule.h"
 #include "http/http_cli.h"
 #include "imaging/picture.h"
 

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/event_log.h"
-#include "app/fetch_job.h"
-#include "app/program_formats.h"
+#include "fetch/event_log.h"
+#include "fetch/fetch_job.h"
+#include "fetch/program_formats.h"
 #include "http/http_cli.h"
 #include "imaging/image_scroll_box.h"
 #include "imaging/picture.h"

@@ -3,9 +3,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/fetch_inputs.h"
-#include "app/preview_file.h"
-#include "app/program_folder.h"
+#include "fetch/fetch_inputs.h"
+#include "fetch/preview_file.h"
+#include "fetch/program_folder.h"
 #include "gui/application.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/file_download.h"
+#include "fetch/file_download.h"
 #include "http/http_cli.h"
 #include "imaging/picture.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/preview_file.h"
+#include "fetch/preview_file.h"
 #include "imaging/bitmap.h"
 #include "imaging/dib_formats.h"
 #include "imaging/image_library.h"

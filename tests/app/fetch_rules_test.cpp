@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/fetch_inputs.h"
-#include "app/give_up_rule.h"
+#include "fetch/fetch_inputs.h"
+#include "fetch/give_up_rule.h"
 #include "schedule/schedule_event.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <QApplication>
 
-#include "app/program_formats.h"
+#include "fetch/program_formats.h"
 #include "gui/qt_message_pump.h"
 
 int main(int argc, char** argv) {

@@ -2,7 +2,7 @@
 #include <png.h>
 #include <zlib.h>
 
-#include "app/preview_file.h"
+#include "fetch/preview_file.h"
 #include "imaging/canvas.h"
 #include "imaging/file_formats.h"
 #include "imaging/picture.h"

@@ -1,4 +1,4 @@
-#include "app/jpeg_quality.h"
+#include "fetch/jpeg_quality.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/preview_file.h"
+#include "fetch/preview_file.h"
 
 #include "gif/gif_image.h"
 #include "imaging/bitmap.h"

@@ -1,4 +1,4 @@
-#include "app/give_up_rule.h"
+#include "fetch/give_up_rule.h"
 
 #include "runtime/strings.h"
 

@@ -1,4 +1,4 @@
-#include "app/fetch_inputs.h"
+#include "fetch/fetch_inputs.h"
 
 #include "runtime/strings.h"
 

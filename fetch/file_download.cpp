@@ -1,4 +1,4 @@
-#include "app/file_download.h"
+#include "fetch/file_download.h"
 
 #include "http/http_cli.h"
 #include "runtime/exceptions.h"

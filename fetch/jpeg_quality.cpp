@@ -1,4 +1,4 @@
-#include "app/jpeg_quality.h"
+#include "fetch/jpeg_quality.h"
 
 #include "runtime/conversion.h"
 #include "runtime/text_file.h"

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "app/fetch_inputs.h"
-#include "app/file_download.h"
+#include "fetch/fetch_inputs.h"
+#include "fetch/file_download.h"
 #include "runtime/clock.h"
 
 class TPicture;

@@ -1,4 +1,4 @@
-#include "app/date_codes.h"
+#include "fetch/date_codes.h"
 
 #include "runtime/strings.h"
 

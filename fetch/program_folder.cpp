@@ -1,4 +1,4 @@
-#include "app/program_folder.h"
+#include "fetch/program_folder.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "app/event_log.h"
+#include "fetch/event_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/program_formats.h"
+#include "fetch/program_formats.h"
 
 #include "gif/gif_codec.h"
 #include "imaging/jpeg_image.h"
