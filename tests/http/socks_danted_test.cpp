@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "http/http_cli.h"
-#include "tests/http/danted_server.h"
+#include "tests/support/danted_server.h"
 #include "tests/support/http_file_server.h"
 
 namespace {
@@ -72,7 +72,7 @@ class DantedSocks : public ::testing::Test {
 
 TEST_F(DantedSocks, FetchesThroughSocks4And5) {
   TDantedServer danted(TDantedMethod::None);
-  if (!danted.Running()) GTEST_SKIP() << danted.Reason();
+  ASSERT_TRUE(danted.Running()) << danted.Reason();
   for (const char* level : {"4", "5"}) {
     SCOPED_TRACE(level);
     const TFetch fetch = Fetch(danted, level);
@@ -87,7 +87,7 @@ TEST_F(DantedSocks, FetchesThroughSocks4And5) {
 
 TEST_F(DantedSocks, Socks5WithUserAndPassword) {
   TDantedServer danted(TDantedMethod::Username);
-  if (!danted.Running()) GTEST_SKIP() << danted.Reason();
+  ASSERT_TRUE(danted.Running()) << danted.Reason();
   TSystemUser user;
   if (!user.Made()) GTEST_SKIP() << user.Reason();
 

@@ -1,12 +1,12 @@
 #pragma once
 // Debian's SOCKS server danted as a child process on 127.0.0.1, with a configuration
 // written for the test in a temporary folder, and a system user for its user and password
-// method. Either may be unavailable here; Reason() then says why, for the test's skip.
+// method. When either cannot be had, Reason() says why.
 
-#include <sys/types.h>
-
+#include <csignal>
 #include <string>
 
+#include "tests/support/server_process.h"
 #include "tests/support/temp_dir.h"
 
 enum class TDantedMethod { None, Username };
@@ -14,7 +14,6 @@ enum class TDantedMethod { None, Username };
 class TDantedServer {
  public:
   explicit TDantedServer(TDantedMethod method);
-  ~TDantedServer();
   TDantedServer(const TDantedServer&) = delete;
   TDantedServer& operator=(const TDantedServer&) = delete;
 
@@ -27,12 +26,11 @@ class TDantedServer {
  private:
   TempDir dir_;
   std::string port_;
-  pid_t pid_ = -1;
   std::string reason_;
+  // danted serves from child processes of its own: the group ends with it.
+  TServerProcess process_{SIGTERM};
 
   void WriteConfiguration(TDantedMethod method) const;
-  void Start();
-  bool AwaitListening();
 };
 
 // A system user with a random name and password, removed again when the object goes.

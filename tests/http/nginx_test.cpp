@@ -1,0 +1,164 @@
+// The client against Debian's nginx on loopback: files of every kind byte for byte over
+// http and https, a slow body, every redirect code, Basic authorization, and where a
+// user's password goes; what nginx received is read from its access log.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <random>
+
+#include "http/http_cli.h"
+#include "http/url_helpers.h"
+#include "tests/http/nginx_server.h"
+
+namespace {
+
+std::string Bytes(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random());
+  return bytes;
+}
+
+const std::string kTarget = Bytes(70 * 1024 + 3, 7);
+
+std::string Text(const TMemoryStream& stream) {
+  return std::string(stream.Bytes().begin(), stream.Bytes().end());
+}
+
+class Nginx : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    server = new TNginxServer;
+    server->Put("/files/target.bin", kTarget);
+    server->Put("/private/target.bin", kTarget);
+  }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(server->Running()) << server->Reason();
+    setenv("SSL_CERT_FILE", server->AuthorityFile().c_str(), 1);
+    client.RcvdStream = &body;
+    client.OnRequestDone = [this](THttpCli*, THttpRequest, uint16_t error) { error_ = error; };
+  }
+  void TearDown() override { unsetenv("SSL_CERT_FILE"); }
+
+  void Get(const std::string& url) {
+    body.Clear();
+    error_ = 0xFFFF;
+    client.URL = url;
+    client.Get();
+  }
+
+  static std::string Plain(const std::string& path, const std::string& userInfo = "") {
+    return "http://" + userInfo + "127.0.0.1:" + std::to_string(server->PlainPort()) + path;
+  }
+  static std::string Secure(const std::string& path, const std::string& userInfo = "") {
+    return "https://" + userInfo + "localhost:" + std::to_string(server->SecurePort()) + path;
+  }
+  static std::string UserInfo() {
+    return std::string(TNginxServer::User()) + ":" + TNginxServer::Password() + "@";
+  }
+  static std::string Authorization() {
+    return "Basic " +
+           Base64Encode(std::string(TNginxServer::User()) + ":" + TNginxServer::Password());
+  }
+
+  static TNginxServer* server;
+  THttpCli client;
+  TMemoryStream body;
+  uint16_t error_ = 0;
+};
+
+TNginxServer* Nginx::server = nullptr;
+
+TEST_F(Nginx, GoodFilesArriveByteForByteOverHttpAndHttps) {
+  struct TFile {
+    const char* path;
+    std::string bytes;
+  };
+  const TFile files[] = {
+      {"/files/empty.gif", ""},
+      {"/files/one.bin", "G"},
+      {"/files/lines.txt", "first\r\nsecond\nthird\r\n\r\n"},
+      // One byte over the line buffer, so that no header-sized piece can hold it.
+      {"/files/line-buffer.bin", Bytes(THttpCli::kLineBufferSize + 1, 1)},
+      {"/files/large.bin", Bytes(3 * 1024 * 1024 + 5, 2)},
+      {"/slow/chart.gif", Bytes(56 * 1024, 3)},
+  };
+  for (const TFile& file : files) server->Put(file.path, file.bytes);
+  for (const auto& url : {Plain(""), Secure("")}) {
+    for (const TFile& file : files) {
+      SCOPED_TRACE(url + file.path);
+      Get(url + file.path);
+      EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
+      EXPECT_EQ(error_, 0);
+      EXPECT_EQ(client.ContentLength(), static_cast<int64_t>(file.bytes.size()));
+      EXPECT_EQ(client.RcvdBytes(), static_cast<int64_t>(file.bytes.size()));
+      EXPECT_TRUE(Text(body) == file.bytes);
+      const auto records = server->NextRecords(1);
+      ASSERT_EQ(records.size(), 1u);
+      EXPECT_EQ(records[0].Request, "GET " + std::string(file.path) + " HTTP/1.0");
+      EXPECT_EQ(records[0].Status, "200");
+      EXPECT_EQ(records[0].Authorization, "-");
+    }
+  }
+}
+
+TEST_F(Nginx, EveryRedirectCodeAbsoluteAndRelativeEndsAtTheFile) {
+  for (const auto& origin : {Plain(""), Secure("")}) {
+    for (const char* code : {"301", "302", "303", "307", "308"}) {
+      for (const char* kind : {"absolute", "relative"}) {
+        const std::string url = origin + "/redirect/" + code + "/" + kind + "/files/target.bin";
+        SCOPED_TRACE(url);
+        Get(url);
+        EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
+        EXPECT_EQ(error_, 0);
+        EXPECT_TRUE(Text(body) == kTarget);
+        const auto records = server->NextRecords(2);
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].Status, code);
+        EXPECT_EQ(records[1].Request, "GET /files/target.bin HTTP/1.0");
+        EXPECT_EQ(records[1].Status, "200");
+      }
+    }
+  }
+}
+
+TEST_F(Nginx, BasicAuthorizationFromTheUrlOrTheProperties) {
+  struct TCase {
+    const char* name;
+    std::string userInfo, username, password;
+    int status;
+    std::string authorization;  // as nginx received it
+  };
+  const std::string wrong = "Basic " + Base64Encode(std::string(TNginxServer::User()) + ":x");
+  const TCase cases[] = {
+      {"from the url", UserInfo(), "", "", 200, Authorization()},
+      {"from the properties", "", TNginxServer::User(), TNginxServer::Password(), 200,
+       Authorization()},
+      {"none", "", "", "", 401, "-"},
+      {"a wrong password", std::string(TNginxServer::User()) + ":x@", "", "", 401, wrong},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    THttpCli fresh;
+    fresh.RcvdStream = &body;
+    fresh.Username = c.username;
+    fresh.Password = c.password;
+    body.Clear();
+    fresh.URL = Plain("/private/target.bin", c.userInfo);
+    fresh.Get();
+    EXPECT_EQ(fresh.StatusCode(), c.status);
+    EXPECT_EQ(Text(body) == kTarget, c.status == 200);
+    const auto records = server->NextRecords(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Authorization, c.authorization);
+  }
+}
+
+}  // namespace
