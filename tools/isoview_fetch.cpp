@@ -1,7 +1,8 @@
-// isoview-fetch [--timeout SECONDS] URL FILE: one Get of URL into FILE (created or
-// truncated first) with the program's HTTP client; once the request has ended it prints
-// what the request gave. Exit 0 when the request ended, whatever its status; 2 on bad
-// usage; 1 when the file cannot be made or Get raised.
+// isoview-fetch [OPTION...] URL FILE: one Get of URL into FILE (created or truncated
+// first) with the program's HTTP client, set up by the options as the program would fetch
+// a source; once the request has ended it prints what the request gave. Exit 0 when the
+// request succeeded; 1 when it failed (a non-zero Error or a final status of 400 or more),
+// the file cannot be made or Get raised; 2 on bad usage.
 
 #include <cstdio>
 #include <exception>
@@ -10,46 +11,23 @@
 #include <vector>
 
 #include "http/http_cli.h"
-#include "runtime/conversion.h"
-#include "runtime/exceptions.h"
+#include "http/url_helpers.h"
 #include "runtime/stream.h"
+#include "tools/isoview_fetch/fetch_options.h"
 
 namespace {
 
-constexpr int kExitEnded = 0;
+constexpr int kExitSucceeded = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-constexpr const char* kUsage = "usage: isoview-fetch [--timeout SECONDS] URL FILE";
+// A final status from here on is the server's refusal, not the document.
+constexpr int kFirstFailedStatus = 400;
 
-struct TArguments {
-  int timeout = THttpRequestSettings().Timeout;
-  std::string url;
-  std::string file;
-};
-
-bool Parse(const std::vector<std::string>& args, TArguments& parsed) {
-  size_t i = 0;
-  if (args.size() == 4 && args[0] == "--timeout") {
-    try {
-      const int64_t seconds = StrToInt(args[1]);
-      if (seconds < 0 || seconds > INT32_MAX) return false;
-      parsed.timeout = static_cast<int>(seconds);
-    } catch (const EConvertError&) {
-      return false;
-    }
-    i = 2;
-  }
-  if (args.size() != i + 2) return false;
-  parsed.url = args[i];
-  parsed.file = args[i + 1];
-  return true;
-}
-
-int Fetch(const TArguments& args) {
-  auto file = std::make_unique<TFileStream>(args.file, fmCreate);
+int Fetch(const TFetchOptions& options) {
+  auto file = std::make_unique<TFileStream>(options.file, fmCreate);
   THttpCli client;
-  client.Timeout = args.timeout;
-  client.URL = args.url;
+  ApplyFetchOptions(options, client);
+  client.URL = options.url;
   client.RcvdStream = file.get();
   uint16_t doneError = 0;
   client.OnRequestDone = [&](THttpCli* sender, THttpRequest, uint16_t error) {
@@ -63,20 +41,27 @@ int Fetch(const TArguments& args) {
       "RcvdBytes: %lld\nError: %u\nLocation: %s\n",
       client.StatusCode(), client.ReasonPhrase().c_str(),
       static_cast<long long>(client.ContentLength()), client.ContentType().c_str(),
-      static_cast<long long>(client.RcvdBytes()), doneError, client.Location().c_str());
-  return kExitEnded;
+      static_cast<long long>(client.RcvdBytes()), doneError,
+      UrlWithoutPassword(client.Location()).c_str());
+  const bool failed = doneError != 0 || client.StatusCode() >= kFirstFailedStatus;
+  return failed ? kExitFailed : kExitSucceeded;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  TArguments args;
-  if (!Parse(std::vector<std::string>(argv + 1, argv + argc), args)) {
-    std::fprintf(stderr, "%s\n", kUsage);
+  TFetchOptions options;
+  std::string error;
+  if (!ParseFetchOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    std::fprintf(stderr, "isoview-fetch: %s\n%s", error.c_str(), kFetchUsage);
     return kExitUsage;
   }
+  if (options.help) {
+    std::fputs(kFetchUsage, stdout);
+    return kExitSucceeded;
+  }
   try {
-    return Fetch(args);
+    return Fetch(options);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "%s\n", E.what());
     return kExitFailed;

@@ -11,8 +11,10 @@
 #include <sstream>
 #include <thread>
 
+#include "tests/support/danted_server.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/shell_command.h"
+#include "tests/support/squid_server.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
 
@@ -93,7 +95,7 @@ TEST(FetchTool, FetchesIntoTheFileAndPrintsWhatTheRequestGave) {
   EXPECT_EQ(Read(file), "GIF89a");
 }
 
-TEST(FetchTool, AFailedRequestStillEndsAndBadUsageExitsWithTwo) {
+TEST(FetchTool, AFailedRequestEndsWithOneAndBadUsageExitsWithTwo) {
   TempDir dir;
   const std::string file = dir.Path() + "/x.gif";
   {
@@ -102,7 +104,7 @@ TEST(FetchTool, AFailedRequestStillEndsAndBadUsageExitsWithTwo) {
   }
   // Port 1 on loopback: nothing listens there.
   const TCommandResult refused = Fetch("http://127.0.0.1:1/x.gif " + file);
-  EXPECT_EQ(refused.status, 0);
+  EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.output.find("StatusCode: 404\nReasonPhrase: Connection refused (Error #10061)"),
             std::string::npos)
       << refused.output;
@@ -124,7 +126,7 @@ TEST(FetchTool, FetchesHttpsAndSaysWhyAnUntrustedServerIsRefused) {
   const std::string url = server.Url("/img.gif");
 
   const TCommandResult untrusted = Fetch(url + " " + file);
-  EXPECT_EQ(untrusted.status, 0);
+  EXPECT_EQ(untrusted.status, 1);
   EXPECT_NE(untrusted.output.find("StatusCode: 404\nReasonPhrase: certificate verify failed: "
                                   "unable to get local issuer certificate\n"),
             std::string::npos)
@@ -136,4 +138,88 @@ TEST(FetchTool, FetchesHttpsAndSaysWhyAnUntrustedServerIsRefused) {
   EXPECT_EQ(trusted.status, 0);
   EXPECT_NE(trusted.output.find("StatusCode: 200\n"), std::string::npos) << trusted.output;
   EXPECT_EQ(Read(file), "GIF89a over TLS");
+}
+
+// The options set the client up as the program would fetch a source; every path is
+// proven by what the proxy, the SOCKS server or the origin received.
+TEST(FetchTool, OptionsTakeTheRequestThroughProxiesAndTrustAnAuthority) {
+  TempDir dir;
+  THttpFileServer origin;
+  origin.Serve("/chart.gif", "GIF89a");
+  origin.Serve("/gone.gif", "", 404);
+  TTestCa ca(dir, "tool");
+  THttpFileServer secure(ca.Issue("server", {"localhost"}));
+  secure.Serve("/chart.gif", "GIF89a over TLS");
+  TSquidServer open(TSquidAuthentication::None), guarded(TSquidAuthentication::Basic);
+  TDantedServer danted(TDantedMethod::None);
+  for (const auto* server : {&open, &guarded}) ASSERT_TRUE(server->Running()) << server->Reason();
+  ASSERT_TRUE(danted.Running()) << danted.Reason();
+  const std::string squid = "--proxy 127.0.0.1:" + std::to_string(open.Port());
+  const std::string guard = "--proxy 127.0.0.1:" + std::to_string(guarded.Port());
+  const std::string socks = "--socks 127.0.0.1:" + danted.Port();
+  const std::string proxyUser =
+      std::string("--proxy-user ") + TSquidServer::User() + ":" + TSquidServer::Password();
+
+  struct TCase {
+    std::string options, url;
+    int exit;
+    const char* status;
+  };
+  const TCase cases[] = {
+      {squid, origin.Url("/chart.gif"), 0, "200"},
+      {guard, origin.Url("/chart.gif"), 1, "407"},
+      {guard + " " + proxyUser, origin.Url("/chart.gif"), 0, "200"},
+      {socks + " --socks-level 4", origin.Url("/chart.gif"), 0, "200"},
+      {socks + " --socks-level 5", origin.Url("/chart.gif"), 0, "200"},
+      {"--cacert " + ca.CertificateFile(), secure.Url("/chart.gif"), 0, "200"},
+      {"", secure.Url("/chart.gif"), 1, "404"},  // an authority nobody trusts
+      {"", origin.Url("/gone.gif"), 1, "404"},   // the server's refusal is a failure too
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.options + " " + c.url);
+    const TCommandResult result = Fetch(c.options + " " + c.url + " " + dir.File("out"));
+    EXPECT_EQ(result.status, c.exit) << result.output;
+    EXPECT_TRUE(result.output.starts_with("StatusCode: " + std::string(c.status) + "\n"))
+        << result.output;
+  }
+  EXPECT_EQ(open.NextRecords(1).size(), 1u);
+  const auto guardedRecords = guarded.NextRecords(2);
+  ASSERT_EQ(guardedRecords.size(), 2u);
+  EXPECT_EQ(guardedRecords[0].User, "-");
+  EXPECT_EQ(guardedRecords[1].User, TSquidServer::User());
+  // danted logs each connection it made for a client, ending in the target's address.
+  const std::string target = " 127.0.0.1." + std::to_string(origin.Port()) + "\n";
+  const std::string log = danted.Log();
+  EXPECT_NE(log.find(target), log.rfind(target)) << log;  // twice: SOCKS 4 and 5
+  EXPECT_EQ(origin.Requests("/chart.gif"), 4);
+}
+
+TEST(FetchTool, HelpListsEveryOptionAndAWrongCommandLineExitsWithTwo) {
+  const TCommandResult help = Fetch("--help");
+  EXPECT_EQ(help.status, 0);
+  for (const char* option :
+       {"--timeout SECONDS", "--proxy HOST:PORT", "--proxy-user USER:PASS", "--socks HOST:PORT",
+        "--socks-level 4|4A|5", "--socks-user USER:PASS", "--cacert FILE", "--help"})
+    EXPECT_NE(help.output.find(option), std::string::npos) << option;
+
+  for (const char* wrong :
+       {"", "http://h/", "--timeout x http://h/ f", "--timeout -1 http://h/ f",
+        "--proxy host http://h/ f", "--proxy host:0 http://h/ f", "--proxy host:65536 http://h/ f",
+        "--proxy :80 http://h/ f", "--socks-level 6 http://h/ f", "--socks-user :pw http://h/ f",
+        "--frobnicate http://h/ f", "http://h/ f --cacert"}) {
+    SCOPED_TRACE(wrong);
+    EXPECT_EQ(Fetch(wrong).status, 2);
+  }
+}
+
+TEST(FetchTool, ShowsTheUrlWithoutItsPassword) {
+  TempDir dir;
+  TOneShotServer server("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+  const std::string url = server.URL("/x.gif");
+  const TCommandResult result =
+      Fetch(url.substr(0, 7) + "chart:pa55word@" + url.substr(7) + " " + dir.File("x.gif"));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output.find("pa55word"), std::string::npos) << result.output;
+  EXPECT_NE(result.output.find("Location: http://chart@127.0.0.1:"), std::string::npos)
+      << result.output;
 }

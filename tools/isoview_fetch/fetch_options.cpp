@@ -1,0 +1,147 @@
+#include "tools/isoview_fetch/fetch_options.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+#include "runtime/conversion.h"
+#include "runtime/exceptions.h"
+#include "runtime/strings.h"
+
+const char kFetchUsage[] =
+    "usage: isoview-fetch [OPTION...] URL FILE\n"
+    "Downloads URL into FILE with the program's HTTP client and prints what the request "
+    "gave.\n"
+    "  --timeout SECONDS        end a request without progress for SECONDS (0: never; 60)\n"
+    "  --proxy HOST:PORT        go through this HTTP proxy\n"
+    "  --proxy-user USER:PASS   the proxy's Basic credentials\n"
+    "  --socks HOST:PORT        connect through this SOCKS server\n"
+    "  --socks-level 4|4A|5     the SOCKS version (5)\n"
+    "  --socks-user USER:PASS   the SOCKS 5 user name and password\n"
+    "  --cacert FILE            trust the authorities in FILE too (as SSL_CERT_FILE does)\n"
+    "  --help                   show this and exit\n"
+    "Exit status: 0 when the request succeeded, 1 when it failed (an error, or a final "
+    "status of 400 or more) or FILE cannot be made, 2 on a wrong command line.\n";
+
+namespace {
+
+constexpr int64_t kMaxPort = 65535;
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// "HOST:PORT", split at the last colon; a bracketed IPv6 address loses its brackets.
+bool SplitHostPort(const std::string& value, std::string& host, std::string& port) {
+  const size_t colon = value.rfind(':');
+  if (colon == std::string::npos || colon == 0) return false;
+  host = value.substr(0, colon);
+  port = value.substr(colon + 1);
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
+  return AllDigits(port) && port.size() <= 5 && StrToInt(port) >= 1 && StrToInt(port) <= kMaxPort;
+}
+
+// "USER:PASS", split at the first colon (a password may hold colons); no colon: no
+// password.
+bool SplitUserPassword(const std::string& value, std::string& user, std::string& password) {
+  const size_t colon = value.find(':');
+  user = value.substr(0, colon);
+  password = colon == std::string::npos ? "" : value.substr(colon + 1);
+  return !user.empty();
+}
+
+bool ParseTimeout(const std::string& value, int& timeout) {
+  if (!AllDigits(value) || value.size() > 10 || StrToInt(value) > INT32_MAX) return false;
+  timeout = static_cast<int>(StrToInt(value));
+  return true;
+}
+
+bool ParseSocksLevel(const std::string& value, std::string& level) {
+  level = UpperCase(value);
+  return level == "4" || level == "4A" || level == "5";
+}
+
+using TValueReader = std::function<bool(const std::string& value, TFetchOptions& options)>;
+
+const std::map<std::string, TValueReader>& ValueOptions() {
+  static const std::map<std::string, TValueReader> options = {
+      {"--timeout",
+       [](const std::string& v, TFetchOptions& o) { return ParseTimeout(v, o.timeout); }},
+      {"--proxy", [](const std::string& v,
+                     TFetchOptions& o) { return SplitHostPort(v, o.proxyHost, o.proxyPort); }},
+      {"--proxy-user",
+       [](const std::string& v, TFetchOptions& o) {
+         return SplitUserPassword(v, o.proxyUser, o.proxyPassword);
+       }},
+      {"--socks", [](const std::string& v,
+                     TFetchOptions& o) { return SplitHostPort(v, o.socksHost, o.socksPort); }},
+      {"--socks-level",
+       [](const std::string& v, TFetchOptions& o) { return ParseSocksLevel(v, o.socksLevel); }},
+      {"--socks-user",
+       [](const std::string& v, TFetchOptions& o) {
+         return SplitUserPassword(v, o.socksUser, o.socksPassword);
+       }},
+      {"--cacert",
+       [](const std::string& v, TFetchOptions& o) {
+         o.caFile = v;
+         return !v.empty();
+       }},
+  };
+  return options;
+}
+
+}  // namespace
+
+bool ParseFetchOptions(const std::vector<std::string>& args, TFetchOptions& options,
+                       std::string& error) {
+  std::vector<std::string> operands;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help") {
+      options.help = true;
+      return true;
+    }
+    const auto option = ValueOptions().find(arg);
+    if (option == ValueOptions().end()) {
+      if (arg.starts_with("--")) {
+        error = "unknown option " + arg;
+        return false;
+      }
+      operands.push_back(arg);
+    } else if (i + 1 == args.size() || !option->second(args[++i], options)) {
+      error = "bad value for " + arg;
+      return false;
+    }
+  }
+  if (operands.size() != 2) {
+    error = "a URL and a FILE are needed";
+    return false;
+  }
+  options.url = operands[0];
+  options.file = operands[1];
+  return true;
+}
+
+void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client) {
+  client.Timeout = options.timeout;
+  if (!options.proxyHost.empty()) {
+    client.Proxy = options.proxyHost;
+    client.ProxyPort = options.proxyPort;
+  }
+  client.ProxyUsername = options.proxyUser;
+  client.ProxyPassword = options.proxyPassword;
+  if (!options.socksHost.empty()) {
+    client.SetSocksServer(options.socksHost);
+    client.SetSocksPort(options.socksPort);
+  }
+  if (!options.socksLevel.empty()) client.SetSocksLevel(options.socksLevel);
+  if (!options.socksUser.empty()) {
+    client.SetSocksAuthentication(socksAuthenticateUsercode);
+    client.SetSocksUsercode(options.socksUser);
+    client.SetSocksPassword(options.socksPassword);
+  }
+  // The client reads its extra authorities from SSL_CERT_FILE for each connection.
+  if (!options.caFile.empty()) ::setenv("SSL_CERT_FILE", options.caFile.c_str(), 1);
+}
