@@ -36,6 +36,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       ui_(std::make_unique<Ui::TMainForm>()),
       environment_(std::move(environment)),
       utcClock_(*environment_.clock, *environment_.zone),
+      log_({}, *environment_.clock, *environment_.zone),
       download_(http_, [this] { HTTPRequestDone(); }) {
   ui_->setupUi(this);
   connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);

@@ -3,22 +3,19 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <ctime>
-
+#include "fetch/date_codes.h"
 #include "runtime/strings.h"
 
-std::string LogStamp(long long unixSeconds) {
-  const time_t when = static_cast<time_t>(unixSeconds);
-  tm utc{};
-  gmtime_r(&when, &utc);
-  return Format("%04d-%02d-%02d %02d:%02d:%02d UTC ", utc.tm_year + 1900, utc.tm_mon + 1,
-                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec);
+std::string LogStamp(TDateTime utc) {
+  const TDateTimeParts parts = DecodeDateTime(utc);
+  return Format("%04d-%02d-%02d %02d:%02d:%02d UTC ", parts.year, parts.month, parts.day,
+                parts.hour, parts.minute, parts.second);
 }
 
 void TEventLog::Add(const std::string& text) const {
   if (fileName_.empty()) return;
   // Line breaks inside the text would split one event over several log lines.
-  std::string line = LogStamp(std::time(nullptr)) + text;
+  std::string line = LogStamp(UtcForDateCodes(clock_->Now(), *zone_)) + text;
   for (char& c : line)
     if (c == '\r' || c == '\n') c = ' ';
   line += '\n';

@@ -4,12 +4,17 @@
 
 #include <string>
 
+#include "runtime/clock.h"
+
 inline constexpr const char* kLogFileName = "isoview.log";
 
 class TEventLog {
  public:
-  TEventLog() = default;
-  explicit TEventLog(std::string fileName) : fileName_(std::move(fileName)) {}
+  // Lines are stamped with the clock's time turned to UTC by the zone, as the date codes
+  // turn it: a failed zone query stamps the local time rather than losing the line.
+  explicit TEventLog(std::string fileName = {}, const TClock& clock = SystemClock(),
+                     const TTimeZone& zone = SystemTimeZone())
+      : fileName_(std::move(fileName)), clock_(&clock), zone_(&zone) {}
 
   void SetFileName(std::string fileName) { fileName_ = std::move(fileName); }
   const std::string& FileName() const { return fileName_; }
@@ -20,7 +25,9 @@ class TEventLog {
 
  private:
   std::string fileName_;
+  const TClock* clock_;
+  const TTimeZone* zone_;
 };
 
-// The stamp of a log line for a UTC time given as seconds since 1970.
-std::string LogStamp(long long unixSeconds);
+// The stamp of a log line for a UTC time.
+std::string LogStamp(TDateTime utc);

@@ -22,21 +22,25 @@ void DrawInto(TGraphic& image, TBitmap& preview) {
 }
 
 template <class TImage>
-bool LoadAndDraw(const std::string& fileName, TBitmap& preview) {
+void LoadAndDraw(const std::string& fileName, TBitmap& preview) {
   TImage image;
   image.LoadFromFile(fileName);
   DrawInto(image, preview);
-  return true;
 }
 
 }  // namespace
 
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
   const std::string extension = LowerCase(ExtractFileExt(FileName));
-  if (extension == ".gif") return LoadAndDraw<TGIFImage>(FileName, Preview);
-  if (extension == ".png") return LoadAndDraw<TPNGImage>(FileName, Preview);
-  if (IsJpegExtension(extension)) return LoadAndDraw<TJPEGImage>(FileName, Preview);
-  return false;
+  if (extension == ".gif")
+    LoadAndDraw<TGIFImage>(FileName, Preview);
+  else if (extension == ".png")
+    LoadAndDraw<TPNGImage>(FileName, Preview);
+  else if (IsJpegExtension(extension))
+    LoadAndDraw<TJPEGImage>(FileName, Preview);
+  else
+    return false;
+  return true;
 }
 
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {

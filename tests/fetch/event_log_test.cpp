@@ -2,26 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "runtime/text_file.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/temp_dir.h"
 
 TEST(EventLog, StampIsUtcDateAndTime) {
-  EXPECT_EQ(LogStamp(1078668309), "2004-03-07 14:05:09 UTC ");
+  EXPECT_EQ(LogStamp(EncodeDateTime({2004, 3, 7, 14, 5, 9, 999})), "2004-03-07 14:05:09 UTC ");
 }
 
-TEST(EventLog, AppendsOneLinePerEventAndFlattensLineBreaks) {
+TEST(EventLog, AppendsOneLinePerEventStampedInUtcAndFlattensLineBreaks) {
   TempDir dir;
-  TEventLog log(dir.File("isoview.log"));
+  const FakeClock clock(EncodeDateTime({2004, 1, 1, 0, 30, 0}));
+  // One hour east of Greenwich, daylight time: UTC is the local time less two hours.
+  FakeTimeZone zone({tzsDaylight, -60, 0, -60});
+  TEventLog log(dir.File("isoview.log"), clock, zone);
   log.Add("first");
+  zone.Set({tzsInvalid, -60, 0, -60});
   log.Add("two\r\nlines");
-  const std::vector<std::string> lines = ReadTextFile(dir.File("isoview.log"));
-  ASSERT_EQ(lines.size(), 2u);
-  const std::regex stamp(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d UTC )");
-  EXPECT_TRUE(std::regex_match(lines[0].substr(0, 24), stamp)) << lines[0];
-  EXPECT_EQ(lines[0].substr(24), "first");
-  EXPECT_EQ(lines[1].substr(24), "two  lines");
+  EXPECT_EQ(ReadTextFile(dir.File("isoview.log")),
+            (std::vector<std::string>{"2003-12-31 22:30:00 UTC first",
+                                      "2004-01-01 00:30:00 UTC two  lines"}));
 }
 
 TEST(EventLog, UnwritableLogIsIgnored) {
