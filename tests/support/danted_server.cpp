@@ -51,6 +51,15 @@ std::string TDantedServer::Log() const {
   return FileExists(dir_.File("danted.log")) ? ReadWholeFile(dir_.File("danted.log")) : "";
 }
 
+int TDantedServer::Relayed(uint16_t port) const {
+  // danted logs each connection it made for a client, ending in the target's address.
+  const std::string log = Log(), target = " 127.0.0.1." + std::to_string(port) + "\n";
+  int found = 0;
+  for (size_t at = log.find(target); at != std::string::npos; at = log.find(target, at + 1))
+    ++found;
+  return found;
+}
+
 TSystemUser::TSystemUser() {
   if (::geteuid() != 0) {
     reason_ = "making a system user for the password check needs root";

@@ -4,6 +4,7 @@
 // method. When either cannot be had, Reason() says why.
 
 #include <csignal>
+#include <cstdint>
 #include <string>
 
 #include "tests/support/server_process.h"
@@ -22,6 +23,8 @@ class TDantedServer {
   const std::string& Port() const { return port_; }
   // What danted logged so far: every connection it made for a client.
   std::string Log() const;
+  // How many connections it made for clients to 127.0.0.1:port so far.
+  int Relayed(uint16_t port) const;
 
  private:
   TempDir dir_;
