@@ -7,6 +7,7 @@
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/icon.h"
+#include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
 
 namespace {
@@ -107,12 +108,15 @@ void TGIFImage::Warning(const TGIFWarningSource& sender, int severity, const std
 }
 
 void TGIFImage::ReservePixelBytes(int64_t size) {
-  if (size > kMaxPixels - pixelBytes_) throw GIFException(kGIFOutOfMemory);
+  const int64_t frameLimit = ImagePixelLimit();
+  if (size > frameLimit) throw GIFException(kGIFOutOfMemory);
+  if (size > kMaxFullSizeFrames * frameLimit - pixelBytes_) throw GIFException(kGIFFramesTooLarge);
   pixelBytes_ += size;
 }
 
+// The draw painter paints into the image bitmap: it ends before the bitmap goes.
 void TGIFImage::ScreenChanged() {
-  FreeBitmap();
+  StopDraw();
   Changed();
 }
 
@@ -157,7 +161,7 @@ void TGIFImage::SetPalette(const TPalette& Value) {
   palette_ = Value;
   if (bitmap_ && bitmap_->Palette() != Value) {
     paletteModified_ = true;
-    FreeBitmap();
+    StopDraw();
     Changed();
   }
 }

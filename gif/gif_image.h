@@ -25,8 +25,10 @@ using TGIFPainterEvent = std::function<void(TGIFPainter& Sender)>;
 
 class TGIFImage : public TGraphic, public TGIFWarningSource {
  public:
-  // Pixel buffers of all frames together are refused beyond this, before allocating.
-  static constexpr int64_t kMaxPixels = int64_t{1} << 28;
+  // A frame may hold ImagePixelLimit() pixels; all frames together this many frames' worth
+  // (2^31 bytes by default), so that a long loop of large frames loads but a file cannot
+  // exhaust memory. Both are checked before allocating.
+  static constexpr int64_t kMaxFullSizeFrames = 8;
 
   TGIFImage();
   // Stops the painters first.
@@ -123,7 +125,7 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   // Runs on the drawing thread.
   void PainterEnded(TGIFPainter& painter, TGIFPainter** reference, std::exception_ptr error);
 
-  // For the model: book-keeping of the pixel buffers against kMaxPixels, notices of
+  // For the model: book-keeping of the pixel buffers against the limits, notices of
   // changes, and progress of building frame bitmaps.
   void ReservePixelBytes(int64_t size);
   void PixelBytesChanged(int64_t delta) { pixelBytes_ += delta; }

@@ -24,6 +24,7 @@ inline constexpr char kGIFUnsupportedAppBlockSize[] =
     "Unsupported Application Extension block size";
 inline constexpr char kGIFInvalidData[] = "Invalid GIF data";
 inline constexpr char kGIFOutOfMemory[] = "Failed to allocate memory for GIF DIB";
+inline constexpr char kGIFFramesTooLarge[] = "The GIF frames together hold too many pixels";
 inline constexpr char kGIFNoColorTable[] = "No global or local color table defined";
 
 inline constexpr char kGIFLoading[] = "Loading...";

@@ -2,7 +2,9 @@
 // extensions, and the trailer. The reader is lenient: what it can make sense of it keeps,
 // and most defects are warnings.
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
@@ -38,6 +40,46 @@ int ColorCount(uint8_t packed, uint8_t sizeMask) {
   return 2 << (packed & sizeMask);
 }
 
+// Browsers draw a frame that has no colour table at all through a table of their own
+// rather than refusing it: here grey levels spread evenly from black to white over the
+// 2^codeSize codes the frame can hold (for 8-bit codes entry i is grey level i).
+void SetDefaultColorTable(TGIFColorMap& table, int codeSize) {
+  constexpr int kMaxBits = 8;
+  constexpr int kWhite = 255;
+  const int levels = 1 << std::clamp(codeSize, 1, kMaxBits);
+  std::vector<uint8_t> quads;
+  for (int i = 0; i < levels; ++i) {
+    const auto grey = static_cast<uint8_t>(i * kWhite / (levels - 1));
+    quads.insert(quads.end(), {grey, grey, grey, 0});
+  }
+  table.ImportColorTable(quads.data(), levels);
+}
+
+// The code size byte that starts the frame's image data, left unread; 0 at the end.
+int PeekCodeSize(TStream& stream) {
+  uint8_t codeSize = 0;
+  if (!ReadByte(stream, codeSize)) return 0;
+  stream.Seek(-1, soCurrent);
+  return codeSize;
+}
+
+// Some encoders write a logical screen of 0 x 0 (or one side 0): the screen then takes
+// the union of the frames' rectangles, so that the frames are shown.
+void FitZeroScreenToFrames(TGIFImage& image) {
+  TGIFHeader& screen = image.Header();
+  if (screen.Width() != 0 && screen.Height() != 0) return;
+  int right = 0;
+  int bottom = 0;
+  for (int i = 0; i < image.Images().Count(); ++i) {
+    const TGIFSubImage& frame = image.Images()[i];
+    right = std::max(right, frame.Left() + frame.Width());
+    bottom = std::max(bottom, frame.Top() + frame.Height());
+  }
+  constexpr int kMaxSide = UINT16_MAX;
+  if (screen.Width() == 0) screen.SetWidth(static_cast<uint16_t>(std::min(right, kMaxSide)));
+  if (screen.Height() == 0) screen.SetHeight(static_cast<uint16_t>(std::min(bottom, kMaxSide)));
+}
+
 }  // namespace
 
 void TGIFImage::LoadFromStream(TStream& Stream) {
@@ -47,6 +89,7 @@ void TGIFImage::LoadFromStream(TStream& Stream) {
   try {
     header_.LoadFromStream(Stream);
     images_.LoadFromStream(Stream);
+    FitZeroScreenToFrames(*this);
     TGIFTrailer(this).LoadFromStream(Stream);
   } catch (...) {
     Stream.SetPosition(start);
@@ -115,6 +158,9 @@ void TGIFSubImage::LoadImage(TStream& stream) {
   }
   if (PackedFields() & kLocalColorTableFlag) {
     colorMap_.LoadFromStream(stream, ColorCount(PackedFields(), kColorTableSizeMask));
+  }
+  if (colorMap_.Count() == 0 && Image()->GlobalColorMap().Count() == 0) {
+    SetDefaultColorTable(Image()->GlobalColorMap(), PeekCodeSize(stream));
   }
   DecodeFrame(*this, stream);
   if (Image()->RenderOnLoad()) Bitmap();

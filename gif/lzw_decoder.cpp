@@ -19,6 +19,9 @@ constexpr int kPixelStackSize = 8192;
 // Two bytes carried over from the previous sub-block, then up to 255 new ones.
 constexpr int kCarriedBytes = 2;
 constexpr int kWindowSize = kCarriedBytes + 255;
+// A code is read as the three bytes from the one holding its first bit: a code that starts
+// in the last byte of a full window reads two bytes past it.
+constexpr int kReadAhead = 2;
 
 // The rows of a frame in the order the data fills them: all at once, or in the four
 // passes of an interlaced frame (every 8th row from 0, every 8th from 4, every 4th from 2,
@@ -132,7 +135,7 @@ class TLZWDecoder {
   bool ended_ = false;
 
   // Codes are taken three bytes at a time; a code never ends past the last byte read.
-  uint8_t window_[kWindowSize + 1] = {};
+  uint8_t window_[kWindowSize + kReadAhead] = {};
   int bytesInWindow_ = kCarriedBytes;
   int bitEnd_ = 0;
   bool dataDone_ = false;
@@ -332,6 +335,9 @@ void TLZWDecoder::Decode() {
   runEnd_ = out_;
   rows_ = TRowOrder(0, false);
   if (surplus_ == 0) NextString();
+  // Data that goes on after the frame is full is dropped up to the chain's end, as giflib
+  // does, instead of being read as the blocks that follow.
+  if (!ended_) SkipToChainEnd();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "imaging/bmp_format.h"
 #include "imaging/byte_order.h"
+#include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 
@@ -127,7 +128,7 @@ void Validate(const TBmpInfo& info) {
   // A side of 0 counts as 1, so that a header cannot declare a billion empty rows.
   const int64_t width = std::max<int64_t>(info.width, 1);
   const int64_t height = std::max<int64_t>(std::abs(int64_t{info.height}), 1);
-  if (width * height > kMaxImagePixels) Invalid();
+  if (width * height > ImagePixelLimit()) Invalid();
 }
 
 TPalette ReadColorTable(TStream& stream, const TBmpInfo& info) {

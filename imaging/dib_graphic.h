@@ -12,6 +12,7 @@
 
 #include "imaging/dib.h"
 #include "imaging/graphic.h"
+#include "imaging/pixel_limit.h"
 #include "runtime/message_loop.h"
 
 enum TImageFormat {
@@ -138,6 +139,6 @@ class TDibGraphic : public TGraphic {
   int currentPage_ = 0;
   int pageToRead_ = 1;
   bool readAllPages_ = false;
-  int64_t maxPixels_ = kMaxImagePixels;
+  int64_t maxPixels_ = ImagePixelLimit();
   TWindowHandle pageTimer_ = 0;
 };

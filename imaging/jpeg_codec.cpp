@@ -2,6 +2,7 @@
 
 #include "imaging/bitmap.h"
 #include "imaging/jpeg_library.h"
+#include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "runtime/strings.h"
@@ -19,7 +20,7 @@ void Notify(const TJPEGProgressEvent& event, TProgressStage stage, uint8_t perce
 
 TJPEGHeader HeaderOf(jpeg_decompress_struct& info) {
   jpeg_read_header(&info, TRUE);
-  if (int64_t{info.image_width} * info.image_height > kMaxImagePixels)
+  if (int64_t{info.image_width} * info.image_height > ImagePixelLimit())
     throw EJPEG(Format("JPEG error #%d", kLibraryErrorImageTooBig));
   return {static_cast<int>(info.image_width), static_cast<int>(info.image_height),
           info.jpeg_color_space == JCS_GRAYSCALE, jpeg_has_multiple_scans(&info) != 0};

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
@@ -198,7 +199,7 @@ TDib DecodePNG(const std::vector<uint8_t>& Bytes) {
   png_set_read_fn(reader.Png(), &source, ReadFromMemory);
   TPngLayout layout;
   if (!ReadLayout(reader.Png(), reader.Info(), &layout)) Raise(failure);
-  if (uint64_t{layout.width} * layout.height > kMaxImagePixels)
+  if (int64_t{layout.width} * layout.height > ImagePixelLimit())
     throw EInvalidGraphic(Format(kImageTooLarge, layout.width, layout.height));
 
   TDib dib = MakeDib(static_cast<int>(layout.width), static_cast<int>(layout.height), pf24bit, {});

@@ -10,7 +10,7 @@
 
 // Every colour type and bit depth, interlaced or not, becomes 24 bits per pixel (16-bit
 // samples keep their high byte); alpha and tRNS transparency are composited over white.
-// An image of more than kMaxImagePixels raises before its pixels are allocated.
+// An image of more than ImagePixelLimit() pixels raises before its pixels are allocated.
 TDib DecodePNG(const std::vector<uint8_t>& Bytes);
 
 // A non-interlaced 8-bit RGB PNG of the dib at libpng's default compression: lossless for

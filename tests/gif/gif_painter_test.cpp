@@ -222,3 +222,32 @@ TEST(GIFPainter, ADrawFromAPaintEventDoesNothing) {
   EXPECT_EQ(paints, 2);
   EXPECT_EQ(target.Canvas().Pixel(3, 3), kBlue);
 }
+
+// The draw painter paints into the image bitmap; a change that drops that bitmap must end
+// the painter first, or its next frame goes into freed memory.
+TEST(GIFPainter, ChangingTheScreenOrPaletteDuringAnAnimationStopsTheDrawPainter) {
+  const std::vector<std::pair<const char*, std::function<void(TGIFImage&)>>> changes = {
+      {"width", [](TGIFImage& image) { image.SetWidth(5); }},
+      {"height", [](TGIFImage& image) { image.SetHeight(6); }},
+      {"palette",
+       [](TGIFImage& image) {
+         image.SetPalette({kRed, kGrey});
+       }},
+  };
+  for (const auto& [name, change] : changes) {
+    auto image = TwoFrames();
+    image->SetAnimationSpeed(kFastSpeed);
+    image->SetDrawOptions(kGIFDefaultDrawOptions | drLoopForever);
+    int paints = 0;
+    image->OnPaint = [&paints](TGIFPainter&) { ++paints; };
+    TBitmap target = Filled(4, 4, kRed);
+    target.Canvas().Draw(0, 0, *image);
+    ASSERT_NE(image->DrawPainter(), nullptr) << name;
+    change(*image);
+    EXPECT_EQ(image->DrawPainter(), nullptr) << name;
+    // Whatever the painter had queued is dispatched without painting again.
+    const int paintsAfterChange = paints;
+    MessageLoop::Current().ProcessMessages();
+    EXPECT_EQ(paints, paintsAfterChange) << name;
+  }
+}

@@ -6,8 +6,11 @@
 #include "gif/gif_comment_extension.h"
 #include "gif/gif_graphic_control_extension.h"
 #include "gif/gif_image.h"
+#include "imaging/bitmap.h"
+#include "imaging/canvas.h"
 #include "runtime/exceptions.h"
 #include "tests/gif/gif_test_util.h"
+#include "tests/support/pixel_limit_guard.h"
 
 namespace {
 
@@ -190,4 +193,81 @@ TEST(GIFReader, ExtraSubBlocksAfterTheEndCodeAreSkipped) {
   const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + frame + TwoPixels() + kTrailer);
   EXPECT_EQ(loaded.Image->Images().Count(), 2);
   EXPECT_TRUE(loaded.Warnings.empty());
+}
+
+namespace {
+
+// What a browser shows of the first frame: the image drawn opaque at its screen size.
+std::vector<TRGBColor> Shown(TGIFImage& image) {
+  TBitmap target = Filled(image.Width(), image.Height(), {255, 0, 255});
+  image.SetDrawOptions(0);
+  target.Canvas().Draw(0, 0, image);
+  std::vector<TRGBColor> pixels;
+  for (int y = 0; y < image.Height(); ++y) {
+    for (int x = 0; x < image.Width(); ++x) pixels.push_back(target.Canvas().Pixel(x, y));
+  }
+  return pixels;
+}
+
+constexpr TRGBColor kMagenta{255, 0, 255};
+
+TRGBColor Grey(uint8_t level) {
+  return {level, level, level};
+}
+
+}  // namespace
+
+// Files that encoders really write and browsers show, each as the bytes that make it.
+TEST(GIFReader, OddFilesThatBrowsersShow) {
+  // The frame's data goes on after its two pixels, in one-byte sub-blocks.
+  const Bytes runOn = Descriptor(0, 0, 2, 1) + Bytes{2} +
+                      Chain(PackCodes({{kClear, 3}, {1, 3}, {2, 3}, {1, 3}}) + Bytes(6, 0x21), 1);
+  struct TCase {
+    const char* name;
+    Bytes file;
+    int frames;
+    std::vector<TRGBColor> shown;
+  };
+  const std::vector<TCase> cases = {
+      // A 0 x 0 screen takes the union of the frames' rectangles.
+      {"zero screen",
+       Screen(0, 0, 2) + Descriptor(1, 1, 2, 1) +
+           ImageData(2, {{kClear, 3}, {1, 3}, {2, 3}, {kEnd, 3}}) + kTrailer,
+       1,
+       {kMagenta, kMagenta, kMagenta, kMagenta, Grey(1), Grey(2)}},
+      // No colour table anywhere: 2-bit codes through four grey levels.
+      {"no colour table", Screen(2, 1) + TwoPixels() + kTrailer, 1, {Grey(85), Grey(170)}},
+      // The rest of the chain is skipped and the next frame read as it is.
+      {"data after a full frame",
+       Screen(2, 1, 2) + runOn + TwoPixels() + kTrailer,
+       2,
+       {Grey(1), Grey(2)}},
+  };
+  for (const TCase& c : cases) {
+    const TLoaded loaded = LoadGIF(c.file);
+    ASSERT_EQ(loaded.Error, "") << c.name;
+    ASSERT_EQ(loaded.Image->Images().Count(), c.frames) << c.name;
+    EXPECT_EQ(Shown(*loaded.Image), c.shown) << c.name;
+  }
+}
+
+// The pixel limit holds per frame, so a long loop of large frames loads; all frames
+// together are still bounded.
+TEST(GIFReader, PixelLimitsPerFrameAndForAllFrames) {
+  const auto frames = [](int count, int side) {
+    Bytes file = Screen(side, side, 1);
+    for (int i = 0; i < count; ++i) {
+      file = file + Descriptor(0, 0, side, side) + ImageData(2, {{kClear, 3}, {kEnd, 3}});
+    }
+    return file + kTrailer;
+  };
+  const TLoaded radarLoop = LoadGIF(frames(5, 8192));
+  EXPECT_EQ(radarLoop.Error, "");
+  EXPECT_EQ(radarLoop.Image->Images().Count(), 5);
+
+  TPixelLimitGuard limit(100);
+  EXPECT_EQ(LoadGIF(frames(8, 10)).Error, "");
+  EXPECT_EQ(LoadGIF(frames(1, 11)).Error, "Failed to allocate memory for GIF DIB");
+  const TLoaded tooMany = LoadGIF(frames(9, 10));
+  EXPECT_EQ(tooMany.Error, "The GIF frames together hold too many pixels");
 }

@@ -110,14 +110,14 @@ TEST(LZWDecoder, CodeSizeByteMissingOrTooLargeKeepsTheFill) {
   EXPECT_EQ(decoded.Position, static_cast<int64_t>(data.size()));
 }
 
-TEST(LZWDecoder, SurplusPixelsAreDroppedAndTheEndCodeStaysUnread) {
+TEST(LZWDecoder, SurplusPixelsAreDroppedAndTheRestOfTheChainSkipped) {
   // "1", then "1 1" of which one pixel fits; padding puts the end code into a third
-  // one-byte sub-block, which the decoder never reaches.
+  // one-byte sub-block, which is skipped with the rest of the chain unread.
   const Bytes data =
       Bytes{2} + Chain(PackCodes({{kClear, 3}, {1, 3}, {6, 3}, {0, 7}, {kEnd, 3}}), 1);
   const TDecoded decoded = Decode(2, 1, data);
   EXPECT_EQ(decoded.Pixels, (Bytes{1, 1}));
-  EXPECT_EQ(decoded.Position, 5);  // code size byte and two sub-blocks
+  EXPECT_EQ(decoded.Position, static_cast<int64_t>(data.size()));
 }
 
 TEST(LZWDecoder, TableEntriesThatLeadBackToThemselvesFail) {
