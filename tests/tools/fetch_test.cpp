@@ -220,3 +220,20 @@ TEST(FetchTool, ShowsTheUrlWithoutItsPassword) {
   EXPECT_NE(result.output.find("Location: http://chart@127.0.0.1:"), std::string::npos)
       << result.output;
 }
+
+TEST(FetchTool, SocksUserAndPasswordGoToTheSocksServer) {
+  TDantedServer danted(TDantedMethod::Username);
+  ASSERT_TRUE(danted.Running()) << danted.Reason();
+  TSystemUser user;
+  if (!user.Made()) GTEST_SKIP() << user.Reason();
+  TempDir dir;
+  THttpFileServer origin;
+  origin.Serve("/chart.gif", "GIF89a");
+  const std::string socks = "--socks 127.0.0.1:" + danted.Port() + " --socks-user " + user.Name();
+  const std::string url = origin.Url("/chart.gif") + " " + dir.File("out");
+  EXPECT_EQ(Fetch(socks + ":" + user.Password() + " " + url).status, 0);
+  const TCommandResult refused = Fetch(socks + ":wrong " + url);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.output.find("Error: 20015\n"), std::string::npos) << refused.output;
+  EXPECT_EQ(danted.Relayed(origin.Port()), 1) << danted.Log();
+}
