@@ -68,9 +68,8 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::FormShow() {
   RunHandler([this] {
-    const std::string executable =
-        environment_.executablePath.empty() ? ExecutablePath() : environment_.executablePath;
-    programFolder_ = ProgramFolderOf(executable);
+    programFolder_ = environment_.programFolder.empty() ? ProgramFolderOf(ExecutablePath())
+                                                        : environment_.programFolder;
     log_.SetFileName(programFolder_ + kLogFileName);
     TApplication::Instance().SetErrorListener(
         [this](const std::string& message) { log_.Add("Error: " + message); });

@@ -29,7 +29,7 @@ class TJPEGCompressionForm;
 struct TMainFormEnvironment {
   const TClock* clock = &SystemClock();
   const TTimeZone* zone = &SystemTimeZone();
-  std::string executablePath;  // empty: the running program's
+  std::string programFolder;  // ends in "/"; empty: the running program's executable folder
 };
 
 class TMainForm : public QMainWindow, private TFetchJobWindow {

@@ -11,10 +11,10 @@
 #include "gui/text_conversion.h"
 #include "ui_preview_form.h"
 
-TPreviewForm::TPreviewForm(std::string executablePath, QWidget* parent)
+TPreviewForm::TPreviewForm(std::string programFolder, QWidget* parent)
     : QWidget(parent, Qt::Window),
       ui_(std::make_unique<Ui::TPreviewForm>()),
-      executablePath_(std::move(executablePath)),
+      programFolder_(std::move(programFolder)),
       download_(http_) {
   ui_->setupUi(this);
   connect(ui_->OkButton, &QPushButton::clicked, this, &TPreviewForm::OkButtonClick);
@@ -25,7 +25,7 @@ TPreviewForm::TPreviewForm(std::string executablePath, QWidget* parent)
 TPreviewForm::~TPreviewForm() = default;
 
 std::string TPreviewForm::ProgramFolder() const {
-  return ProgramFolderOf(executablePath_.empty() ? ExecutablePath() : executablePath_);
+  return programFolder_.empty() ? ProgramFolderOf(ExecutablePath()) : programFolder_;
 }
 
 void TPreviewForm::FetchAndShow(const std::string& url) {

@@ -18,9 +18,8 @@ class TPreviewForm : public QWidget {
   Q_OBJECT
 
  public:
-  // The program folder is taken afresh from the executable's path at every fetch; empty:
-  // the running program's.
-  explicit TPreviewForm(std::string executablePath = {}, QWidget* parent = nullptr);
+  // Downloads go into the program folder; empty: the running program's executable folder.
+  explicit TPreviewForm(std::string programFolder = {}, QWidget* parent = nullptr);
   ~TPreviewForm() override;
 
   Ui::TPreviewForm& Form() { return *ui_; }
@@ -41,7 +40,7 @@ class TPreviewForm : public QWidget {
   void ShowPicture();
 
   std::unique_ptr<Ui::TPreviewForm> ui_;
-  std::string executablePath_;
+  std::string programFolder_;
   THttpCli http_;
   TFileDownload download_;
   TPicture picture_;

@@ -53,7 +53,7 @@ class EditingMenusTest : public ::testing::Test {
   TempDir dir_;
   FakeClock clock_;
   FakeTimeZone zone_{{tzsStandard, 0, 0, 0}};
-  TMainForm mainForm_{TMainFormEnvironment{&clock_, &zone_, dir_.File("isoview")}};
+  TMainForm mainForm_{TMainFormEnvironment{&clock_, &zone_, dir_.Path()}};
   TScheduleForm scheduleForm_{dir_.Path(), &mainForm_};
   TJPEGCompressionForm jpegForm_{&mainForm_};
 };

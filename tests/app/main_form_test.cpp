@@ -16,8 +16,7 @@ class MainFormTest : public ::testing::Test {
   ~MainFormTest() override { TApplication::Instance().ErrorDisplay().Dismiss(); }
 
   std::unique_ptr<TMainForm> MakeForm() {
-    auto form =
-        std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.File("isoview")});
+    auto form = std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
     // The tests drive the timers' handlers themselves.
     form->ClockTimer().stop();
     form->SlowClockTimer().stop();

@@ -86,7 +86,7 @@ TEST(MainFormImageScrollBoxTest, TheMainWindowsViewerIsThisWidget) {
   TempDir folder;
   FakeClock clock;
   FakeTimeZone zone{{tzsStandard, 0, 0, 0}};
-  TMainForm form(TMainFormEnvironment{&clock, &zone, folder.File("isoview")});
+  TMainForm form(TMainFormEnvironment{&clock, &zone, folder.Path()});
   TQtImageScrollBox* box = form.Form().ImageScrollBox1;
   EXPECT_EQ(box->size(), QSize(76, 97));
   EXPECT_EQ(box->ImageScrollBox().Zoom(), 100);

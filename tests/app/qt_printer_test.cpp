@@ -148,7 +148,7 @@ TEST(PrinterSetupTest, RunsThePrintDialogOnTheWindowsOnePrinter) {
   TempDir dir;
   FakeClock clock;
   FakeTimeZone zone;
-  TMainForm form(TMainFormEnvironment{&clock, &zone, dir.File("isoview")});
+  TMainForm form(TMainFormEnvironment{&clock, &zone, dir.Path()});
   QPrinter* shownOn = nullptr;
   QTimer::singleShot(0, [&] {
     if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {

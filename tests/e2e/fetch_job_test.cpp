@@ -145,7 +145,7 @@ class FetchJobTest : public ::testing::Test {
   void Start(const Texts& schedule) {
     WriteTextFile(dir_.File("schedule.txt"), schedule);
     form_ =
-        std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.File("isoview")});
+        std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
     form_->ClockTimer().stop();
     form_->SlowClockTimer().stop();
     form_->Printer().Printer().setOutputFormat(QPrinter::PdfFormat);

@@ -39,7 +39,7 @@ class PreviewFormTest : public ::testing::Test {
 
   TempDir dir_;
   THttpFileServer server_;
-  TPreviewForm form_{dir_.File("isoview")};
+  TPreviewForm form_{dir_.Path()};
 };
 
 TEST_F(PreviewFormTest, FetchesIntoTheProgramFolderAndShowsTheImageAtTheTopLeft) {
