@@ -25,3 +25,13 @@ struct TFileSave {
 // a rename that fails after others succeeded (the folder changed meanwhile) leaves the
 // earlier targets replaced.
 void SaveFilesAtomically(const std::vector<TFileSave>& files);
+
+// The temporary name beside fileName that a save by this process writes into; it carries
+// the process id, so that what a crashed writer left behind can be told from what a
+// running one is writing.
+std::string TemporaryNameBeside(const std::string& fileName);
+
+// Removes from the folder (ending in "/") the temporary files of writers whose process no
+// longer exists; every other file, another running writer's included, stays. Answers how
+// many were removed. Every save does this for its target's folder first.
+int RemoveDeadTemporaries(const std::string& folder);

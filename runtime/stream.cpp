@@ -23,7 +23,7 @@ void TStream::ReadBuffer(void* buffer, int64_t count) {
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-  if (count != 0 && Write(buffer, count) != count) throw EWriteError("Stream write error");
+  if (count != 0 && Write(buffer, count) != count) throw EWriteError(WriteFailure());
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
@@ -95,6 +95,9 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   while (done < count) {
     const ssize_t n = ::write(fd_, in + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) writeErrno_ = errno;
+    // A write that takes nothing without an error is a full medium.
+    if (n == 0) writeErrno_ = ENOSPC;
     if (n <= 0) break;
     done += n;
   }
@@ -108,11 +111,23 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TFileStream::SetSize(int64_t size) {
-  if (::ftruncate(fd_, size) != 0) throw EWriteError("Stream write error");
+  if (::ftruncate(fd_, size) == 0) return;
+  writeErrno_ = errno;
+  throw EWriteError(WriteFailure());
 }
 
 void TFileStream::Flush() {
-  if (::fsync(fd_) != 0 && errno != EINVAL) throw EWriteError("Stream write error");
+  if (::fsync(fd_) == 0 || errno == EINVAL) return;
+  writeErrno_ = errno;
+  throw EWriteError(WriteFailure());
+}
+
+std::string TFileStream::WriteErrorReason() const {
+  return writeErrno_ == 0 ? std::string() : std::strerror(writeErrno_);
+}
+
+std::string TFileStream::WriteFailure() const {
+  return "Cannot write " + fileName_ + ": " + WriteErrorReason();
 }
 
 int64_t TMemoryStream::Read(void* buffer, int64_t count) {

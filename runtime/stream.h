@@ -24,12 +24,16 @@ class TStream {
   void SetPosition(int64_t position) { Seek(position, soBeginning); }
 
   // Move exactly count bytes or raise EReadError "Stream read error" /
-  // EWriteError "Stream write error".
+  // EWriteError with WriteFailure().
   void ReadBuffer(void* buffer, int64_t count);
   void WriteBuffer(const void* buffer, int64_t count);
   // Copies count bytes from the source's position; count 0 copies the whole source from
   // its start. Returns the bytes copied.
   int64_t CopyFrom(TStream& source, int64_t count);
+
+ protected:
+  // The text of a failed write: what the stream knows of where and why.
+  virtual std::string WriteFailure() const { return "Stream write error"; }
 };
 
 enum TFileMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
@@ -51,10 +55,17 @@ class TFileStream : public TStream {
   const std::string& FileName() const { return fileName_; }
   // Forces the bytes to the disk; raises EWriteError when that fails.
   void Flush();
+  // The system's reason for the last failed write ("No space left on device"), or "".
+  std::string WriteErrorReason() const;
+
+ protected:
+  // "Cannot write <file name>: <the system's reason>".
+  std::string WriteFailure() const override;
 
  private:
   std::string fileName_;
   int fd_ = -1;
+  int writeErrno_ = 0;
 };
 
 class TMemoryStream : public TStream {

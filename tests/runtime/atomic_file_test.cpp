@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -11,6 +15,8 @@
 #include "tests/support/temp_dir.h"
 
 namespace {
+
+using Texts = std::vector<std::string>;
 
 size_t FilesIn(const std::string& folder) {
   size_t count = 0;
@@ -90,4 +96,66 @@ TEST(AtomicFile, TheReplacementKeepsTheTargetsPermissions) {
   struct stat info {};
   ASSERT_EQ(stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// What a writer killed in the middle of a save leaves: its temporary file, with its pid.
+TEST(AtomicFile, TheNextSaveRemovesOnlyTheTemporariesOfDeadWriters) {
+  TempDir dir;
+  WriteWholeFile(dir.File("big.bmp"), "previous");
+  const pid_t child = fork();
+  if (child == 0) {
+    SaveFileAtomically(dir.File("big.bmp"), [](TStream& s) {
+      s.WriteBuffer("half", 4);
+      _exit(0);  // dies as under kill -9: no unwinding, no clean-up
+    });
+  }
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  ASSERT_EQ(FilesIn(dir.Path()), 2u) << "the crashed save left no temporary file";
+
+  // A running writer's temporary (this process's parent lives), an older program's
+  // temporary name and an operator's file stay.
+  const auto temporaryOf = [&](pid_t pid) {
+    return dir.File("b.gif.isoview-" + std::to_string(pid) + "-0123456789abcdef.tmp");
+  };
+  const Texts kept{temporaryOf(getpid()), temporaryOf(getppid()),
+                   dir.File("big.bmp.4b94c6116d3cead0~"), dir.File("notes.isoview-1-x.tmp")};
+  for (const std::string& name : kept) WriteWholeFile(name, "x");
+
+  SaveFileAtomically(dir.File("big.bmp"), [](TStream& s) { s.WriteBuffer("new", 3); });
+  EXPECT_EQ(ReadWholeFile(dir.File("big.bmp")), "new");
+  for (const std::string& name : kept) EXPECT_TRUE(FileExists(name)) << name;
+  EXPECT_EQ(FilesIn(dir.Path()), 1u + kept.size());
+}
+
+// A write the system refuses names the target and the system's reason.
+TEST(AtomicFile, AFailedWriteNamesTheFileAndTheSystemsReason) {
+  TempDir dir;
+  const std::string target = dir.File("c.gif");
+  WriteWholeFile(target, "old");
+  struct rlimit saved {};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  const sighandler_t previous = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  std::string message;
+  try {
+    SaveFileAtomically(target,
+                       [](TStream& s) { s.WriteBuffer(std::string(4096, 'x').data(), 4096); });
+  } catch (const EWriteError& error) {
+    message = error.Message();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(message, "Cannot write " + target + ": File too large");
+  EXPECT_EQ(ReadWholeFile(target), "old");
+
+  TFileStream full("/dev/full", fmOpenWrite);
+  try {
+    full.WriteBuffer("x", 1);
+    FAIL() << "no error";
+  } catch (const EWriteError& error) {
+    EXPECT_EQ(error.Message(), "Cannot write /dev/full: No space left on device");
+  }
 }

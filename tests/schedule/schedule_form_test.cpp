@@ -301,7 +301,7 @@ TEST_F(ScheduleFormTest, AFailingSaveKeepsBothOldFilesAndTheWindowOpen) {
     TFileSizeLimit limit(1000);
     form_.ExitSaveButtonClick();
   }
-  EXPECT_EQ(ShownError(), "Stream write error");
+  EXPECT_EQ(ShownError(), "Cannot write " + dir_.File("resource.txt") + ": File too large");
   EXPECT_TRUE(form_.isVisible());
   EXPECT_EQ(ReadWholeFile(dir_.File("schedule.txt")), oldSchedule);
   EXPECT_EQ(ReadWholeFile(dir_.File("resource.txt")), oldResources);
