@@ -15,6 +15,8 @@ constexpr char kBusyText[] = "HTTP component is busy";
 constexpr char kNothingToPostText[] = "HTTP component has nothing to post";
 // A proxy would have to tunnel the TLS connection (CONNECT), which this client does not do.
 constexpr char kHttpsViaProxyText[] = "https is not supported through a proxy";
+constexpr char kCantResolveText[] = "can't resolve hostname to IP address";
+constexpr char kCantConnectText[] = "can't connect: ";
 constexpr uintptr_t kTimeoutTimerId = 1;
 constexpr uint32_t kTimeoutTickMs = 1000;
 // The longest Get sleeps between two pumps: events of a GUI toolkit, which do not wake
@@ -49,10 +51,11 @@ void THttpCli::WireSocket() {
   socket_.OnDataSent = [this](TCustomWSocket* s, uint16_t e) { HandleDataSent(s, e); };
   socket_.OnDnsLookupDone = [this](TCustomWSocket* s, uint16_t e) { HandleLookupDone(s, e); };
   socket_.OnError = [this](TCustomWSocket*) {
-    socketReported_ = true;
+    if (stage_ == TStage::kLookup || stage_ == TStage::kConnect) stage_ = TStage::kStartFailed;
     Fire(OnSocketError, this);
   };
   socket_.OnSocksError = [this](TCustomWSocket* s, int32_t e, const std::string& m) {
+    socksFailure_ = m;
     if (OnSocksError) OnSocksError(s, e, m);
   };
   socket_.OnSocksConnected = [this](TCustomWSocket* s, uint16_t e) {
@@ -116,51 +119,41 @@ void THttpCli::ResetResponse() {
   documentName_.clear();
   statusCode_ = 0;
   rcvdBytes_ = sentBytes_ = 0;
-  headerLineCount_ = bodyDataCount_ = 0;
+  bodyDataCount_ = 0;
   contentLength_ = -1;
   contentType_.clear();
   postActive_ = false;
-  redirectPending_ = false;
-  inHeader_ = false;
-  receiveLen_ = 0;
-  endPosted_ = false;
   redirectCount_ = 0;
   target_.Location = URL;
 }
 
 void THttpCli::StartLookup() {
   dnsResult_.clear();
+  stage_ = TStage::kLookup;
   ChangeState(hsDnsLookup);
   Progress();
   if (target_.Secure && !Proxy.empty()) {
-    EndWith(404, kHttpsViaProxyText, 0);
+    EndWith(kFailedRequestStatus, kHttpsViaProxyText, kHttpErrorHttpsViaProxy);
     return;
   }
-  socketReported_ = false;
   try {
     socket_.SetLocalAddr(LocalAddr);
     socket_.DnsLookup(target_.ServerName);
   } catch (const std::exception& E) {
-    statusCode_ = 404;
-    reasonPhrase_ = E.what();
-    connected_ = false;
-    ChangeState(hsReady);
+    EndWith(kFailedRequestStatus, E.what(), SocketFailureCode());
     return;
   }
   // A lookup that could not be started is reported, and no answer follows.
-  if (socketReported_ && !endPosted_ && state_ == hsDnsLookup) {
-    EndWith(404, socket_.ErrorMessage(), 0);
-  }
+  if (stage_ == TStage::kStartFailed)
+    EndWith(kFailedRequestStatus, socket_.ErrorMessage(), SocketFailureCode());
 }
 
-void THttpCli::HandleLookupDone(TCustomWSocket* Sender, uint16_t Error) {
-  if (state_ != hsDnsLookup || endPosted_) return;
+void THttpCli::HandleLookupDone(TCustomWSocket*, uint16_t Error) {
+  // A lookup that fails at once has reported its failure already.
+  if (stage_ != TStage::kLookup && stage_ != TStage::kStartFailed) return;
   Progress();
   if (Error != 0) {
-    doneError_ = Error;
-    statusCode_ = 404;
-    reasonPhrase_ = "can't resolve hostname to IP address";
-    HandleClosed(Sender, Error);
+    EndWith(kFailedRequestStatus, kCantResolveText, Error);
     return;
   }
   dnsResult_ = socket_.DnsResult();
@@ -171,38 +164,49 @@ void THttpCli::HandleLookupDone(TCustomWSocket* Sender, uint16_t Error) {
   socket_.SetProto("tcp");
   socket_.SetSslEnable(target_.Secure);
   socket_.SetSslServerName(target_.ServerName);
-  socketReported_ = false;
+  socksFailure_.clear();
+  stage_ = TStage::kConnect;
   try {
     socket_.Connect();
   } catch (const std::exception&) {
-    ConnectFailed(Sender);
+    ConnectFailed();
     return;
   }
   // A failure reported through OnError instead: no connect event will come.
+  if (stage_ != TStage::kStartFailed) return;
   const TSocketState state = socket_.State();
-  if (socketReported_ && state != wsConnecting && state != wsConnected) ConnectFailed(Sender);
+  if (state == wsConnecting || state == wsConnected)
+    stage_ = TStage::kConnect;
+  else
+    ConnectFailed();
 }
 
-void THttpCli::ConnectFailed(TCustomWSocket* Sender) {
+void THttpCli::ConnectFailed() {
+  const std::string cause =
+      socket_.LastError() != 0 ? SocketErrorWithCode(socket_.LastError()) : socket_.ErrorMessage();
+  EndWith(kFailedRequestStatus, kCantConnectText + cause, SocketFailureCode());
+}
+
+// The socket's error of a failed call; one that reported only a message (a bad port, say)
+// was given an invalid argument.
+uint16_t THttpCli::SocketFailureCode() {
   const int32_t error = socket_.LastError();
-  doneError_ = static_cast<uint16_t>(error);
-  statusCode_ = 404;
-  reasonPhrase_ = "can't connect: " + SocketErrorWithCode(error);
-  socket_.CloseConnection();
-  HandleClosed(Sender, static_cast<uint16_t>(error));
+  return static_cast<uint16_t>(error != 0 ? error : WSAEINVAL);
 }
 
 void THttpCli::HandleConnected(TCustomWSocket* Sender, uint16_t Error) {
-  if (endPosted_) return;
+  if (stage_ != TStage::kConnect) return;
   Progress();
   if (Error != 0) {
-    doneError_ = Error;
-    statusCode_ = 404;
-    reasonPhrase_ = Error == kSslError ? socket_.SslErrorText() : SocketErrorWithCode(Error);
-    HandleClosed(Sender, Error);
+    std::string reason = SocketErrorWithCode(Error);
+    if (Error == kSslError) reason = socket_.SslErrorText();
+    if (!socksFailure_.empty()) reason = socksFailure_;
+    EndWith(kFailedRequestStatus, reason, Error);
     return;
   }
   connected_ = true;
+  stage_ = TStage::kAwaitingReply;
+  reader_.Reset();
   ChangeState(hsConnected);
   Fire(OnSessionConnected, this);
   ChangeState(hsWaitingHeader);
@@ -283,22 +287,37 @@ void THttpCli::ChangeState(THttpCliState NewState) {
 }
 
 void THttpCli::PostReady() {
-  endPosted_ = true;
+  stage_ = TStage::kEnded;
   loop_.PostMessage(window_, WM_HTTP_SET_READY, 0, 0);
+}
+
+void THttpCli::SetOutcome(int32_t statusCode, const std::string& reason, uint16_t error) {
+  statusCode_ = statusCode;
+  reasonPhrase_ = reason;
+  doneError_ = error;
 }
 
 // Ends the running request with the given outcome, whatever stage it is in.
 void THttpCli::EndWith(int32_t statusCode, const std::string& reason, uint16_t error) {
-  statusCode_ = statusCode;
-  reasonPhrase_ = reason;
-  doneError_ = error;
-  redirectPending_ = false;
-  socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { HandleClosed(s, e); };
-  // The cancelled lookup's answer must not overwrite the outcome.
+  if (stage_ == TStage::kEnded || stage_ == TStage::kIdle) return;
+  SetOutcome(statusCode, reason, error);
+  // Neither the close nor a cancelled lookup's answer may overwrite the outcome.
+  socket_.OnSessionClosed = nullptr;
   socket_.OnDnsLookupDone = nullptr;
   socket_.AbortConnection();
+  connected_ = false;
+  socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { HandleClosed(s, e); };
   socket_.OnDnsLookupDone = [this](TCustomWSocket* s, uint16_t e) { HandleLookupDone(s, e); };
-  if (!endPosted_) HandleClosed(&socket_, 0);
+  EndRequest();
+}
+
+// Tells the end of the header or of the document that the close cut, and posts the end.
+void THttpCli::EndRequest() {
+  if (stage_ == TStage::kHeader || stage_ == TStage::kHeaderWithLocation)
+    TriggerHeaderEnd();
+  else if (bodyDataCount_ > 0)
+    Fire(OnDocEnd, this);
+  PostReady();
 }
 
 void THttpCli::StartTimeout() {
@@ -310,9 +329,9 @@ void THttpCli::StartTimeout() {
 }
 
 void THttpCli::CheckTimeout() {
-  if (state_ == hsReady || endPosted_ || Timeout <= 0) return;
+  if (state_ == hsReady || Timeout <= 0) return;
   if (std::chrono::steady_clock::now() - lastProgress_ < std::chrono::seconds(Timeout)) return;
-  EndWith(404, SocketErrorWithCode(WSAETIMEDOUT), WSAETIMEDOUT);
+  EndWith(kFailedRequestStatus, SocketErrorWithCode(WSAETIMEDOUT), WSAETIMEDOUT);
 }
 
 // Runs without a guard: exceptions of the user's handlers leave the message pump.
@@ -322,10 +341,12 @@ void THttpCli::WndProc(TMessage& message) {
       if (OnRequestDone) OnRequestDone(this, rqType_, doneError_);
       break;
     case WM_HTTP_SET_READY:
+      stage_ = TStage::kIdle;
       ChangeState(hsReady);
       break;
     case WM_HTTP_START_LOOKUP:
-      StartLookup();
+      // A leg that was ended meanwhile (by the time-out) starts no lookup.
+      if (stage_ == TStage::kFollowing) StartLookup();
       break;
     case WM_HTTP_TIMEOUT_TICK:
       CheckTimeout();

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "http/http_errors.h"
+#include "http/http_reply_reader.h"
 #include "http/http_request_header.h"
 #include "http/http_target.h"
 #include "http/wsocket.h"
@@ -51,10 +53,9 @@ using TBeforeHeaderSendEvent = std::function<void(THttpCli* Sender, const std::s
 
 class THttpCli : public THttpRequestSettings {
  public:
-  // A header line (with its line end) must fit this; one byte more holds a terminating
-  // zero.
-  static constexpr int kLineBufferSize = 8193;
-  // The most a read takes at once while the body comes.
+  // A header line (with its line end) must fit one byte less than this.
+  static constexpr int kLineBufferSize = THttpReplyReader::kMaxLineLength + 1;
+  // The most a read takes at once.
   static constexpr int kBodyReadSize = 64 * 1024;
   static constexpr int kPostChunkSize = 8193;
   // Location legs one request follows before it gives up.
@@ -122,11 +123,9 @@ class THttpCli : public THttpRequestSettings {
   TSessionConnected OnSocksConnected;
   TSocksErrorEvent OnSocksError;
   TSocksAuthStateEvent OnSocksAuthState;
-  // Lines that arrive while neither header nor body is awaited.
-  std::function<void(THttpCli* Sender, const std::string& Line)> OnDataAvailable;
 
  protected:
-  virtual void HandleHeaderLine();
+  virtual void HandleHeaderLine(const std::string& line);
   virtual void HandleBodyData(const char* data, int length);
   virtual void SendCommand(const std::string& Cmd);
   virtual void StartLookup();
@@ -155,13 +154,24 @@ class THttpCli : public THttpRequestSettings {
   bool connected_ = false;
   std::string dnsResult_;
 
-  std::array<char, kLineBufferSize> lineBuffer_{};
-  int receiveLen_ = 0;
-  std::vector<char> bodyBuffer_;  // allocated at the first body read
-  std::string currentLine_;
-  std::string currentLineEnd_;  // "\r\n" or "\n", as it came
-  int headerLineCount_ = 0;
+  // Where a request is in its life; the public State() follows the design's steps.
+  enum class TStage {
+    kIdle,                // no request, or one whose end has been told
+    kLookup,              // the server's name is being looked up
+    kConnect,             // connecting (and SOCKS and TLS on the way)
+    kStartFailed,         // the socket reported a failure while asked to look up or connect
+    kAwaitingReply,       // the request is out, nothing of the reply has come
+    kHeader,              // header lines are coming
+    kHeaderWithLocation,  // header lines are coming, and one named a Location to follow
+    kBody,                // the body is coming
+    kFollowing,           // closing this leg to follow the Location
+    kEnded,               // the outcome is settled; the end is posted
+  };
+  TStage stage_ = TStage::kIdle;
+  THttpReplyReader reader_;
+  std::vector<char> readBuffer_;  // allocated at the first read
   int bodyDataCount_ = 0;
+  std::string socksFailure_;  // what the SOCKS server said when it refused
   std::array<char, kPostChunkSize> postChunk_{};
   bool postActive_ = false;
 
@@ -173,33 +183,33 @@ class THttpCli : public THttpRequestSettings {
   std::string acceptRanges_;
   std::vector<std::string> authChallenges_;
   std::vector<std::string> headerLines_;
-  bool redirectPending_ = false;
-  bool inHeader_ = false;
   int64_t rcvdBytes_ = 0;
   int64_t sentBytes_ = 0;
   std::string requestText_;
   uint16_t doneError_ = 0;
 
-  // Added guards: the end of a request is posted once, a stalled request times out,
-  // redirects are counted, and a report of the socket during an operation is seen.
-  bool endPosted_ = false;
+  // Added guards: a stalled request times out, and redirects are counted.
   int redirectCount_ = 0;
-  bool socketReported_ = false;
   std::chrono::steady_clock::time_point lastProgress_;
 
   void WireSocket();
   void Progress() { lastProgress_ = std::chrono::steady_clock::now(); }
   void StartTimeout();
   void CheckTimeout();
+  bool Reading() const;
+  void SetOutcome(int32_t statusCode, const std::string& reason, uint16_t error);
   void EndWith(int32_t statusCode, const std::string& reason, uint16_t error);
-  void ConnectFailed(TCustomWSocket* Sender);
+  void EndRequest();
+  void ConnectFailed();
+  uint16_t SocketFailureCode();
   void CloseLeftOpen();
-  void CutHeaderLines();
-  void ReadBody();
+  void TakePieces();
+  void TakePiece(const TReplyPiece& piece);
   void HeaderField(const std::string& line);
   void EndOfHeader();
   void StartBody();
-  void HeldToBody();
+  void NoteBodyEnd(uint16_t error);
+  bool ExpectsBody() const;
   void ApplyLocationValue(const std::string& value);
   void TriggerHeaderBegin();
   void TriggerHeaderEnd();

@@ -1,10 +1,9 @@
-// The receive side of THttpCli: cutting the reply into header lines, the header fields,
-// the body, the close and the Location legs.
-
-#include <cstring>
+// The receive side of THttpCli: feeding the reply reader, the header fields, the body, the
+// close and the Location legs.
 
 #include "http/http_cli.h"
 #include "http/http_reply_lines.h"
+#include "http/socket_error_text.h"
 #include "http/url_helpers.h"
 #include "runtime/conversion.h"
 #include "runtime/exceptions.h"
@@ -14,88 +13,90 @@ namespace {
 
 constexpr char kLineTooLongText[] = "HTTP line too long";
 constexpr char kTooManyRedirectionsText[] = "Too many redirections";
+constexpr char kBadContentLengthText[] = "Bad Content-Length in reply";
+constexpr char kEmptyReplyText[] = "Empty reply from server";
 constexpr char kHtmlType[] = "text/html";
 constexpr int kFirstErrorStatus = 400;
+// Replies to these carry no body, whatever their Content-Length says.
+constexpr int kNoContentStatus = 204;
+constexpr int kNotModifiedStatus = 304;
+constexpr int kFirstFinalStatus = 200;
+
+std::string TruncatedText(int64_t missing, int64_t expected) {
+  return "Transfer closed with " + IntToStr(missing) + " of " + IntToStr(expected) +
+         " bytes missing";
+}
 
 }  // namespace
 
+bool THttpCli::Reading() const {
+  return stage_ == TStage::kAwaitingReply || stage_ == TStage::kHeader ||
+         stage_ == TStage::kHeaderWithLocation || stage_ == TStage::kBody;
+}
+
 void THttpCli::HandleData(TCustomWSocket*, uint16_t) {
-  // Bytes behind a reply that has ended belong to no request: left waiting they would
-  // be offered again and again.
-  if (endPosted_ || state_ == hsReady) {
-    CloseLeftOpen();
+  if (!Reading()) {
+    // Bytes behind a reply that has ended belong to no request: left waiting they would
+    // be offered again and again.
+    if (stage_ == TStage::kEnded || stage_ == TStage::kIdle) CloseLeftOpen();
     return;
   }
   Progress();
-  if (state_ == hsWaitingBody && receiveLen_ == 0) {
-    ReadBody();
-    return;
-  }
-  const int room = kLineBufferSize - 1 - receiveLen_;
-  const int count = socket_.Receive(lineBuffer_.data() + receiveLen_, room);
-  if (rqType_ == rqNone || count <= 0) return;
-  receiveLen_ += count;
-  if (state_ == hsWaitingBody) {
-    const int held = receiveLen_;
-    receiveLen_ = 0;
-    HandleBodyData(lineBuffer_.data(), held);
-    return;
-  }
-  CutHeaderLines();
-  // A full buffer without a line end can never become a line: waiting for more would
-  // leave the request hanging until the server gives up.
-  if (receiveLen_ >= kLineBufferSize - 1 && !endPosted_) EndWith(404, kLineTooLongText, 0);
+  if (readBuffer_.empty()) readBuffer_.resize(kBodyReadSize);
+  const int count = socket_.Receive(readBuffer_.data(), kBodyReadSize);
+  if (count <= 0) return;
+  reader_.Feed(readBuffer_.data(), static_cast<size_t>(count));
+  TakePieces();
+  if (stage_ == TStage::kEnded && reader_.HasInput()) CloseLeftOpen();
+  // Of an error reply only what came with the header is stored.
+  if (stage_ == TStage::kBody && statusCode_ >= kFirstErrorStatus) socket_.CloseConnection();
 }
 
-// The body comes straight from the socket in large reads: no copy into the line buffer.
-void THttpCli::ReadBody() {
-  if (bodyBuffer_.empty()) bodyBuffer_.resize(kBodyReadSize);
-  const int count = socket_.Receive(bodyBuffer_.data(), kBodyReadSize);
-  if (rqType_ == rqNone || count <= 0) return;
-  HandleBodyData(bodyBuffer_.data(), count);
+void THttpCli::TakePieces() {
+  TReplyPiece piece;
+  while (Reading() && reader_.Next(piece)) TakePiece(piece);
 }
 
-void THttpCli::CutHeaderLines() {
-  while (receiveLen_ > 0 && state_ != hsWaitingBody && !endPosted_) {
-    char* held = lineBuffer_.data();
-    const char* lf = static_cast<const char*>(std::memchr(held, '\n', receiveLen_));
-    if (lf == nullptr) return;
-    const int length = static_cast<int>(lf - held);
-    const bool cr = length > 0 && held[length - 1] == '\r';
-    currentLine_.assign(held, length - (cr ? 1 : 0));
-    currentLineEnd_ = cr ? "\r\n" : "\n";
-    receiveLen_ -= length + 1;
-    std::memmove(held, lf + 1, receiveLen_);
-    if (state_ == hsWaitingHeader)
-      HandleHeaderLine();
-    else if (OnDataAvailable)
-      OnDataAvailable(this, currentLine_);
+void THttpCli::TakePiece(const TReplyPiece& piece) {
+  switch (piece.kind) {
+    case TReplyPieceKind::kHeaderLine:
+      HandleHeaderLine(std::string(piece.bytes));
+      break;
+    case TReplyPieceKind::kHeaderEnd:
+      EndOfHeader();
+      break;
+    case TReplyPieceKind::kHeaderlessDocument:
+      if (stage_ == TStage::kAwaitingReply) TriggerHeaderBegin();
+      if (contentType_.empty()) contentType_ = kHtmlType;
+      StartBody();
+      HandleBodyData(piece.bytes.data(), static_cast<int>(piece.bytes.size()));
+      break;
+    case TReplyPieceKind::kBody:
+      HandleBodyData(piece.bytes.data(), static_cast<int>(piece.bytes.size()));
+      break;
+    case TReplyPieceKind::kLineTooLong:
+      EndWith(kFailedRequestStatus, kLineTooLongText, kHttpErrorLineTooLong);
+      break;
+    case TReplyPieceKind::kBadContentLength:
+      EndWith(kFailedRequestStatus, kBadContentLengthText, kHttpErrorBadContentLength);
+      break;
   }
 }
 
-void THttpCli::HandleHeaderLine() {
-  if (headerLineCount_ == 0) TriggerHeaderBegin();
-  ++headerLineCount_;
-  if (StartsHtmlDocument(currentLine_)) {
-    // No header at all: the document starts here.
-    if (contentType_.empty()) contentType_ = kHtmlType;
-    StartBody();
-    // The document as it came, line ends included.
-    const std::string line = currentLine_ + currentLineEnd_;
-    HandleBodyData(line.data(), static_cast<int>(line.size()));
-    if (!endPosted_) HeldToBody();
-    return;
-  }
-  if (currentLine_.empty()) {
-    EndOfHeader();
-    return;
-  }
-  headerLines_.push_back(currentLine_);
+void THttpCli::HandleHeaderLine(const std::string& line) {
+  if (stage_ == TStage::kAwaitingReply) TriggerHeaderBegin();
+  headerLines_.push_back(line);
   int statusCode = statusCode_;
-  if (ParseStatusLine(currentLine_, statusCode, reasonPhrase_))
+  bool statusLine = false;
+  try {
+    statusLine = ParseStatusLine(line, statusCode, reasonPhrase_);
+  } catch (const EConvertError&) {
+    statusLine = true;  // a status line without a number: the status stays unknown
+  }
+  if (statusLine)
     statusCode_ = statusCode;
   else
-    HeaderField(currentLine_);
+    HeaderField(line);
   Fire(OnHeaderData, this);
 }
 
@@ -105,7 +106,7 @@ void THttpCli::HeaderField(const std::string& line) {
   if (name == "location") {
     ApplyLocationValue(value);
   } else if (name == "content-length") {
-    contentLength_ = StrToInt(Trim(value));
+    contentLength_ = reader_.ContentLength();
   } else if (name == "content-range") {
     ParseContentRange(value, ContentRangeBegin, ContentRangeEnd);
   } else if (name == "accept-ranges") {
@@ -121,7 +122,7 @@ void THttpCli::HeaderField(const std::string& line) {
 }
 
 void THttpCli::ApplyLocationValue(const std::string& value) {
-  redirectPending_ = true;
+  stage_ = TStage::kHeaderWithLocation;
   THttpCredentials credentials{Username, Password};
   ApplyLocation(value, !Proxy.empty(), target_, credentials);
   Username = credentials.Username;
@@ -129,18 +130,16 @@ void THttpCli::ApplyLocationValue(const std::string& value) {
 }
 
 void THttpCli::EndOfHeader() {
-  if (redirectPending_) {
+  if (stage_ == TStage::kHeaderWithLocation) {
     // The body of a redirecting reply is never read: the close leads to the next leg.
     TriggerHeaderEnd();
-    receiveLen_ = 0;
-    headerLineCount_ = bodyDataCount_ = 0;
+    stage_ = TStage::kFollowing;
     socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { FollowLocation(s, e); };
     socket_.CloseConnection();
     return;
   }
   if (contentLength_ == 0) {
     TriggerHeaderEnd();
-    receiveLen_ = 0;
     PostReady();
     return;
   }
@@ -148,22 +147,12 @@ void THttpCli::EndOfHeader() {
   if ((extension == ".exe" || extension.empty()) && contentType_ == kHtmlType)
     documentName_ = ReplaceExtension(documentName_, "htm");
   StartBody();
-  HeldToBody();
-  // Of an error reply only what came with the header is stored.
-  if (statusCode_ >= kFirstErrorStatus && !endPosted_) socket_.CloseConnection();
 }
 
 void THttpCli::StartBody() {
+  stage_ = TStage::kBody;
   ChangeState(hsWaitingBody);
   TriggerHeaderEnd();
-}
-
-// What is held behind the header is the first piece of the body.
-void THttpCli::HeldToBody() {
-  if (receiveLen_ == 0) return;
-  const int held = receiveLen_;
-  receiveLen_ = 0;
-  HandleBodyData(lineBuffer_.data(), held);
 }
 
 void THttpCli::HandleBodyData(const char* data, int length) {
@@ -175,7 +164,7 @@ void THttpCli::HandleBodyData(const char* data, int length) {
       RcvdStream->WriteBuffer(data, length);
     } catch (const std::exception& E) {
       // Going on would lose this piece of the document and report the rest as complete.
-      EndWith(404, E.what(), 0);
+      EndWith(kFailedRequestStatus, E.what(), kHttpErrorStreamWrite);
       return;
     }
   }
@@ -184,26 +173,54 @@ void THttpCli::HandleBodyData(const char* data, int length) {
 
 void THttpCli::HandleClosed(TCustomWSocket* Sender, uint16_t Error) {
   connected_ = false;
-  if (endPosted_) return;  // the request has ended already; this is the leftover close
-  if (Error != 0) doneError_ = Error;
-  if (inHeader_) {
-    TriggerHeaderEnd();
-    if (redirectPending_)
+  switch (stage_) {
+    case TStage::kAwaitingReply:
+      if (Error == 0)
+        SetOutcome(kFailedRequestStatus, kEmptyReplyText, kHttpErrorEmptyReply);
+      else
+        SetOutcome(kFailedRequestStatus, SocketErrorWithCode(Error), Error);
+      break;
+    case TStage::kHeaderWithLocation:
+      TriggerHeaderEnd();
       FollowLocation(Sender, Error);
-    else
-      PostReady();
-    return;
+      return;
+    case TStage::kHeader:
+      if (Error != 0) doneError_ = Error;
+      break;
+    case TStage::kBody:
+      NoteBodyEnd(Error);
+      break;
+    default:
+      return;  // no reply is being read: the close is a leftover or ends the request itself
   }
-  if (bodyDataCount_ > 0) Fire(OnDocEnd, this);
-  PostReady();
+  EndRequest();
+}
+
+// A close before the body is complete fails the request; the server's status stays.
+void THttpCli::NoteBodyEnd(uint16_t error) {
+  const int64_t missing = reader_.ContentLength() - reader_.BodyBytes();
+  if (ExpectsBody() && missing > 0) {
+    SetOutcome(statusCode_, TruncatedText(missing, reader_.ContentLength()),
+               kHttpErrorTruncatedBody);
+  } else if (error != 0) {
+    SetOutcome(statusCode_,
+               error == kSslError ? socket_.SslErrorText() : SocketErrorWithCode(error), error);
+  }
+}
+
+// Whether a short body means data lost: not for HEAD, replies without a body, or an
+// error reply, whose body the client cuts itself.
+bool THttpCli::ExpectsBody() const {
+  return rqType_ != rqHead && statusCode_ >= kFirstFinalStatus && statusCode_ != kNoContentStatus &&
+         statusCode_ != kNotModifiedStatus && statusCode_ < kFirstErrorStatus;
 }
 
 void THttpCli::FollowLocation(TCustomWSocket*, uint16_t) {
   socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { HandleClosed(s, e); };
   connected_ = false;
-  redirectPending_ = false;
+  stage_ = TStage::kFollowing;
   if (redirectCount_ == kMaxRedirects) {
-    EndWith(404, kTooManyRedirectionsText, 0);
+    EndWith(kFailedRequestStatus, kTooManyRedirectionsText, kHttpErrorTooManyRedirects);
     return;
   }
   ++redirectCount_;
@@ -214,8 +231,7 @@ void THttpCli::FollowLocation(TCustomWSocket*, uint16_t) {
   if (rqType_ == rqPost) rqType_ = rqGet;
   Fire(OnLocationChange, this);
   headerLines_.clear();
-  headerLineCount_ = bodyDataCount_ = 0;
-  receiveLen_ = 0;
+  bodyDataCount_ = 0;
   contentLength_ = -1;
   contentType_.clear();
   statusCode_ = 0;
@@ -224,11 +240,10 @@ void THttpCli::FollowLocation(TCustomWSocket*, uint16_t) {
 }
 
 void THttpCli::TriggerHeaderBegin() {
-  inHeader_ = true;
+  stage_ = TStage::kHeader;
   Fire(OnHeaderBegin, this);
 }
 
 void THttpCli::TriggerHeaderEnd() {
-  inHeader_ = false;
   Fire(OnHeaderEnd, this);
 }

@@ -190,7 +190,8 @@ TEST_F(HttpCli, ARedirectLoopEndsAfterTwentyLegs) {
   EXPECT_EQ(server.requests.size(), 1u + THttpCli::kMaxRedirects);
   EXPECT_EQ(client.StatusCode(), 404);
   EXPECT_EQ(client.ReasonPhrase(), "Too many redirections");
-  EXPECT_EQ(done.size(), 1u);
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0].second, 20033);
 }
 
 TEST_F(HttpCli, AnErrorReplyStoresOnlyWhatCameWithTheHeaderAndTheClientCloses) {
@@ -240,13 +241,7 @@ TEST_F(HttpCli, FailuresEndTheRequestWithTheirStatusAndText) {
   EXPECT_EQ(client.ReasonPhrase(), "can't resolve hostname to IP address");
   EXPECT_EQ(done.back().second, 10022);
 
-  // A server that closes at once: status 0, and the reason of the request before.
-  TScriptedHttpServer silent({{"", true}});
-  Get(silent.URL("/a.gif"));
-  EXPECT_EQ(client.StatusCode(), 0);
-  EXPECT_EQ(client.ReasonPhrase(), "can't resolve hostname to IP address");
-  EXPECT_EQ(done.size(), 3u);
-  EXPECT_EQ(done.back().second, 0);
+  EXPECT_EQ(done.size(), 2u);
 }
 
 TEST_F(HttpCli, AStalledServerEndsWithinTheTimeOut) {
@@ -265,7 +260,8 @@ TEST_F(HttpCli, AHeaderLineTooLongEndsTheRequest) {
   Get(server.URL("/a.gif"));
   EXPECT_EQ(client.StatusCode(), 404);
   EXPECT_EQ(client.ReasonPhrase(), "HTTP line too long");
-  EXPECT_EQ(done.size(), 1u);
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0].second, 20034);
 }
 
 TEST_F(HttpCli, AFailingWriteEndsTheRequestInsteadOfLosingData) {
@@ -275,7 +271,8 @@ TEST_F(HttpCli, AFailingWriteEndsTheRequestInsteadOfLosingData) {
   Get(server.URL("/a.gif"));
   EXPECT_EQ(client.StatusCode(), 404);
   EXPECT_EQ(client.ReasonPhrase(), "Stream write error");
-  EXPECT_EQ(done.size(), 1u);
+  ASSERT_EQ(done.size(), 1u);
+  EXPECT_EQ(done[0].second, 20035);
 }
 
 TEST_F(HttpCli, GetWhileBusyRaisesAndTheRunningRequestGoesOn) {
@@ -364,4 +361,61 @@ TEST_F(HttpCli, ThroughAProxyTheRequestLineCarriesTheAbsoluteURL) {
                                    "\r\n\r\n");
   EXPECT_EQ(proxy.requests[1].substr(0, 49), "GET http://img.example:8080/moved.gif HTTP/1.0\r\nA");
   EXPECT_EQ(Text(body), "via proxy");
+}
+
+// Replies that must not pass for a complete document, and requests that never reach a
+// server: each ends with its own non-zero Error and a text that says what went wrong.
+TEST_F(HttpCli, FailedRequestsEndWithAnErrorAndTheirCause) {
+  struct TCase {
+    std::string name;
+    TScriptedReply reply;
+    std::string url;  // empty: the scripted server's
+    int32_t status;
+    std::string reason;  // empty: any text that names no success
+    uint16_t error;
+  };
+  const std::string body95k(95000, 'b');
+  const std::vector<TCase> cases = {
+      {"truncated body",
+       {HttpReply("200 OK", {"Content-Length: 100000"}, body95k)},
+       "",
+       200,
+       "Transfer closed with 5000 of 100000 bytes missing",
+       20030},
+      {"length not a number",
+       {HttpReply("200 OK", {"Content-Length: 12abc"}, "x")},
+       "",
+       404,
+       "Bad Content-Length in reply",
+       20031},
+      {"negative length",
+       {HttpReply("200 OK", {"Content-Length: -1"}, "x")},
+       "",
+       404,
+       "Bad Content-Length in reply",
+       20031},
+      {"two lengths",
+       {HttpReply("200 OK", {"Content-Length: 5", "Content-Length: 6"}, "12345")},
+       "",
+       404,
+       "Bad Content-Length in reply",
+       20031},
+      {"empty reply", {""}, "", 404, "Empty reply from server", 20032},
+      {"cut status line", {"HTTP/1.0 20"}, "", 404, "Empty reply from server", 20032},
+      {"port out of range", {""}, "http://127.0.0.1:99999/a", 404, "", 10022},
+      {"port not a number", {""}, "http://127.0.0.1:abc/a", 404, "", 10022},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptedHttpServer server({c.reply});
+    done.clear();
+    Get(c.url.empty() ? server.URL("/a.gif") : c.url);
+    EXPECT_EQ(client.StatusCode(), c.status);
+    if (c.reason.empty())
+      EXPECT_EQ(client.ReasonPhrase().find("No Error"), std::string::npos) << client.ReasonPhrase();
+    else
+      EXPECT_EQ(client.ReasonPhrase(), c.reason);
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].second, c.error);
+  }
 }

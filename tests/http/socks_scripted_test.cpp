@@ -263,8 +263,10 @@ TEST(ScriptedSocks, ASocksFailureEndsTheClientsRequestWithItsCode) {
   TScriptedSocksServer server(Socks5(Bytes({5, 5, 0, 1, 1, 2, 3, 4, 0, 80})));
   THttpCli client;
   std::vector<int32_t> socksErrors;
-  client.OnSocksError = [&](TCustomWSocket*, int32_t error, const std::string&) {
+  std::string socksText;
+  client.OnSocksError = [&](TCustomWSocket*, int32_t error, const std::string& text) {
     socksErrors.push_back(error);
+    socksText = text;
   };
   std::vector<uint16_t> done;
   client.OnRequestDone = [&](THttpCli*, THttpRequest, uint16_t error) { done.push_back(error); };
@@ -275,4 +277,6 @@ TEST(ScriptedSocks, ASocksFailureEndsTheClientsRequestWithItsCode) {
   EXPECT_EQ(socksErrors, std::vector<int32_t>{20008});
   EXPECT_EQ(done, std::vector<uint16_t>{20008});
   EXPECT_EQ(client.StatusCode(), 404);
+  EXPECT_EQ(client.ReasonPhrase(), socksText);
+  EXPECT_NE(socksText, "");
 }
