@@ -12,6 +12,7 @@
 #include "runtime/strings.h"
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
+#include "schedule/schedule_event.h"
 #include "schedule/schedule_form.h"
 #include "ui_main_form.h"
 
@@ -20,6 +21,13 @@ namespace {
 constexpr int kClockInterval = 1000;
 constexpr int kSlowClockInterval = 2000;
 constexpr const char* kCaption = "Isoview V1.2";
+// Where the errors of the window's own handlers come from, as the error display names them.
+constexpr const char* kStartUpSource = "Start-up";
+constexpr const char* kClockSource = "Clock";
+constexpr const char* kScheduleSource = "Schedule";
+constexpr const char* kEditorSource = "Editor";
+constexpr const char* kJPEGQualitySource = "JPEG quality";
+constexpr const char* kPrinterSetupSource = "Printer setup";
 
 // A schedule line is mostly column padding; the log keeps one blank between fields.
 std::string SqueezeBlanks(const std::string& line) {
@@ -27,6 +35,14 @@ std::string SqueezeBlanks(const std::string& line) {
   for (char c : Trim(line))
     if (!(c == ' ' && !squeezed.empty() && squeezed.back() == ' ')) squeezed += c;
   return squeezed;
+}
+
+// The error display names a queued line by its title, or by its URL when it has none.
+std::string SourceOfLine(const std::string& line) {
+  const std::vector<ScheduleEvent> events = ReadScheduleEvents({line});
+  if (events.empty()) return Trim(line);
+  const auto& fields = events.front().fields;
+  return fields[sfResourceName].empty() ? fields[sfURL] : fields[sfResourceName];
 }
 
 }  // namespace
@@ -67,12 +83,14 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::FormShow() {
-  RunHandler([this] {
+  RunHandler(kStartUpSource, [this] {
     programFolder_ = environment_.programFolder.empty() ? ProgramFolderOf(ExecutablePath())
                                                         : environment_.programFolder;
     log_.SetFileName(programFolder_ + kLogFileName);
     TApplication::Instance().SetErrorListener(
-        [this](const std::string& message) { log_.Add("Error: " + message); });
+        [this](const std::string& source, const std::string& message) {
+          log_.Add("Error (" + source + "): " + message);
+        });
     log_.Add("Isoview started in " + programFolder_);
     LoadEventTable();
     setWindowTitle(kCaption);
@@ -82,11 +100,12 @@ void TMainForm::FormShow() {
 void TMainForm::LoadEventTable() {
   const int dropped = eventTable_.Load(programFolder_ + kScheduleFileName);
   log_.Add("Schedule loaded: " + IntToStr(eventTable_.Count()) + " events");
-  if (dropped > 0) TApplication::Instance().ShowError(DroppedEventsMessage(dropped));
+  if (dropped > 0)
+    TApplication::Instance().ShowError(kScheduleSource, DroppedEventsMessage(dropped));
 }
 
 void TMainForm::ClockTimerTimer() {
-  RunHandler([this] {
+  RunHandler(kClockSource, [this] {
     ui_->Status3->setText(QString::number(eventTable_.Count()));
     clockTimer_.stop();
     const TClockTick tick = utcClock_.Tick(eventTable_);
@@ -126,12 +145,13 @@ void TMainForm::RunHeadOfQueue() {
     ShowStatus("Done");
     RemoveHeadOfQueue();
   } catch (const std::exception& error) {
-    HeadOfQueueFailed(inputs, error);
+    HeadOfQueueFailed(inputs, SourceOfLine(queue_.front()), error);
   }
 }
 
-void TMainForm::HeadOfQueueFailed(const TFetchInputs& inputs, const std::exception& error) {
-  TApplication::Instance().ShowException(error);
+void TMainForm::HeadOfQueueFailed(const TFetchInputs& inputs, const std::string& source,
+                                  const std::exception& error) {
+  TApplication::Instance().ShowException(source, error);
   TDateTime now = environment_.clock->Now();
   // The clock's own error is shown every second already; the local time serves instead.
   try {
@@ -141,7 +161,7 @@ void TMainForm::HeadOfQueueFailed(const TFetchInputs& inputs, const std::excepti
   if (!giveUp_.Failed(now)) return;
   const int attempts = giveUp_.Attempts();
   RemoveHeadOfQueue();
-  TApplication::Instance().ShowError(GiveUpMessage(inputs.URL, attempts));
+  TApplication::Instance().ShowError(source, GiveUpMessage(inputs.URL, attempts));
 }
 
 void TMainForm::RemoveHeadOfQueue() {
@@ -182,7 +202,7 @@ void TMainForm::PrintPreview(const std::string& Neg) {
 }
 
 void TMainForm::Edit1Click() {
-  RunHandler([this] {
+  RunHandler(kEditorSource, [this] {
     if (scheduleForm_) scheduleForm_->exec();
     LoadEventTable();
     utcClock_.ScheduleEdited();
@@ -190,7 +210,7 @@ void TMainForm::Edit1Click() {
 }
 
 void TMainForm::DefaultJPEGcompression1Click() {
-  RunHandler([this] {
+  RunHandler(kJPEGQualitySource, [this] {
     if (!jpegCompressionForm_) return;
     const std::string fileName = programFolder_ + kJPEGQualityFileName;
     // A missing file ends the command before the dialog opens; none is made with a default.
@@ -204,7 +224,7 @@ void TMainForm::Exit1Click() {
 }
 
 void TMainForm::Printersetup1Click() {
-  RunHandler([this] { printer_.Setup(this); });
+  RunHandler(kPrinterSetupSource, [this] { printer_.Setup(this); });
 }
 
 void TMainForm::About1Click() {

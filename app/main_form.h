@@ -79,7 +79,8 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   void AppendToQueue(const std::string& line);
   void ShowQueue();
   void RunHeadOfQueue();
-  void HeadOfQueueFailed(const TFetchInputs& inputs, const std::exception& error);
+  void HeadOfQueueFailed(const TFetchInputs& inputs, const std::string& source,
+                         const std::exception& error);
   void RemoveHeadOfQueue();
   void HTTPRequestDone();
 

@@ -10,13 +10,13 @@ TApplication& TApplication::Instance() {
   return application;
 }
 
-void TApplication::ShowException(const std::exception& error) {
-  ShowError(error.what());
+void TApplication::ShowException(const std::string& source, const std::exception& error) {
+  ShowError(source, error.what());
 }
 
-void TApplication::ShowError(const std::string& message) {
-  if (errorListener_) errorListener_(message);
-  errorDisplay_.Show(ToQString(message));
+void TApplication::ShowError(const std::string& source, const std::string& message) {
+  if (errorListener_) errorListener_(source, message);
+  errorDisplay_.Show(source, message);
 }
 
 void TApplication::ShowMessage(const std::string& text) {

@@ -14,19 +14,19 @@ class TApplication {
  public:
   static TApplication& Instance();
 
-  // Shows an error that left a handler and tells the error listener.
-  void ShowException(const std::exception& error);
-  void ShowError(const std::string& message);
+  // Shows an error that left a handler and tells the error listener. The source says
+  // where it came from: a schedule line's title, "Preview", "Editor", ...
+  void ShowException(const std::string& source, const std::exception& error);
+  void ShowError(const std::string& source, const std::string& message);
   // An information box with an OK button; returns when it is closed. Tests replace the
   // box with a hook that records the text.
   void ShowMessage(const std::string& text);
   void SetMessageHook(std::function<void(const std::string&)> hook) {
     messageHook_ = std::move(hook);
   }
-  // Called with the text of every error shown (the log writes it down).
-  void SetErrorListener(std::function<void(const std::string&)> listener) {
-    errorListener_ = std::move(listener);
-  }
+  // Called with the source and text of every error shown (the log writes it down).
+  using TErrorListener = std::function<void(const std::string& source, const std::string& message)>;
+  void SetErrorListener(TErrorListener listener) { errorListener_ = std::move(listener); }
   // Lets every pending window message (and the sockets' events) be processed.
   void ProcessMessages();
   void SetMessagePump(std::function<void()> pump) { extraPump_ = std::move(pump); }
@@ -36,17 +36,17 @@ class TApplication {
  private:
   TErrorDisplay errorDisplay_;
   std::function<void(const std::string&)> messageHook_;
-  std::function<void(const std::string&)> errorListener_;
+  TErrorListener errorListener_;
   std::function<void()> extraPump_;
 };
 
-// Runs a window handler; an error that leaves it goes to the default error display, and
-// the program keeps running.
+// Runs a window handler; an error that leaves it goes to the default error display under
+// the source's name, and the program keeps running.
 template <class Handler>
-void RunHandler(Handler&& handler) {
+void RunHandler(const std::string& source, Handler&& handler) {
   try {
     handler();
   } catch (const std::exception& error) {
-    TApplication::Instance().ShowException(error);
+    TApplication::Instance().ShowException(source, error);
   }
 }

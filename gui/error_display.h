@@ -1,25 +1,46 @@
 #pragma once
-// The default error display: one message box that never blocks the program. Errors that
-// arrive while it is open are appended to it, so an unattended station collects them
-// instead of piling up windows (or stopping at a modal one).
+// The default error display: one box that never blocks the program. Errors that arrive
+// while it is open join it, as the latest distinct messages with their UTC time, repeat
+// count and source (see TErrorList), so an unattended station collects them instead of
+// piling up windows, stopping at a modal one, or growing one box off the screen.
 
+#include <QDialog>
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
+#include <ctime>
+#include <functional>
+#include <string>
 
-class QMessageBox;
+#include "gui/error_list.h"
 
 class TErrorDisplay : public QObject {
   Q_OBJECT
 
  public:
-  void Show(const QString& message);
+  // The source names where the error came from: a schedule line's title, "Preview", ...
+  void Show(const std::string& source, const std::string& message);
   bool IsShowing() const;
-  // The text of the box while it is open (empty when it is closed).
+  // The text the box shows while it is open (empty when it is closed).
   QString Text() const;
-  // Closes the box; the next error opens a new one.
+  // The message of the error shown last, without time, source or count.
+  std::string LatestMessage() const;
+  // Closes the box; the next error opens a new, empty one.
   void Dismiss();
+  // The box itself while it is open (tests measure it).
+  QDialog* Box() const { return box_; }
+  // Where the times come from, seconds since 1970 (tests fix them).
+  void SetClock(std::function<std::time_t()> clock) { clock_ = std::move(clock); }
 
  private:
-  QPointer<QMessageBox> box_;
+  void OpenBox();
+  void Refresh();
+
+  QPointer<QDialog> box_;
+  QPointer<QPlainTextEdit> view_;
+  TErrorList errors_;
+  // Errors that come in a burst are drawn once, when the window's thread is next idle.
+  bool refreshPending_ = false;
+  std::function<std::time_t()> clock_ = [] { return std::time(nullptr); };
 };

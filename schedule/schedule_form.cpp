@@ -23,6 +23,9 @@ constexpr int kResourceRowHeight = 16;
 constexpr int kScheduleRowHeight = 18;
 // A grid loads into a title row and at least one data row.
 constexpr int kLoadedRowCount = 2;
+// Where the editor's errors come from, as the error display names them.
+constexpr const char* kEditorSource = "Editor";
+constexpr const char* kPreviewSource = "Preview";
 constexpr const char* kNotLoadedMessage =
     "The lists were not loaded completely, so they are not saved: resource.txt and "
     "schedule.txt keep their content.";
@@ -137,7 +140,7 @@ void TScheduleForm::showEvent(QShowEvent* event) {
 }
 
 void TScheduleForm::FormActivate() {
-  RunHandler([this] {
+  RunHandler(kEditorSource, [this] {
     if (!reloadGuard_) LoadGrids();
   });
 }
@@ -188,11 +191,11 @@ void TScheduleForm::ScheduleInsertRowAfterClick() {
 }
 
 void TScheduleForm::SourceGridMouseUp(int column) {
-  RunHandler([&] { SortByColumn(*ui_->SourceGrid, column); });
+  RunHandler(kEditorSource, [&] { SortByColumn(*ui_->SourceGrid, column); });
 }
 
 void TScheduleForm::StringGrid1MouseUp(int column) {
-  RunHandler([&] { SortByColumn(*ui_->StringGrid1, column); });
+  RunHandler(kEditorSource, [&] { SortByColumn(*ui_->StringGrid1, column); });
 }
 
 void TScheduleForm::CopyResourceClick() {
@@ -226,7 +229,7 @@ void TScheduleForm::Preview(const std::string& url) {
   reloadGuard_ = true;
   if (!previewer_) return;
   SetPreviewButtonsEnabled(false);
-  RunHandler([&] { previewer_(url); });
+  RunHandler(kPreviewSource, [&] { previewer_(url); });
   SetPreviewButtonsEnabled(true);
 }
 
@@ -241,7 +244,7 @@ void TScheduleForm::CloseNoSaveButtonClick() {
 }
 
 void TScheduleForm::ExitSaveButtonClick() {
-  RunHandler([this] {
+  RunHandler(kEditorSource, [this] {
     reloadGuard_ = false;
     if (!gridsLoaded_) throw Exception(kNotLoadedMessage);
     SaveListFiles(programFolder_, RowsOf<ScheduleEvent>(*ui_->StringGrid1, 1),

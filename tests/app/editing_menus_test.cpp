@@ -48,7 +48,7 @@ class EditingMenusTest : public ::testing::Test {
       }
     });
   }
-  std::string ShownError() { return TApplication::Instance().ErrorDisplay().Text().toStdString(); }
+  std::string ShownError() { return TApplication::Instance().ErrorDisplay().LatestMessage(); }
 
   TempDir dir_;
   FakeClock clock_;

@@ -73,9 +73,9 @@ TEST_F(MainFormTest, MissingScheduleKeepsTheCaptionAndShowsTheFileError) {
   auto form = MakeForm();
   form->show();
   EXPECT_EQ(form->windowTitle().toStdString(), "Isoview");
-  EXPECT_EQ(TApplication::Instance().ErrorDisplay().Text().toStdString(),
+  EXPECT_EQ(TApplication::Instance().ErrorDisplay().LatestMessage(),
             "Cannot open file " + dir_.File("schedule.txt"));
-  EXPECT_NE(ReadWholeFile(dir_.File("isoview.log")).find("Error: Cannot open file"),
+  EXPECT_NE(ReadWholeFile(dir_.File("isoview.log")).find("Error (Start-up): Cannot open file"),
             std::string::npos);
 }
 
@@ -89,14 +89,8 @@ TEST_F(MainFormTest, FailedTimeZoneQueryStopsTheClockAfterCountingEvents) {
   EXPECT_EQ(Text(form->Form().Status3), "2");
   EXPECT_EQ(Text(form->Form().Status1), "Starting...");
   EXPECT_FALSE(form->ClockTimer().isActive());
-  EXPECT_EQ(TApplication::Instance().ErrorDisplay().Text().toStdString(),
+  EXPECT_EQ(TApplication::Instance().ErrorDisplay().LatestMessage(),
             "Error converting to UTC Time.  Timezone could not be determined.");
-}
-
-TEST_F(MainFormTest, ErrorsArrivingWhileTheBoxIsOpenAreAppendedToIt) {
-  TApplication::Instance().ShowError("first");
-  TApplication::Instance().ShowError("second");
-  EXPECT_EQ(TApplication::Instance().ErrorDisplay().Text().toStdString(), "first\nsecond");
 }
 
 TEST_F(MainFormTest, EditingReloadsTheTableAndRequeuesTheCurrentMinute) {

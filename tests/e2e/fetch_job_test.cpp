@@ -158,9 +158,7 @@ class FetchJobTest : public ::testing::Test {
   void SlowTick() { form_->SlowClockTimerTimer(); }
 
   std::string Pdf() const { return dir_.File("print.pdf"); }
-  std::string ShownError() const {
-    return TApplication::Instance().ErrorDisplay().Text().toStdString();
-  }
+  std::string ShownError() const { return TApplication::Instance().ErrorDisplay().LatestMessage(); }
   std::string Log() const { return ReadWholeFile(dir_.File("isoview.log")); }
   size_t QueueLength() const { return form_->QueueLines().size(); }
 
@@ -318,7 +316,7 @@ TEST_F(FetchJobTest, DownloadThatDoesNotDecodeStaysAtTheHeadAndIsFetchedAgain) {
   SlowTick();
   const std::string giveUp = "Giving up on " + server_.Url("/charts/bad.gif") + " after 4 attempts";
   EXPECT_NE(ShownError().find(giveUp), std::string::npos) << ShownError();
-  EXPECT_NE(Log().find("Error: " + giveUp), std::string::npos);
+  EXPECT_NE(Log().find("Error (Chart): " + giveUp), std::string::npos);
   EXPECT_EQ(QueueLength(), 2u);
 
   TApplication::Instance().ErrorDisplay().Dismiss();

@@ -48,7 +48,7 @@ class ScheduleFormTest : public ::testing::Test {
   }
   TStringGrid& Schedule() { return *form_.Form().StringGrid1; }
   TStringGrid& Resources() { return *form_.Form().SourceGrid; }
-  std::string ShownError() { return TApplication::Instance().ErrorDisplay().Text().toStdString(); }
+  std::string ShownError() { return TApplication::Instance().ErrorDisplay().LatestMessage(); }
 
   // Releases the mouse button over the title row above the column, as the operator does.
   static void ReleaseOverTitle(TStringGrid& grid, int column) {
