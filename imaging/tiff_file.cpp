@@ -1,6 +1,7 @@
 #include "imaging/tiff_file.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -14,14 +15,24 @@ constexpr const char* kOpenItem = "TIFFOpen";
 // libtiff names the file in its messages, which go nowhere.
 constexpr const char* kFileName = "stream";
 constexpr auto kSeekFailed = static_cast<toff_t>(-1);
+constexpr size_t kMessageSize = 512;
 
-void SilenceTiffLibrary() {
-  static const bool silenced = [] {
-    TIFFSetErrorHandler(nullptr);
+// libtiff's last error message on this thread: the reason a libtiff call failed.
+thread_local std::string lastLibraryError;
+
+void KeepLibraryError(const char*, const char* format, va_list arguments) {
+  char message[kMessageSize];
+  std::vsnprintf(message, sizeof message, format, arguments);
+  lastLibraryError = message;
+}
+
+void RouteTiffLibraryMessages() {
+  static const bool routed = [] {
+    TIFFSetErrorHandler(KeepLibraryError);
     TIFFSetWarningHandler(nullptr);
     return true;
   }();
-  (void)silenced;
+  (void)routed;
 }
 
 // Offsets come from the file; one that leaves the range of positions is a bad file.
@@ -90,7 +101,8 @@ struct TTiffCallbacks {
 };
 
 TTiffFile::TTiffFile(TStream& Stream, TMode Mode) : stream_(Stream), base_(Stream.Position()) {
-  SilenceTiffLibrary();
+  RouteTiffLibraryMessages();
+  lastLibraryError.clear();
   if (Mode == tmWrite) {
     tiff_ =
         TIFFClientOpen(kFileName, "w", this, TTiffCallbacks::Read, TTiffCallbacks::Write,
@@ -118,4 +130,12 @@ TTiffFile::~TTiffFile() {
 
 void RaiseTiffError(const std::string& Item) {
   throw ETiffError(std::string(kTiffErrorClassName) + " " + Item);
+}
+
+void RaiseTiffLibraryError(const std::string& Item) {
+  RaiseTiffError(lastLibraryError.empty() ? Item : Item + ": " + lastLibraryError);
+}
+
+void NoteTiffLibraryError(const std::string& Reason) {
+  lastLibraryError = Reason;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // A libtiff handle over one of our streams, closed when the object goes. The file may
-// start anywhere in a stream. libtiff's own error and warning messages are switched off:
-// failures reach the caller as exceptions, never as text on standard error.
+// start anywhere in a stream. libtiff's messages never reach standard error: its warnings
+// are dropped, and its last error is kept as the reason of the next failure raised.
 
 #include <tiffio.h>
 
@@ -42,3 +42,8 @@ class TTiffFile {
 
 // ETiffError whose message is the class name, a blank and the failing item.
 [[noreturn]] void RaiseTiffError(const std::string& Item);
+// The same for a libtiff call that failed, with libtiff's own reason after a colon when
+// it gave one since the file was opened.
+[[noreturn]] void RaiseTiffLibraryError(const std::string& Item);
+// A reason libtiff answered other than through its error handler.
+void NoteTiffLibraryError(const std::string& Reason);

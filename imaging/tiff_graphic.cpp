@@ -3,10 +3,12 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "imaging/negative_transform.h"
 #include "imaging/tiff_file.h"
+#include "imaging/tiff_orientation.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
@@ -15,9 +17,7 @@ namespace {
 constexpr const char* kCompressionNames[] = {
     "None", "Packbits", "CCITT Group 3, 1D", "CCITT Group 3, 2D", "CCITT Group 4", "ZLib", "JPEG"};
 constexpr const char* kBitsNotSpecified = "Bits per sample not specified";
-constexpr const char* kUnsupportedCompression = "Unsupported compression tag, %d";
 constexpr const char* kNoPixels = "Image has no pixels";
-constexpr const char* kLzwNotSupported = "LZW compression not supported";
 constexpr const char* kCompressionNotSupported = "%s compression not supported with %s images";
 constexpr const char* kSetDirectoryItem = "TIFFSetDirectory";
 constexpr const char* kColorMapItem = "ColorMap";
@@ -31,6 +31,8 @@ constexpr uint32_t kGroup3TwoDimensional = GROUP3OPT_2DENCODING;
 constexpr double kCentimetresPerInch = 2.54;
 constexpr uint16_t kLargestEightBitColour = 255;
 constexpr int kMaxResolution = UINT16_MAX;
+// libtiff's RGBA reader writes its reasons into a buffer of this size.
+constexpr size_t kRgbaMessageSize = 1024;
 
 // How the pixels of a page come out of libtiff.
 enum TReadMethod {
@@ -49,6 +51,7 @@ struct TPageLayout {
   uint16_t bitsPerSample = 1;
   uint16_t samplesPerPixel = 1;
   uint16_t planarConfig = PLANARCONFIG_CONTIG;
+  uint16_t orientation = ORIENTATION_TOPLEFT;
   bool tiled = false;
   bool fax = false;
   int64_t scanlineSize = 0;
@@ -81,6 +84,7 @@ TPageLayout ReadLayout(TIFF* tiff) {
   }
   layout.samplesPerPixel = FieldDefaulted<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL);
   layout.planarConfig = FieldDefaulted<uint16_t>(tiff, TIFFTAG_PLANARCONFIG);
+  layout.orientation = FieldDefaulted<uint16_t>(tiff, TIFFTAG_ORIENTATION);
   layout.tiled = TIFFIsTiled(tiff) != 0;
   layout.scanlineSize = TIFFScanlineSize64(tiff);
   return layout;
@@ -156,7 +160,9 @@ TPalette ReadColorMap(TIFF* tiff, int bits) {
   return palette;
 }
 
-TTiffCompression CompressionOfTag(TIFF* tiff, uint16_t tag) {
+// None for the compressions an image cannot be written with (LZW, old-style JPEG, ...):
+// libtiff's RGBA reader decodes whatever it can of those.
+std::optional<TTiffCompression> CompressionOfTag(TIFF* tiff, uint16_t tag) {
   switch (tag) {
     case COMPRESSION_NONE:
       return tcNone;
@@ -178,8 +184,14 @@ TTiffCompression CompressionOfTag(TIFF* tiff, uint16_t tag) {
     case COMPRESSION_ADOBE_DEFLATE:
       return tcZLib;
     default:
-      RaiseTiffError(Format(kUnsupportedCompression, tag));
+      return std::nullopt;
   }
+}
+
+// What an image read with a compression it cannot be written with is written back with:
+// what a new image gets.
+TTiffCompression WritableCompression(TImageFormat format) {
+  return format == ifBlackWhite ? tcCcittGroup4 : tcPackbits;
 }
 
 std::optional<uint32_t> RowsPerStripOf(TIFF* tiff, uint32_t height) {
@@ -253,20 +265,29 @@ class TPixelReader {
     std::vector<uint8_t> line(static_cast<size_t>(layout_.scanlineSize));
     TProgressSteps progress(image_, layout_.height);
     for (uint32_t y = 0; y < layout_.height; ++y) {
-      if (TIFFReadScanline(tiff_, line.data(), y, 0) < 0) RaiseTiffError(kReadScanlineItem);
+      if (TIFFReadScanline(tiff_, line.data(), y, 0) < 0) RaiseTiffLibraryError(kReadScanlineItem);
       store(line.data(), static_cast<int>(y));
       progress.Done(y + 1);
     }
   }
 
+  // The rows in stored order (the page is turned upright afterwards, as for the other
+  // methods). A decoding error is an error: the picture is never left part black.
   void ReadRgba() {
     const size_t pixels = size_t{layout_.width} * layout_.height;
     std::vector<uint32_t> raster(pixels);
-    if (!TIFFReadRGBAImage(tiff_, layout_.width, layout_.height, raster.data(), 0))
-      RaiseTiffError(kReadRgbaItem);
-    // The raster starts with the bottom row.
+    char reason[kRgbaMessageSize] = "";
+    TIFFRGBAImage reader{};
+    if (!TIFFRGBAImageOK(tiff_, reason) || !TIFFRGBAImageBegin(&reader, tiff_, 1, reason)) {
+      NoteTiffLibraryError(reason);
+      RaiseTiffLibraryError(kReadRgbaItem);
+    }
+    reader.req_orientation = layout_.orientation;
+    const int read = TIFFRGBAImageGet(&reader, raster.data(), layout_.width, layout_.height);
+    TIFFRGBAImageEnd(&reader);
+    if (!read) RaiseTiffLibraryError(kReadRgbaItem);
     for (uint32_t r = 0; r < layout_.height; ++r) {
-      uint8_t* row = image_.ScanLine(static_cast<int>(layout_.height - 1 - r));
+      uint8_t* row = image_.ScanLine(static_cast<int>(r));
       const uint32_t* from = raster.data() + size_t{r} * layout_.width;
       for (uint32_t x = 0; x < layout_.width; ++x)
         writer_.Write(
@@ -373,18 +394,17 @@ void TTiffGraphic::ReadPage(TStream& Stream, int Number) {
   TIFF* tiff = file.Handle();
   if (!TIFFSetDirectory(tiff, static_cast<tdir_t>(Number - 1))) RaiseTiffError(kSetDirectoryItem);
   TPageLayout layout = ReadLayout(tiff);
-  if (layout.compression == COMPRESSION_LZW) throw EImagingError(kLzwNotSupported);
   if (layout.width == 0 || layout.height == 0) RaiseTiffError(kNoPixels);
   CheckSize(layout.width, layout.height);
   layout.bytesPerPixel =
       std::max<int64_t>(1, std::llrint(static_cast<double>(layout.scanlineSize) / layout.width));
-  const TReadMethod method = ChooseReadMethod(layout);
+  const std::optional<TTiffCompression> compression = CompressionOfTag(tiff, layout.compression);
+  const TReadMethod method = compression ? ChooseReadMethod(layout) : rmRgba;
   // Fax files often say black is zero and mean white is zero.
   if (layout.fax && layout.photometric == PHOTOMETRIC_MINISBLACK)
     layout.photometric = PHOTOMETRIC_MINISWHITE;
   const TImageFormat format = ImageFormatOfLayout(layout);
-  const TTiffCompression compression = CompressionOfTag(tiff, layout.compression);
-  RequireCompressionFitsFormat(compression, format);
+  if (compression) RequireCompressionFitsFormat(*compression, format);
   const TPalette palette = format == ifColor16 || format == ifColor256
                                ? ReadColorMap(tiff, layout.bitsPerSample)
                                : TPalette{};
@@ -393,7 +413,7 @@ void TTiffGraphic::ReadPage(TStream& Stream, int Number) {
            DotsPerInch(tiff, TIFFTAG_XRESOLUTION, unit),
            DotsPerInch(tiff, TIFFTAG_YRESOLUTION, unit), palette, format);
   textTags_ = ReadTextTags(tiff);
-  compression_ = compression;
+  compression_ = compression.value_or(WritableCompression(format));
   rowsPerStrip_ = RowsPerStripOf(tiff, layout.height);
   TPixelReader(tiff, layout, *this).Read(method);
   // Raw samples of white-is-zero images are the negative of what is shown; the RGBA
@@ -401,6 +421,7 @@ void TTiffGraphic::ReadPage(TStream& Stream, int Number) {
   const bool grey = format == ifBlackWhite || format == ifGray16 || format == ifGray256;
   if (grey && method != rmRgba && layout.photometric == PHOTOMETRIC_MINISWHITE)
     TNegativeTransform().Apply(*this);
+  if (layout.orientation != ORIENTATION_TOPLEFT) SetDib(UprightDib(Dib(), layout.orientation));
 }
 
 void TTiffGraphic::Assign(const TGraphic& Source) {

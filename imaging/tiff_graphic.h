@@ -50,10 +50,12 @@ class TTiffGraphic : public TDibGraphic {
   // Walks the directories from the first and counts them. Raises ETiffError
   // "ETiffError TIFFOpen" for data that is no TIFF file.
   int CountPages(TStream& Stream) override;
-  // Reads one page. Raises ETiffError ("ETiffError TIFFOpen", "ETiffError Bits per
-  // sample not specified", "ETiffError Unsupported compression tag, %d", or the name of
-  // the libtiff call that failed to read the pixels) and EImagingError ("LZW compression
-  // not supported", "%s compression not supported with %s images").
+  // Reads one page, turned upright as its orientation tag says. Compressions an image
+  // cannot be written with (LZW, old-style JPEG, any other libtiff decodes) go through
+  // libtiff's RGBA reader. Raises ETiffError ("ETiffError TIFFOpen", "ETiffError Bits per
+  // sample not specified", or the name of the libtiff call that failed to read the pixels
+  // with libtiff's reason after a colon) and EImagingError ("%s compression not supported
+  // with %s images").
   void ReadPage(TStream& Stream, int Number) override;
   // A one-page TIFF file in the image's format with Compression(); a compression the
   // format cannot carry raises EImagingError "%s compression not supported with %s images".

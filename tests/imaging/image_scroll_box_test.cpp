@@ -121,11 +121,15 @@ TEST_F(ImageScrollBoxTest, LoadErrorsLeaveAnEmptyGraphicAndReachTheCaller) {
   viewer_.LoadFromFile(Tiff("good.tif", {GreyPage(100, 100)}), 0);
   EXPECT_EQ(newGraphics, 1);
 
-  TTestPage lzw = GreyPage(10, 10);
-  lzw.compression = COMPRESSION_LZW;
-  EXPECT_EQ(LoadError<EImagingError>(Tiff("lzw.tif", {lzw})), "LZW compression not supported");
+  // A grey page that claims fax coding, which grey images cannot carry.
+  std::vector<uint8_t> faxGrey = TiffBytes({GreyPage(10, 10)});
+  SetTagValue(faxGrey, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+  const std::string refused = folder_.File("fax-grey.tif");
+  WriteWholeFile(refused, std::string(faxGrey.begin(), faxGrey.end()));
+  EXPECT_EQ(LoadError<EImagingError>(refused),
+            "CCITT Group 4 compression not supported with 256 shades of gray images");
   ExpectShowsNothing();
-  EXPECT_EQ(viewer_.FileName(), folder_.File("lzw.tif"));
+  EXPECT_EQ(viewer_.FileName(), refused);
 
   const std::string missing = folder_.File("missing.tif");
   EXPECT_EQ(LoadError<EFOpenError>(missing), "Cannot open file " + missing);

@@ -248,10 +248,12 @@ TEST(TiffGraphicTest, JpegGreyAndYCbCrComeThroughTheRgbaReader) {
   EXPECT_NEAR(pixel.Blue, 200, 12);
 }
 
-TEST(TiffGraphicTest, LzwIsRefused) {
+TEST(TiffGraphicTest, LzwReadsAndIsWrittenBackAsANewImageWouldBe) {
   TTestPage page = RgbPage(4, 4);
   page.compression = COMPRESSION_LZW;
-  EXPECT_EQ(ReadError<EImagingError>(TiffBytes({page})), "LZW compression not supported");
+  auto image = Read(page);
+  EXPECT_EQ(image->Pixel(3, 2), (TRGBColor{48, 32, 200}));
+  EXPECT_EQ(image->Compression(), tcPackbits);
 }
 
 TEST(TiffGraphicTest, TagErrorsHaveTheirTexts) {
@@ -264,8 +266,8 @@ TEST(TiffGraphicTest, TagErrorsHaveTheirTexts) {
 
   Bytes unknownCompression = TiffBytes({RgbPage(4, 4)});
   SetTagValue(unknownCompression, TIFFTAG_COMPRESSION, 32908);
-  EXPECT_EQ(ReadError<ETiffError>(unknownCompression),
-            "ETiffError Unsupported compression tag, 32908");
+  EXPECT_TRUE(
+      ReadError<ETiffError>(unknownCompression).starts_with("ETiffError TIFFReadRGBAImage: "));
 
   Bytes faxColour = TiffBytes({RgbPage(4, 4)});
   SetTagValue(faxColour, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
@@ -399,7 +401,7 @@ TEST(TiffGraphicTest, DamagedPixelDataIsAnErrorNotABlackImage) {
   Bytes bytes = TiffBytes({page});
   // Cut the strip short: the directory comes after the pixel data in libtiff's files.
   SetTagValue(bytes, TIFFTAG_STRIPBYTECOUNTS, 20);
-  EXPECT_EQ(ReadError<ETiffError>(bytes), "ETiffError TIFFReadScanline");
+  EXPECT_TRUE(ReadError<ETiffError>(bytes).starts_with("ETiffError TIFFReadScanline: "));
 }
 
 TEST(TiffGraphicTest, AbsurdlyWideSamplesEndInAnError) {
@@ -407,7 +409,7 @@ TEST(TiffGraphicTest, AbsurdlyWideSamplesEndInAnError) {
   Bytes bytes = TiffBytes({Page(1, 1, 8, PHOTOMETRIC_MINISBLACK, {0})});
   SetTagValue(bytes, TIFFTAG_BITSPERSAMPLE, 60000);
   SetTagValue(bytes, TIFFTAG_SAMPLESPERPIXEL, 40);
-  EXPECT_EQ(ReadError<ETiffError>(bytes), "ETiffError TIFFReadRGBAImage");
+  EXPECT_TRUE(ReadError<ETiffError>(bytes).starts_with("ETiffError TIFFReadRGBAImage: "));
 }
 
 TEST(TiffGraphicTest, WriterRoundTripsEveryFormat) {
