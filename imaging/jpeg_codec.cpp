@@ -1,5 +1,8 @@
 #include "imaging/jpeg_codec.h"
 
+#include <optional>
+#include <vector>
+
 #include "imaging/bitmap.h"
 #include "imaging/jpeg_library.h"
 #include "imaging/pixel_limit.h"
@@ -27,6 +30,39 @@ TJPEGHeader HeaderOf(jpeg_decompress_struct& info) {
 }
 
 // The library's choices for the final pass of a progressive display.
+constexpr int kInkComponents = 4;
+constexpr int kFullInk = 255;
+
+bool IsInk(J_COLOR_SPACE space) {
+  return space == JCS_CMYK || space == JCS_YCCK;
+}
+
+// Cyan, magenta, yellow and black samples to blue, green and red, as other viewers show
+// them without a colour profile: each colour is what its ink and the black leave of white.
+// Adobe's writers store every sample inverted (0 is full ink); an Adobe marker says so.
+class TInkConversion {
+ public:
+  explicit TInkConversion(bool inverted) : inverted_(inverted) {}
+
+  void ToBlueGreenRed(const uint8_t* ink, uint8_t* out, JDIMENSION width) const {
+    for (JDIMENSION x = 0; x < width; ++x, ink += kInkComponents, out += 3) {
+      const int black = Left(ink[3]);
+      out[0] = Mixed(Left(ink[2]), black);
+      out[1] = Mixed(Left(ink[1]), black);
+      out[2] = Mixed(Left(ink[0]), black);
+    }
+  }
+
+ private:
+  // How much of white a sample leaves.
+  int Left(uint8_t sample) const { return inverted_ ? sample : kFullInk - sample; }
+  static uint8_t Mixed(int colour, int black) {
+    return static_cast<uint8_t>((colour * black + kFullInk / 2) / kFullInk);
+  }
+
+  bool inverted_;
+};
+
 struct TFinalPass {
   J_DCT_METHOD dctMethod;
   boolean twoPassQuantize;
@@ -84,11 +120,18 @@ class TDecoder {
     info_.scale_num = 1;
     info_.scale_denom = 1u << settings_.Scale;
     info_.do_block_smoothing = settings_.Smoothing;
-    // Anything but grey comes out in the bitmap's byte order; colour spaces the library
-    // cannot turn into that (CMYK) fail with its error instead of overrunning the rows.
-    info_.out_color_space =
-        settings_.Grayscale || info_.out_color_space == JCS_GRAYSCALE ? JCS_GRAYSCALE : JCS_EXT_BGR;
-    if (settings_.PixelFormat == jf8Bit || info_.out_color_space == JCS_GRAYSCALE) {
+    // Ink (CMYK, YCCK) comes out as CMYK and is turned into the bitmap's colours row by
+    // row, always at 24 bits: the library has no conversion to grey or RGB for it.
+    // Anything else but grey comes out in the bitmap's byte order.
+    if (IsInk(info_.jpeg_color_space)) {
+      info_.out_color_space = JCS_CMYK;
+      ink_.emplace(info_.saw_Adobe_marker != 0);
+    } else {
+      info_.out_color_space = settings_.Grayscale || info_.out_color_space == JCS_GRAYSCALE
+                                  ? JCS_GRAYSCALE
+                                  : JCS_EXT_BGR;
+    }
+    if (!ink_ && (settings_.PixelFormat == jf8Bit || info_.out_color_space == JCS_GRAYSCALE)) {
       info_.quantize_colors = TRUE;
       info_.desired_number_of_colors = kQuantizedColors;
     }
@@ -139,9 +182,12 @@ class TDecoder {
   void ReadRows() {
     TakeColorMap();
     lastRow_ = 0;
+    std::vector<uint8_t> inkRow(ink_ ? size_t{info_.output_width} * kInkComponents : 0);
     while (info_.output_scanline < info_.output_height) {
-      JSAMPROW row = dib_.Row(static_cast<int>(info_.output_scanline));
+      uint8_t* target = dib_.Row(static_cast<int>(info_.output_scanline));
+      JSAMPROW row = ink_ ? inkRow.data() : target;
       jpeg_read_scanlines(&info_, &row, 1);
+      if (ink_) ink_->ToBlueGreenRed(inkRow.data(), target, info_.output_width);
     }
   }
 
@@ -186,6 +232,7 @@ class TDecoder {
   const TJPEGProgressEvent& onProgress_;
   TJpegProgress progress_;
   TFinalPass finalPass_{};
+  std::optional<TInkConversion> ink_;
   bool givenPalette_ = false;
   int lastRow_ = 0;
   uint8_t lastPercent_ = 0;
