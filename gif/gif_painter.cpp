@@ -173,7 +173,10 @@ void TGIFPainter::Animate() {
     while ((loopsLeft != 0 || (options_ & drLoopForever)) && !terminated_) {
       activeImage_ = firstFrame;
       if (started_) RaiseEvent(OnLoop);
+      const int64_t paintedBefore = framesPainted_;
       PaintFrames(loopsLeft, firstFrame, delay, loopFound);
+      // A pass that shows no frame (every frame empty) would go round for ever.
+      if (framesPainted_ == paintedBefore) break;
       if (loopsLeft > 0) --loopsLeft;
       if (!(options_ & drAnimate) || !(options_ & drLoop)) break;
     }
@@ -193,6 +196,7 @@ void TGIFPainter::PaintFrames(int& loopsLeft, int& firstFrame, int& delay, bool&
     if (terminated_) return;
     ReadFrameExtensions(frame, loopsLeft, firstFrame, loopFound);
     PaintFrame();
+    ++framesPainted_;
     oldDisposal_ = disposal_;
     if (terminated_) return;
     delay = FrameDelay(frame, Threaded());

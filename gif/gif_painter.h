@@ -112,6 +112,7 @@ class TGIFPainter : public std::enable_shared_from_this<TGIFPainter> {
 
   TClock::time_point lastTime_;
   int64_t timingError_ = 0;
+  int64_t framesPainted_ = 0;
 
   // The wake-up event of a threaded painter's wait.
   std::mutex wakeLock_;

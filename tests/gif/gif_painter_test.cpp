@@ -95,6 +95,14 @@ TEST(GIFPainter, NothingToPaint) {
   emptyFirst.reset();
   EXPECT_EQ(paints, 0);
   EXPECT_EQ(kept.Canvas().Pixel(2, 2), kRed);
+
+  // Looping for ever over nothing to show ends the painter instead of spinning, and the
+  // draw that waits for its first frame returns.
+  auto endless = TwoFrames();
+  endless->Images()[0].Clear();
+  endless->SetDrawOptions(kGIFDefaultDrawOptions | drLoopForever);
+  kept.Canvas().Draw(0, 0, *endless);
+  DispatchUntil([&endless] { return endless->DrawPainter() == nullptr; });
 }
 
 TEST(GIFPainter, DelaysAreKeptWithinBounds) {
