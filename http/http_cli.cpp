@@ -63,6 +63,15 @@ void THttpCli::WireSocket() {
   };
 }
 
+void THttpCli::ApplySocksSettings() {
+  socket_.SetSocksServer(socks_.Server);
+  socket_.SetSocksLevel(socks_.Level);
+  socket_.SetSocksPort(socks_.Port);
+  socket_.SetSocksUsercode(socks_.Usercode);
+  socket_.SetSocksPassword(socks_.Password);
+  socket_.SetSocksAuthentication(socks_.Authentication);
+}
+
 void THttpCli::SetMultiThreaded(bool value) {
   socket_.SetMultiThreaded(value);
 }
@@ -96,10 +105,8 @@ void THttpCli::StartRequest(THttpRequest Rq) {
   ChangeState(hsNotConnected);
   rqType_ = Rq;
   ResetResponse();
-  THttpCredentials credentials{Username, Password};
-  const std::string documentPath = StartTarget(URL, Proxy, ProxyPort, target_, credentials);
-  Username = credentials.Username;
-  Password = credentials.Password;
+  credentials_ = {Username, Password, {}};
+  const std::string documentPath = StartTarget(URL, Proxy, ProxyPort, target_, credentials_);
   documentName_ = DeriveDocumentName(documentPath);
   StartTimeout();
   StartLookup();
@@ -124,7 +131,7 @@ void THttpCli::ResetResponse() {
   contentType_.clear();
   postActive_ = false;
   redirectCount_ = 0;
-  target_.Location = URL;
+  target_.Location = UrlWithoutPassword(URL);
 }
 
 void THttpCli::StartLookup() {
@@ -166,6 +173,7 @@ void THttpCli::HandleLookupDone(TCustomWSocket*, uint16_t Error) {
   socket_.SetSslServerName(target_.ServerName);
   socksFailure_.clear();
   stage_ = TStage::kConnect;
+  ApplySocksSettings();  // an invalid level is reported as a failed start
   try {
     socket_.Connect();
   } catch (const std::exception&) {
@@ -235,7 +243,15 @@ void THttpCli::HandleConnected(TCustomWSocket* Sender, uint16_t Error) {
 void THttpCli::SendRequest(const std::string& Method, const std::string& Version) {
   requestText_.clear();
   Fire(OnRequestHeaderBegin, this);
-  THttpRequestLine request{Method, Version, target_.RequestPath, target_.HostHeaderValue};
+  THttpRequestLine request;
+  request.Method = Method;
+  request.Version = Version;
+  request.RequestPath = target_.RequestPath;
+  request.HostHeaderValue = HostField(target_);
+  if (credentials_.Origin == TargetOrigin(target_)) {
+    request.Username = credentials_.Username;
+    request.Password = credentials_.Password;
+  }
   if (Method == "POST") request.PostSize = PostStream->Size();
   std::vector<std::string> lines = RequestHeaderLines(*this, request);
   ContentRangeBegin.clear();

@@ -96,19 +96,20 @@ class THttpCli : public THttpRequestSettings {
 
   bool MultiThreaded() const { return socket_.MultiThreaded(); }
   virtual void SetMultiThreaded(bool value);
-  // Straight through to the socket.
-  const std::string& SocksServer() const { return socket_.SocksServer(); }
-  void SetSocksServer(const std::string& value) { socket_.SetSocksServer(value); }
-  const std::string& SocksLevel() const { return socket_.SocksLevel(); }
-  void SetSocksLevel(const std::string& value) { socket_.SetSocksLevel(value); }
-  const std::string& SocksPort() const { return socket_.SocksPort(); }
-  void SetSocksPort(const std::string& value) { socket_.SetSocksPort(value); }
-  const std::string& SocksUsercode() const { return socket_.SocksUsercode(); }
-  void SetSocksUsercode(const std::string& value) { socket_.SetSocksUsercode(value); }
-  const std::string& SocksPassword() const { return socket_.SocksPassword(); }
-  void SetSocksPassword(const std::string& value) { socket_.SetSocksPassword(value); }
-  TSocksAuthentication SocksAuthentication() const { return socket_.SocksAuthentication(); }
-  void SetSocksAuthentication(TSocksAuthentication value) { socket_.SetSocksAuthentication(value); }
+  // Kept here and given to the socket for every connection: the socket forgets its SOCKS
+  // settings at each close, and a request may make several connections.
+  const std::string& SocksServer() const { return socks_.Server; }
+  void SetSocksServer(const std::string& value) { socks_.Server = value; }
+  const std::string& SocksLevel() const { return socks_.Level; }
+  void SetSocksLevel(const std::string& value) { socks_.Level = value; }
+  const std::string& SocksPort() const { return socks_.Port; }
+  void SetSocksPort(const std::string& value) { socks_.Port = value; }
+  const std::string& SocksUsercode() const { return socks_.Usercode; }
+  void SetSocksUsercode(const std::string& value) { socks_.Usercode = value; }
+  const std::string& SocksPassword() const { return socks_.Password; }
+  void SetSocksPassword(const std::string& value) { socks_.Password = value; }
+  TSocksAuthentication SocksAuthentication() const { return socks_.Authentication; }
+  void SetSocksAuthentication(TSocksAuthentication value) { socks_.Authentication = value; }
   TWSocket& CtrlSocket() { return socket_; }
 
   // Events; an empty one is skipped.
@@ -151,6 +152,11 @@ class THttpCli : public THttpRequestSettings {
   THttpCliState state_ = hsReady;
   THttpRequest rqType_ = rqNone;
   THttpTarget target_;
+  THttpCredentials credentials_;  // of this request, for their origin only
+  struct TSocksSettings {
+    std::string Server, Level = "5", Port, Usercode, Password;
+    TSocksAuthentication Authentication = socksNoAuthentication;
+  } socks_;
   bool connected_ = false;
   std::string dnsResult_;
 
@@ -193,6 +199,7 @@ class THttpCli : public THttpRequestSettings {
   std::chrono::steady_clock::time_point lastProgress_;
 
   void WireSocket();
+  void ApplySocksSettings();
   void Progress() { lastProgress_ = std::chrono::steady_clock::now(); }
   void StartTimeout();
   void CheckTimeout();

@@ -123,10 +123,7 @@ void THttpCli::HeaderField(const std::string& line) {
 
 void THttpCli::ApplyLocationValue(const std::string& value) {
   stage_ = TStage::kHeaderWithLocation;
-  THttpCredentials credentials{Username, Password};
-  ApplyLocation(value, !Proxy.empty(), target_, credentials);
-  Username = credentials.Username;
-  Password = credentials.Password;
+  ApplyLocation(value, !Proxy.empty(), target_, credentials_);
 }
 
 void THttpCli::EndOfHeader() {

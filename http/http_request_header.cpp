@@ -26,14 +26,14 @@ std::vector<std::string> RequestHeaderLines(const THttpRequestSettings& settings
   AddWhenSet(lines, "Accept-Language", settings.AcceptLanguage);
   if (post) AddWhenSet(lines, "Content-Type", settings.ContentTypePost);
   AddWhenSet(lines, "User-Agent", settings.Agent);
-  // Always sent, even empty; never with a port.
+  // Always sent, even empty; with the port when it is not the scheme's default.
   lines.push_back("Host: " + request.HostHeaderValue);
   if (settings.NoCache) lines.push_back("Pragma: no-cache");
   if (post) lines.push_back("Content-Length: " + IntToStr(request.PostSize));
   if (settings.ModifiedSince.ms != 0)
     lines.push_back("If-Modified-Since: " + HttpDate(settings.ModifiedSince) + " GMT");
-  if (!settings.Username.empty())
-    lines.push_back("Authorization: " + BasicCredentials(settings.Username, settings.Password));
+  if (!request.Username.empty())
+    lines.push_back("Authorization: " + BasicCredentials(request.Username, request.Password));
   if (!settings.Proxy.empty() && !settings.ProxyUsername.empty())
     lines.push_back("Proxy-Authorization: " +
                     BasicCredentials(settings.ProxyUsername, settings.ProxyPassword));

@@ -37,6 +37,8 @@ struct THttpRequestLine {
   std::string RequestPath;
   std::string HostHeaderValue;
   int64_t PostSize = 0;  // the Content-Length of a POST
+  // The credentials for this server, empty when it gets none.
+  std::string Username, Password;
 };
 
 // The header lines of one request in their order, without line ends and without the

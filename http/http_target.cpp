@@ -1,6 +1,9 @@
 #include "http/http_target.h"
 
+#include <cctype>
+
 #include "http/url_helpers.h"
+#include "runtime/strings.h"
 
 namespace {
 
@@ -15,7 +18,20 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// Both absolute forms follow the same rule, each with its own scheme (case-sensitive).
+// Schemes are case-insensitive; the rest of the URL is not.
+std::string WithLowerScheme(const std::string& url) {
+  const size_t separator = url.find("://");
+  if (separator == std::string::npos || separator == 0) return url;
+  for (size_t i = 0; i < separator; ++i)
+    if (!std::isalpha(static_cast<unsigned char>(url[i]))) return url;
+  return LowerCase(url.substr(0, separator)) + url.substr(separator);
+}
+
+// A fragment names a place in the document for the reader; servers never see it.
+std::string Requestable(const std::string& url) {
+  return WithLowerScheme(url.substr(0, url.find('#')));
+}
+
 bool IsAbsolute(const std::string& location) {
   return StartsWith(location, kAbsolutePrefix) || StartsWith(location, kSecurePrefix);
 }
@@ -24,41 +40,60 @@ bool IsSecure(const TUrlParts& parts) {
   return parts.scheme == kSecureScheme;
 }
 
-const char* DefaultPort(const TUrlParts& parts) {
-  return IsSecure(parts) ? kSecurePort : kDefaultPort;
-}
-
-// The scheme of a Location on the current server.
-std::string CurrentPrefix(const THttpTarget& target) {
-  return target.Secure ? kSecurePrefix : kAbsolutePrefix;
+const char* DefaultPort(bool secure) {
+  return secure ? kSecurePort : kDefaultPort;
 }
 
 std::string OrDefault(const std::string& text, const std::string& fallback) {
   return text.empty() ? fallback : text;
 }
 
+std::string NonDefaultPort(const TUrlParts& parts) {
+  return parts.port == DefaultPort(IsSecure(parts)) ? std::string() : parts.port;
+}
+
+// The request target of a path: "?x=1" alone names the root's query.
+std::string OriginForm(const std::string& path) {
+  if (path.empty()) return "/";
+  return StartsWith(path, "?") ? "/" + path : path;
+}
+
+std::string PortSuffix(const THttpTarget& target) {
+  return target.HostPort.empty() ? std::string() : ":" + target.HostPort;
+}
+
+// The scheme and authority of a Location on the current server.
+std::string CurrentPrefix(const THttpTarget& target) {
+  return (target.Secure ? kSecurePrefix : kAbsolutePrefix) + target.ServerName + PortSuffix(target);
+}
+
 // scheme://host[:port]path, the request target of a proxy request.
 std::string AbsoluteURL(const TUrlParts& parts, const std::string& path) {
   std::string url = OrDefault(parts.scheme, kDefaultScheme) + "://" + parts.host;
   if (!parts.port.empty()) url += ":" + parts.port;
-  return url + path;
+  return url + OriginForm(path);
 }
 
-void TakeCredentials(const TUrlParts& parts, THttpCredentials& credentials) {
-  if (!parts.user.empty()) credentials.Username = parts.user;
-  if (!parts.password.empty()) credentials.Password = parts.password;
+void TakeCredentials(const TUrlParts& parts, const THttpTarget& target,
+                     THttpCredentials& credentials) {
+  if (!parts.user.empty() || !parts.password.empty()) {
+    credentials.Username = PercentDecode(parts.user);
+    credentials.Password = PercentDecode(parts.password);
+  }
+  credentials.Origin = TargetOrigin(target);
 }
 
-// An absolute Location changes the credentials only when it carries both.
-void TakeLocationCredentials(const TUrlParts& parts, THttpCredentials& credentials) {
-  if (!parts.user.empty() && !parts.password.empty()) TakeCredentials(parts, credentials);
+// An absolute Location brings credentials only when it carries both.
+void TakeLocationCredentials(const TUrlParts& parts, const THttpTarget& target,
+                             THttpCredentials& credentials) {
+  if (!parts.user.empty() && !parts.password.empty()) TakeCredentials(parts, target, credentials);
 }
 
 void ApplyDirectLocation(const std::string& value, THttpTarget& target,
                          THttpCredentials& credentials) {
   if (StartsWith(value, "/")) {
     target.RequestPath = value;
-    target.Location = CurrentPrefix(target) + target.ServerName + value;
+    target.Location = CurrentPrefix(target) + value;
     return;
   }
   if (!IsAbsolute(value)) {
@@ -66,34 +101,19 @@ void ApplyDirectLocation(const std::string& value, THttpTarget& target,
     // The separator only where the path lacks one: "http://host//dir/b.gif" would name
     // another document.
     const char* separator = StartsWith(target.RequestPath, "/") ? "" : "/";
-    target.Location = CurrentPrefix(target) + target.ServerName + separator + target.RequestPath;
+    target.Location = CurrentPrefix(target) + separator + target.RequestPath;
     return;
   }
   TUrlParts parts;
   SplitURL(value, parts, target.RequestPath);
-  target.ServerName = parts.host;
-  target.ServerPort = OrDefault(parts.port, DefaultPort(parts));
+  target.RequestPath = OriginForm(target.RequestPath);
   target.Secure = IsSecure(parts);
-  TakeLocationCredentials(parts, credentials);
-  const std::string prefix = parts.scheme + "://";
-  if (!parts.host.empty()) {
-    target.HostHeaderValue = target.ServerName;
-    if (target.RequestPath.empty()) {
-      target.RequestPath = "/";
-      target.Location = prefix + target.ServerName;
-    } else {
-      target.Location = prefix + target.ServerName + target.RequestPath;
-    }
-    return;
-  }
-  // No host: the same server again.
-  target.ServerName = target.HostHeaderValue;
-  if (target.RequestPath.empty()) {
-    target.Location = prefix + target.HostHeaderValue + "/";
-    target.RequestPath = target.Location;
-  } else {
-    target.Location = prefix + target.HostHeaderValue + target.RequestPath;
-  }
+  target.HostPort = NonDefaultPort(parts);
+  if (parts.host.empty()) parts.host = target.HostHeaderValue;  // the same server again
+  target.ServerName = target.HostHeaderValue = parts.host;
+  target.ServerPort = OrDefault(parts.port, DefaultPort(target.Secure));
+  TakeLocationCredentials(parts, target, credentials);
+  target.Location = CurrentPrefix(target) + target.RequestPath;
 }
 
 // Through a proxy every request path is an absolute URL, and the connection always goes
@@ -117,28 +137,40 @@ void ApplyProxyLocation(const std::string& value, THttpTarget& target,
   std::string path;
   SplitURL(value, parts, path);
   target.Secure = IsSecure(parts);
-  TakeLocationCredentials(parts, credentials);
   if (parts.host.empty()) parts.host = target.HostHeaderValue;
   target.HostHeaderValue = parts.host;
-  path = OrDefault(path, "/");
+  target.HostPort = NonDefaultPort(parts);
+  TakeLocationCredentials(parts, target, credentials);
   target.RequestPath = AbsoluteURL(parts, path);
-  target.Location = OrDefault(parts.scheme, kDefaultScheme) + "://" + parts.host + path;
+  target.Location = target.RequestPath;
 }
 
 }  // namespace
 
+std::string TargetOrigin(const THttpTarget& target) {
+  const std::string scheme = target.Secure ? kSecureScheme : kDefaultScheme;
+  return scheme + "://" + LowerCase(target.HostHeaderValue) + ":" +
+         OrDefault(target.HostPort, DefaultPort(target.Secure));
+}
+
+std::string HostField(const THttpTarget& target) {
+  return target.HostHeaderValue + PortSuffix(target);
+}
+
 std::string StartTarget(const std::string& url, const std::string& proxy,
                         const std::string& proxyPort, THttpTarget& target,
                         THttpCredentials& credentials) {
+  const std::string requestable = Requestable(url);
   TUrlParts parts;
   std::string documentPath;
   if (proxy.empty()) {
-    SplitURL(url, parts, target.RequestPath);
+    SplitURL(requestable, parts, target.RequestPath);
     documentPath = target.RequestPath;
     target.ServerName = parts.host;
-    target.ServerPort = OrDefault(parts.port, DefaultPort(parts));
+    target.ServerPort = OrDefault(parts.port, DefaultPort(IsSecure(parts)));
+    target.RequestPath = OriginForm(target.RequestPath);
   } else {
-    SplitURL(url, parts, documentPath);
+    SplitURL(requestable, parts, documentPath);
     target.RequestPath = AbsoluteURL(parts, documentPath);
     TUrlParts proxyParts;
     std::string proxyPath;
@@ -147,16 +179,17 @@ std::string StartTarget(const std::string& url, const std::string& proxy,
     target.ServerPort = OrDefault(proxyParts.port, proxyPort);
   }
   target.HostHeaderValue = parts.host;
+  target.HostPort = NonDefaultPort(parts);
   target.Secure = IsSecure(parts);
-  TakeCredentials(parts, credentials);
-  if (target.RequestPath.empty()) target.RequestPath = "/";
+  TakeCredentials(parts, target, credentials);
   return documentPath;
 }
 
 void ApplyLocation(const std::string& value, bool viaProxy, THttpTarget& target,
                    THttpCredentials& credentials) {
+  const std::string requestable = Requestable(value);
   if (viaProxy)
-    ApplyProxyLocation(value, target, credentials);
+    ApplyProxyLocation(requestable, target, credentials);
   else
-    ApplyDirectLocation(value, target, credentials);
+    ApplyDirectLocation(requestable, target, credentials);
 }

@@ -8,28 +8,37 @@
 struct THttpTarget {
   std::string ServerName;
   std::string ServerPort;
-  std::string HostHeaderValue;
+  std::string HostHeaderValue;  // the document's host, without its port
+  std::string HostPort;         // the document's port when it is not the scheme's default
   std::string RequestPath;
-  std::string Location;
-  bool Secure = false;  // https: TLS on the connection to the server
+  std::string Location;  // never with a password
+  bool Secure = false;   // https: TLS on the connection to the server
 };
 
-// The user's name and password, which a URL or a Location may replace.
+// "scheme://host:port" of the document the target names, the port always written.
+std::string TargetOrigin(const THttpTarget& target);
+// The Host header's value: the host, and its port when that is not the default.
+std::string HostField(const THttpTarget& target);
+
+// A user's name and password and the origin (as TargetOrigin) they belong to: they are
+// sent to that origin only.
 struct THttpCredentials {
   std::string Username;
   std::string Password;
+  std::string Origin;
 };
 
 // The target of a request for url, straight to its host or, with proxy not empty, through
 // the proxy (an absolute URL as the request path). target.RequestPath comes in as the
-// previous request's path, the base of a relative url. A user or password in the url
-// replaces the one in credentials. Gives the path the document name is derived from.
+// previous request's path, the base of a relative url. credentials come in as the client's
+// own; a user or password in the url (percent-escapes decoded) replaces them. Either way
+// they then belong to the url's origin. Gives the path the document name is derived from.
 std::string StartTarget(const std::string& url, const std::string& proxy,
                         const std::string& proxyPort, THttpTarget& target,
                         THttpCredentials& credentials);
 
 // Applies the value of a Location header: a path on the same server, a path relative to
-// the current one, or an absolute http:// or https:// URL (whose user and password replace
-// the credentials when both are given).
+// the current one, or an absolute http:// or https:// URL (any letter case; whose user and
+// password, when both are given, become the credentials of its origin).
 void ApplyLocation(const std::string& value, bool viaProxy, THttpTarget& target,
                    THttpCredentials& credentials);

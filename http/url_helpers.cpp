@@ -1,6 +1,7 @@
 #include "http/url_helpers.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "runtime/strings.h"
 
@@ -154,6 +155,23 @@ std::string UrlWithoutPassword(const std::string& url) {
   else
     shown.erase(colon, at - colon);
   return shown;
+}
+
+std::string PercentDecode(const std::string& text) {
+  std::string decoded;
+  decoded.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto hex = [&](size_t at) {
+      return at < text.size() && std::isxdigit(static_cast<unsigned char>(text[at]));
+    };
+    if (text[i] == '%' && hex(i + 1) && hex(i + 2)) {
+      decoded += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else {
+      decoded += text[i];
+    }
+  }
+  return decoded;
 }
 
 int RevPos(char c, const std::string& text) {

@@ -20,6 +20,9 @@ void SplitURL(const std::string& url, TUrlParts& parts, std::string& path);
 // that it can be shown and logged. The authority ends where SplitURL ends it.
 std::string UrlWithoutPassword(const std::string& url);
 
+// text with each "%XY" (two hex digits) replaced by the byte it stands for.
+std::string PercentDecode(const std::string& text);
+
 // The 1-based position of the last c in text, 0 when there is none.
 int RevPos(char c, const std::string& text);
 // The path up to its last '/' or ':' before the query, or empty.

@@ -44,12 +44,12 @@ TEST(HttpsTarget, AbsoluteLocationsSwitchTheSchemeBothWays) {
   const THttpTarget down = Redirected(up, "http://old.example:8080/z");
   EXPECT_FALSE(down.Secure);
   EXPECT_EQ(down.ServerPort, "8080");
-  EXPECT_EQ(down.Location, "http://old.example/z");
+  EXPECT_EQ(down.Location, "http://old.example:8080/z");
 
-  // Only the lower-case scheme is absolute, as with http://.
-  const THttpTarget relative = Redirected(up, "HTTPS://elsewhere/w");
-  EXPECT_TRUE(relative.Secure);
-  EXPECT_EQ(relative.ServerName, "new.example");
+  // The scheme in any letter case.
+  const THttpTarget upper = Redirected(up, "HTTPS://elsewhere/w");
+  EXPECT_TRUE(upper.Secure);
+  EXPECT_EQ(upper.ServerName, "elsewhere");
 }
 
 TEST(HttpsTarget, RelativeLocationsStayOnTheSecureServer) {
@@ -57,10 +57,10 @@ TEST(HttpsTarget, RelativeLocationsStayOnTheSecureServer) {
   const THttpTarget rooted = Redirected(start, "/c.gif");
   EXPECT_TRUE(rooted.Secure);
   EXPECT_EQ(rooted.ServerPort, "8443");
-  EXPECT_EQ(rooted.Location, "https://charts.example/c.gif");
+  EXPECT_EQ(rooted.Location, "https://charts.example:8443/c.gif");
   const THttpTarget beside = Redirected(start, "d.gif");
   EXPECT_EQ(beside.RequestPath, "/a/d.gif");
-  EXPECT_EQ(beside.Location, "https://charts.example/a/d.gif");
+  EXPECT_EQ(beside.Location, "https://charts.example:8443/a/d.gif");
 }
 
 TEST(HttpsTarget, ThroughAProxyAnHttpsLocationIsMarkedSecure) {

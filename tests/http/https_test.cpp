@@ -88,7 +88,7 @@ TEST_F(Https, HttpRedirectToHttpsIsFollowedToTheSecureDocument) {
   Get(plain.URL("/img.gif"));
   EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
   EXPECT_EQ(Text(body), "GIF89a secure");
-  EXPECT_EQ(locations, std::vector<std::string>{"https://localhost" + std::string(kImagePath)});
+  EXPECT_EQ(locations, std::vector<std::string>{target});
   EXPECT_EQ(done.size(), 1u);
 }
 

@@ -6,6 +6,7 @@
 
 #include "http/http_cli.h"
 #include "http/wsocket.h"
+#include "tests/http/scripted_http_server.h"
 #include "tests/http/scripted_socks_server.h"
 #include "tests/support/pump.h"
 
@@ -256,7 +257,19 @@ TEST(ScriptedSocks, TheClientFetchesThroughSocks4ANamingTheHost) {
   EXPECT_EQ(std::string(body.Bytes().begin(), body.Bytes().end()), "body");
   EXPECT_EQ(server.received.substr(0, request4A.size()), request4A);
   EXPECT_EQ(server.received.substr(request4A.size(), 23), "GET /doc.txt HTTP/1.0\r\n");
-  EXPECT_EQ(client.SocksServer(), "");
+  EXPECT_EQ(client.SocksServer(), "127.0.0.1");
+
+  // The next request goes through the SOCKS server again, never straight to the web
+  // server: with the SOCKS server gone it fails.
+  TScriptedHttpServer web({{HttpReply("200 OK", {}, "direct")}});
+  {
+    TScriptedSocksServer gone({});
+    client.SetSocksPort(gone.Port());
+  }
+  client.URL = web.URL("/doc.txt");
+  client.Get();
+  EXPECT_EQ(client.StatusCode(), 404);
+  EXPECT_TRUE(web.requests.empty());
 }
 
 TEST(ScriptedSocks, ASocksFailureEndsTheClientsRequestWithItsCode) {

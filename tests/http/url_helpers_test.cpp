@@ -137,3 +137,11 @@ TEST(UrlHelpers, UrlWithoutPasswordKeepsEverythingButThePassword) {
   };
   for (const auto& [url, shown] : cases) EXPECT_EQ(UrlWithoutPassword(url), shown) << url;
 }
+
+TEST(UrlHelpers, PercentDecodeTakesOnlyWholeEscapes) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"s3cr%65t", "s3cret"}, {"%40%3a%2F", "@:/"}, {"100%", "100%"},
+      {"%4", "%4"},           {"%zz1", "%zz1"},     {"%00x", std::string("\0x", 2)},
+  };
+  for (const auto& [text, decoded] : cases) EXPECT_EQ(PercentDecode(text), decoded) << text;
+}
