@@ -4,6 +4,7 @@
 #include "gif/gif_registries.h"
 #include "gif/stream_bytes.h"
 #include "gif/sub_blocks.h"
+#include "imaging/byte_order.h"
 #include "runtime/exceptions.h"
 
 namespace {
@@ -89,12 +90,12 @@ void TGIFAppExtNSLoop::LoadData(TStream& stream) {
     if ((id & kLoopIdMask) == kLoopCountId) {
       if (left < 2) throw GIFException(kGIFInvalidData);
       ReadGIFBytes(stream, value, 2);
-      loops_ = GetUInt16(value);
+      loops_ = LoadLE16(value);
       left -= 2;
     } else if ((id & kLoopIdMask) == kBufferSizeId) {
       if (left < 4) throw GIFException(kGIFInvalidData);
       ReadGIFBytes(stream, value, 4);
-      bufferSize_ = GetUInt32(value);
+      bufferSize_ = LoadLE32(value);
       left -= 4;
     }
     if (left > 0) stream.Seek(left, soCurrent);
@@ -103,11 +104,11 @@ void TGIFAppExtNSLoop::LoadData(TStream& stream) {
 
 void TGIFAppExtNSLoop::SaveData(TStream& stream) {
   uint8_t loopBlock[4] = {3, kLoopCountId};
-  PutUInt16(loopBlock + 2, loops_);
+  StoreLE16(loopBlock + 2, loops_);
   stream.WriteBuffer(loopBlock, sizeof loopBlock);
   if (bufferSize_ != 0) {
     uint8_t bufferBlock[6] = {5, kBufferSizeId};
-    PutUInt32(bufferBlock + 2, bufferSize_);
+    StoreLE32(bufferBlock + 2, bufferSize_);
     stream.WriteBuffer(bufferBlock, sizeof bufferBlock);
   }
   WriteByte(stream, 0);

@@ -3,6 +3,7 @@
 #include "gif/gif_messages.h"
 #include "gif/gif_sub_image.h"
 #include "gif/stream_bytes.h"
+#include "imaging/byte_order.h"
 
 const TGIFExtensionClass TGIFGraphicControlExtension::Class =
     OwnExtensionClass<TGIFGraphicControlExtension>("TGIFGraphicControlExtension");
@@ -36,11 +37,11 @@ void TGIFGraphicControlExtension::SetDisposal(uint8_t disposal) {
 }
 
 uint16_t TGIFGraphicControlExtension::Delay() const {
-  return GetUInt16(fields_.data() + 2);
+  return LoadLE16(fields_.data() + 2);
 }
 
 void TGIFGraphicControlExtension::SetDelay(uint16_t delay) {
-  PutUInt16(fields_.data() + 2, delay);
+  StoreLE16(fields_.data() + 2, delay);
 }
 
 void TGIFGraphicControlExtension::SetTransparentColorIndex(uint8_t index) {

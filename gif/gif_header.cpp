@@ -1,13 +1,14 @@
 #include "gif/gif_header.h"
 
 #include "gif/stream_bytes.h"
+#include "imaging/byte_order.h"
 
 uint16_t TGIFHeader::GetField(int at) const {
-  return GetUInt16(descriptor_.data() + at);
+  return LoadLE16(descriptor_.data() + at);
 }
 
 void TGIFHeader::SetField(int at, uint16_t value) {
-  PutUInt16(descriptor_.data() + at, value);
+  StoreLE16(descriptor_.data() + at, value);
 }
 
 TGIFVersion TGIFHeader::Version() const {

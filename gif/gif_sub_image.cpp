@@ -7,6 +7,7 @@
 #include "gif/gif_messages.h"
 #include "gif/stream_bytes.h"
 #include "imaging/bitmap.h"
+#include "imaging/byte_order.h"
 #include "runtime/exceptions.h"
 
 TGIFSubImage::TGIFSubImage(TGIFImage& image)
@@ -19,11 +20,11 @@ TGIFSubImage::~TGIFSubImage() {
 }
 
 uint16_t TGIFSubImage::GetField(int at) const {
-  return GetUInt16(descriptor_.data() + at);
+  return LoadLE16(descriptor_.data() + at);
 }
 
 void TGIFSubImage::SetField(int at, uint16_t value) {
-  PutUInt16(descriptor_.data() + at, value);
+  StoreLE16(descriptor_.data() + at, value);
 }
 
 void TGIFSubImage::SetLeft(uint16_t left) {

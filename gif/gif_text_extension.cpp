@@ -2,16 +2,17 @@
 
 #include "gif/stream_bytes.h"
 #include "gif/sub_blocks.h"
+#include "imaging/byte_order.h"
 
 const TGIFExtensionClass TGIFTextExtension::Class =
     OwnExtensionClass<TGIFTextExtension>("TGIFTextExtension");
 
 uint16_t TGIFTextExtension::GetField(int at) const {
-  return GetUInt16(header_.data() + at);
+  return LoadLE16(header_.data() + at);
 }
 
 void TGIFTextExtension::SetField(int at, uint16_t value) {
-  PutUInt16(header_.data() + at, value);
+  StoreLE16(header_.data() + at, value);
 }
 
 void TGIFTextExtension::LoadFromStream(TStream& stream) {

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "imaging/byte_order.h"
 #include "runtime/exceptions.h"
 
 namespace {
@@ -37,14 +38,15 @@ uint32_t InsertComponent(uint8_t component, uint32_t mask) {
 }
 
 uint32_t PackedValue(const uint8_t* row, int x, TPixelFormat format) {
-  if (format == pf16bit) return row[2 * x] | (row[2 * x + 1] << 8);
-  const uint8_t* p = row + 4 * x;
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  if (format == pf16bit) return LoadLE16(row + 2 * x);
+  return LoadLE32(row + 4 * x);
 }
 
 void StorePacked(uint8_t* row, int x, TPixelFormat format, uint32_t value) {
-  const int bytes = format == pf16bit ? 2 : 4;
-  for (int i = 0; i < bytes; ++i) row[bytes * x + i] = static_cast<uint8_t>(value >> (8 * i));
+  if (format == pf16bit)
+    StoreLE16(row + 2 * x, static_cast<uint16_t>(value));
+  else
+    StoreLE32(row + 4 * x, value);
 }
 
 TPalette PaletteFor(const TDib& source, TPixelFormat format) {
