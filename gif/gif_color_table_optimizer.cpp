@@ -88,13 +88,3 @@ bool Optimize(TGIFColorMap& map, const std::vector<TGIFSubImage*>& frames) {
 bool OptimizeColorMap(TGIFSubImage& frame) {
   return Optimize(frame.ColorMap(), {&frame});
 }
-
-bool OptimizeGlobalColorMap(TGIFImage& image) {
-  if (image.Images().Count() == 0) return false;
-  std::vector<TGIFSubImage*> frames;
-  for (int i = 0; i < image.Images().Count(); ++i) {
-    TGIFSubImage& frame = image.Images()[i];
-    if (&frame.ActiveColorMap() == &image.GlobalColorMap()) frames.push_back(&frame);
-  }
-  return Optimize(image.GlobalColorMap(), frames);
-}

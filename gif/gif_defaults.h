@@ -70,8 +70,6 @@ struct TGIFImageDefaults {
   bool PalettedDisplay = false;
   // Build each frame's bitmap as soon as the frame is loaded.
   bool RenderOnLoad = false;
-  // Optimise the image before it is stored as a property of a form (never done here).
-  bool OptimizeOnStore = false;
 };
 
 TGIFImageDefaults& GIFImageDefaults();

@@ -43,7 +43,6 @@ class TGIFHeader : public TGIFItem {
  private:
   uint16_t GetField(int at) const;
   void SetField(int at, uint16_t value);
-  void LoadSignature(TStream& stream);
 
   std::array<uint8_t, kDescriptorSize> descriptor_{};
   TGIFGlobalColorMap colorMap_;
