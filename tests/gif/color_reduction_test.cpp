@@ -26,107 +26,6 @@ std::unique_ptr<TBitmap> Reduce(TBitmap& source, TColorReduction method,
   return ReduceColors(source, method, mode, bits, palette);
 }
 
-// Error diffusion written out plainly over an error plane as large as the image: the
-// kernel weights of each mode, serpentine rows, errors that fall off the image dropped.
-struct RefTap {
-  int Row, Offset, Weight;
-};
-
-std::pair<int, std::vector<RefTap>> ReferenceKernel(TDitherMode mode) {
-  switch (mode) {
-    case dmFloydSteinberg:
-      return {16, {{0, 1, 7}, {1, -1, 3}, {1, 0, 5}, {1, 1, 1}}};
-    case dmStucki:
-      return {42,
-              {{0, 1, 8},
-               {0, 2, 4},
-               {1, -2, 2},
-               {1, -1, 4},
-               {1, 0, 8},
-               {1, 1, 4},
-               {1, 2, 2},
-               {2, -2, 1},
-               {2, -1, 2},
-               {2, 0, 4},
-               {2, 1, 2},
-               {2, 2, 1}}};
-    case dmSierra:
-      return {32,
-              {{0, 1, 5},
-               {0, 2, 3},
-               {1, -2, 2},
-               {1, -1, 4},
-               {1, 0, 5},
-               {1, 1, 4},
-               {1, 2, 2},
-               {2, -1, 2},
-               {2, 0, 3},
-               {2, 1, 2}}};
-    case dmJaJuNI:
-      return {48,
-              {{0, 1, 7},
-               {0, 2, 5},
-               {1, -2, 3},
-               {1, -1, 5},
-               {1, 0, 7},
-               {1, 1, 5},
-               {1, 2, 3},
-               {2, -2, 1},
-               {2, -1, 3},
-               {2, 0, 5},
-               {2, 1, 3},
-               {2, 2, 1}}};
-    case dmSteveArche:
-      return {200,
-              {{0, 2, 32},
-               {1, -3, 12},
-               {1, -1, 26},
-               {1, 1, 30},
-               {1, 3, 16},
-               {2, -2, 12},
-               {2, 0, 26},
-               {2, 2, 12},
-               {3, -3, 5},
-               {3, -1, 12},
-               {3, 1, 12},
-               {3, 3, 5}}};
-    case dmBurkes:
-      return {32, {{0, 1, 8}, {0, 2, 4}, {1, -2, 2}, {1, -1, 4}, {1, 0, 8}, {1, 1, 4}, {1, 2, 2}}};
-    default:
-      return {1, {}};
-  }
-}
-
-std::vector<uint32_t> ReferenceWebIndices(const TBitmap& image, TDitherMode mode) {
-  const auto [divisor, taps] = ReferenceKernel(mode);
-  const int width = image.Width(), height = image.Height();
-  std::vector<int> error(size_t(width) * height * 3, 0);
-  std::vector<uint32_t> indices(size_t(width) * height);
-  for (int y = 0; y < height; ++y) {
-    const int direction = y % 2 == 0 ? 1 : -1;
-    for (int i = 0; i < width; ++i) {
-      const int x = direction > 0 ? i : width - 1 - i;
-      const TRGBColor pixel = PixelAt(image, x, y);
-      const int value[3] = {pixel.Red, pixel.Green, pixel.Blue};
-      int level[3], diff[3];
-      for (int c = 0; c < 3; ++c) {
-        const int carried = error[(size_t(y) * width + x) * 3 + c];
-        const int corrected = std::clamp(value[c] + (carried + divisor / 2) / divisor, 0, 255);
-        level[c] = (corrected + 3) / 51;
-        diff[c] = corrected - level[c] * 51;
-      }
-      indices[size_t(y) * width + x] = uint32_t(level[0] * 36 + level[1] * 6 + level[2]);
-      for (const RefTap& tap : taps) {
-        const int tx = x + tap.Offset * direction, ty = y + tap.Row;
-        if (tx < 0 || tx >= width || ty >= height) continue;
-        for (int c = 0; c < 3; ++c)
-          error[(size_t(ty) * width + tx) * 3 + c] += diff[c] * tap.Weight;
-      }
-    }
-  }
-  return indices;
-}
-
 }  // namespace
 
 TEST(ColorLookup, WebLevelsAreCutNotRounded) {
@@ -170,16 +69,37 @@ TEST(ColorLookup, FastLookupPrefersLowerIndexAndRemembersCells) {
   EXPECT_EQ(chosen, clWhite);
 }
 
-TEST(DitherEngine, EveryModeMatchesAPlainComputation) {
-  const auto photo = PhotoBitmap(11, 7, 3);
-  const auto noise = RandomBitmap(9, 6, 4);
-  for (TDitherMode mode :
-       {dmNearest, dmFloydSteinberg, dmStucki, dmSierra, dmJaJuNI, dmSteveArche, dmBurkes}) {
-    for (const TBitmap* image : {photo.get(), noise.get()}) {
-      SCOPED_TRACE(testing::Message() << "mode " << mode << " width " << image->Width());
-      TBitmap source(*image);
-      const auto reduced = Reduce(source, rmNetscape, mode);
-      EXPECT_EQ(PixelValues(*reduced), ReferenceWebIndices(*image, mode));
+// One pixel's error reaching one neighbour, worked out by hand from each kernel's weights:
+// the first pixel, grey 25, becomes web level 0 and leaves an error of 25; a neighbour
+// becomes level 1 (grey 51, index 43) exactly when its grey plus its rounded share of that
+// error reaches 48, since web levels are cut at 48. Pixels between the two are black.
+TEST(DitherEngine, EachKernelPassesItsShareOfTheErrorToItsNeighbours) {
+  const struct {
+    TDitherMode mode;
+    int row, column, share;
+  } probes[] = {
+      {dmNearest, 0, 1, 0},        {dmFloydSteinberg, 0, 1, 11},  // 25 * 7 / 16 = 10.9
+      {dmFloydSteinberg, 1, 0, 8},                                // 25 * 5 / 16 = 7.8
+      {dmStucki, 0, 1, 5},                                        // 25 * 8 / 42 = 4.8
+      {dmSierra, 1, 0, 4},                                        // 25 * 5 / 32 = 3.9
+      {dmJaJuNI, 0, 1, 4},                                        // 25 * 7 / 48 = 3.6
+      {dmSteveArche, 0, 1, 0},                                    // no weight beside the pixel
+      {dmSteveArche, 0, 2, 4},                                    // 25 * 32 / 200 = 4
+      {dmSteveArche, 2, 0, 3},                                    // 25 * 26 / 200 = 3.25
+      {dmBurkes, 1, 0, 6},                                        // 25 * 8 / 32 = 6.25
+  };
+  for (const auto& probe : probes) {
+    for (const int grey : {48 - probe.share, 47 - probe.share}) {
+      SCOPED_TRACE(testing::Message() << "mode " << probe.mode << " at (" << probe.row << ", "
+                                      << probe.column << "), grey " << grey);
+      auto image = MakeBitmap(probe.column + 1, probe.row + 1, [&](int x, int y) {
+        if (x == 0 && y == 0) return Grey(25);
+        return Grey(x == probe.column && y == probe.row ? grey : 0);
+      });
+      const auto reduced = Reduce(*image, rmNetscape, probe.mode);
+      const std::vector<uint32_t> indices = PixelValues(*reduced);
+      EXPECT_EQ(indices.front(), 0u);
+      EXPECT_EQ(indices.back(), grey == 48 - probe.share ? 43u : 0u);
     }
   }
 }

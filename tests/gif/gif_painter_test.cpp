@@ -12,6 +12,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/message_loop.h"
 #include "tests/gif/gif_test_util.h"
+#include "tests/support/pump.h"
 
 namespace {
 
@@ -34,15 +35,6 @@ std::unique_ptr<TGIFImage> TwoFrames() {
   AddControl(first, dmNoDisposal, 0, 2);
   AddFrame(*image, 0, 0, 4, 4, 1);
   return image;
-}
-
-// Dispatches the painters' hand-overs until done() holds.
-void DispatchUntil(const std::function<bool()>& done) {
-  MessageLoop& loop = MessageLoop::Current();
-  while (!done()) {
-    loop.ProcessMessages();
-    loop.WaitMessage(10);
-  }
 }
 
 }  // namespace
@@ -128,7 +120,7 @@ TEST(GIFPainter, EndlessLoopThreadedButOncePlayedInline) {
   image->OnPaint = [&paints](TGIFPainter&) { ++paints; };
   TBitmap target = Filled(4, 4, kRed);
   target.Canvas().Draw(0, 0, *image);
-  DispatchUntil([&loops] { return loops >= 3; });
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&loops] { return loops >= 3; }));
   image->StopPainters();
   EXPECT_EQ(image->DrawPainter(), nullptr);
   EXPECT_GE(paints, 6);
@@ -204,7 +196,7 @@ TEST(GIFPainter, ADrawIntoAnotherRectangleReplacesTheDrawPainter) {
   EXPECT_EQ(image->DrawPainter(), first);
   image->Draw(target.Canvas(), Rect(4, 4, 8, 8));
   EXPECT_NE(image->DrawPainter(), nullptr);
-  DispatchUntil([&] { return image->DrawPainter()->Started(); });
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&] { return image->DrawPainter()->Started(); }));
   EXPECT_EQ(target.Canvas().Pixel(5, 4), kGreen);
 }
 

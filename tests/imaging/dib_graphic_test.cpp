@@ -8,6 +8,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/message_loop.h"
 #include "runtime/stream.h"
+#include "tests/support/pump.h"
 
 namespace {
 
@@ -197,11 +198,7 @@ TEST(DibGraphicTest, PageTimerStepsThroughThePagesInALoop) {
   std::vector<int> shown;
   image.OnChange = [&](TGraphic&) { shown.push_back(image.Width()); };
   image.SetPageTimerEnabled(true);
-  MessageLoop& loop = MessageLoop::Current();
-  while (shown.size() < 3) {
-    loop.WaitMessage(1000);
-    loop.ProcessMessages();
-  }
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&] { return shown.size() >= 3; }));
   image.SetPageTimerEnabled(false);
   EXPECT_EQ(shown, (std::vector<int>{2, 1, 2}));
 }
