@@ -94,7 +94,8 @@ TEST(GIFPainter, NothingToPaint) {
   endless->Images()[0].Clear();
   endless->SetDrawOptions(kGIFDefaultDrawOptions | drLoopForever);
   kept.Canvas().Draw(0, 0, *endless);
-  DispatchUntil([&endless] { return endless->DrawPainter() == nullptr; });
+  ASSERT_TRUE(
+      PumpUntil(MessageLoop::Current(), [&endless] { return endless->DrawPainter() == nullptr; }));
 }
 
 TEST(GIFPainter, DelaysAreKeptWithinBounds) {
