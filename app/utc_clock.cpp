@@ -3,9 +3,12 @@
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
+// Clock and zone are read as one instant: read apart, a change of offset between the two
+// reads would pair one instant's local time with another's offset.
 TDateTime UtcNowForClock(const TClock& clock, const TTimeZone& zone) {
-  const TDateTime local = clock.Now();
-  const TTimeZoneInformation info = zone.Query();
+  const TLocalTime now = clock.NowIn(zone);
+  const TDateTime local = now.Local;
+  const TTimeZoneInformation& info = now.Zone;
   switch (info.State) {
     case tzsUnknown:
     case tzsStandard:

@@ -15,7 +15,12 @@ std::string YearDigits(int year) {
 }  // namespace
 
 TDateTime UtcForDateCodes(TDateTime Local, const TTimeZone& Zone) {
-  const TTimeZoneInformation info = Zone.Query();
+  return UtcForDateCodes({Local, Zone.Query()});
+}
+
+TDateTime UtcForDateCodes(const TLocalTime& Now) {
+  const TDateTime Local = Now.Local;
+  const TTimeZoneInformation& info = Now.Zone;
   switch (info.State) {
     case tzsUnknown:
       return IncMinutes(Local, info.Bias);
@@ -30,7 +35,11 @@ TDateTime UtcForDateCodes(TDateTime Local, const TTimeZone& Zone) {
 }
 
 std::string DateCodeValue(char Letter, TDateTime Local, const TTimeZone& Zone) {
-  const TDateTimeParts utc = DecodeDateTime(UtcForDateCodes(Local, Zone));
+  return DateCodeValue(Letter, {Local, Zone.Query()});
+}
+
+std::string DateCodeValue(char Letter, const TLocalTime& Now) {
+  const TDateTimeParts utc = DecodeDateTime(UtcForDateCodes(Now));
   switch (Letter) {
     case 'Y':
       return YearDigits(utc.year);
@@ -57,7 +66,7 @@ std::string ExpandDateCodes(const std::string& Name, const TClock& Clock, const 
   for (int p = Pos(std::string(1, kCodeMark), name); p > 0;
        p = Pos(std::string(1, kCodeMark), name)) {
     const std::string letter = Copy(name, p + 1, 1);
-    const std::string value = letter.empty() ? "" : DateCodeValue(letter[0], Clock.Now(), Zone);
+    const std::string value = letter.empty() ? "" : DateCodeValue(letter[0], Clock.NowIn(Zone));
     name = Copy(name, 1, p - 1) + value + Copy(name, p + 2, kLongestRest);
   }
   return name;

@@ -18,6 +18,9 @@ std::string ExpandDateCodes(const std::string& Name, const TClock& Clock, const 
 // base and standard biases, daylight time the base and daylight biases; a failed query
 // adds nothing.
 TDateTime UtcForDateCodes(TDateTime Local, const TTimeZone& Zone);
+// The same for a local time read together with the zone's answer for that instant.
+TDateTime UtcForDateCodes(const TLocalTime& Now);
 
 // The text of one code at this local time; empty for a letter that is no code.
 std::string DateCodeValue(char Letter, TDateTime Local, const TTimeZone& Zone);
+std::string DateCodeValue(char Letter, const TLocalTime& Now);

@@ -15,7 +15,7 @@ std::string LogStamp(TDateTime utc) {
 void TEventLog::Add(const std::string& text) const {
   if (fileName_.empty()) return;
   // Line breaks inside the text would split one event over several log lines.
-  std::string line = LogStamp(UtcForDateCodes(clock_->Now(), *zone_)) + text;
+  std::string line = LogStamp(UtcForDateCodes(clock_->NowIn(*zone_))) + text;
   for (char& c : line)
     if (c == '\r' || c == '\n') c = ' ';
   line += '\n';

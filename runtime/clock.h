@@ -2,14 +2,9 @@
 // The local clock and the time-zone query, behind interfaces so that tests can stand in
 // a clock and a zone of their own.
 
-#include "runtime/date_time.h"
+#include <ctime>
 
-class TClock {
- public:
-  virtual ~TClock() = default;
-  // The local date and time, to the millisecond.
-  virtual TDateTime Now() const = 0;
-};
+#include "runtime/date_time.h"
 
 enum TTimeZoneState { tzsUnknown, tzsStandard, tzsDaylight, tzsInvalid };
 
@@ -29,13 +24,37 @@ class TTimeZone {
   virtual TTimeZoneInformation Query() const = 0;
 };
 
+// The local time and the zone's answer for one and the same instant.
+struct TLocalTime {
+  TDateTime Local;
+  TTimeZoneInformation Zone;
+};
+
+class TClock {
+ public:
+  virtual ~TClock() = default;
+  // The local date and time, to the millisecond.
+  virtual TDateTime Now() const = 0;
+  // The local time together with the zone's answer for that very instant. A stand-in
+  // clock reads its time and then asks the zone.
+  virtual TLocalTime NowIn(const TTimeZone& zone) const { return {Now(), zone.Query()}; }
+};
+
+// The local time of an instant and the zone's answer for it, from the TZ database: the
+// offset is the C library's tm_gmtoff of that instant, so zones whose daylight saving is
+// negative (Irish winter time, Ramadan in Morocco) or a half hour (Lord Howe) convert
+// right. All of the offset is in Bias; daylight time only tells the state.
+TLocalTime LocalTimeAt(const timespec& instant);
+
 class TSystemClock : public TClock {
  public:
   TDateTime Now() const override;
+  // With the system zone, both come from one reading of the platform clock, so that a
+  // change of offset between two readings cannot pair one instant's local time with
+  // another's offset.
+  TLocalTime NowIn(const TTimeZone& zone) const override;
 };
 
-// From the TZ database: the standard and daylight offsets are those of the current year's
-// January and July, whichever is smaller being standard time.
 class TSystemTimeZone : public TTimeZone {
  public:
   TTimeZoneInformation Query() const override;

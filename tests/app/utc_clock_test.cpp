@@ -1,6 +1,8 @@
 #include "app/utc_clock.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
 
 #include "runtime/exceptions.h"
 #include "runtime/text_file.h"
@@ -118,4 +120,41 @@ TEST(EventTable, MissingFileEmptiesTheTableAndRaises) {
   std::remove(dir.File("schedule.txt").c_str());
   EXPECT_THROW(table.Load(dir.File("schedule.txt")), EFOpenError);
   EXPECT_EQ(table.Count(), 0);
+}
+
+namespace {
+
+// A clock whose own reading pairs its time with an offset; asked apart, the zone would
+// give the offset of a later instant, after a switch.
+class ReadingClock : public FakeClock {
+ public:
+  TLocalTime NowIn(const TTimeZone&) const override { return {Now(), {tzsDaylight, -60, 0, 0}}; }
+};
+
+}  // namespace
+
+TEST(UtcNowForClock, ReadsClockAndZoneAsOneInstant) {
+  ReadingClock clock;
+  clock.Set({2026, 3, 29, 2, 0, 0});
+  const FakeTimeZone after({tzsStandard, 0, 0, 0});
+  EXPECT_EQ(UtcNowForClock(clock, after), EncodeDateTime({2026, 3, 29, 1, 0, 0}));
+}
+
+// The machine's own clock in zones whose daylight saving is negative or a half hour: the
+// UTC it gives is the platform's UTC.
+TEST(UtcNowForClock, SystemClockGivesTheUtcOfTheMomentInEveryZone) {
+  for (const char* name : {"Europe/Dublin", "Africa/Casablanca", "Australia/Lord_Howe",
+                           "Asia/Kolkata", "America/New_York"}) {
+    setenv("TZ", name, 1);
+    tzset();
+    const int64_t before = static_cast<int64_t>(time(nullptr));
+    const TDateTime utc = UtcNowForClock(SystemClock(), SystemTimeZone());
+    const int64_t after = static_cast<int64_t>(time(nullptr));
+    constexpr int64_t kDaysFrom1899To1970 = 25569;
+    const int64_t seconds = utc.ms / 1000 - kDaysFrom1899To1970 * 86400;
+    EXPECT_GE(seconds, before) << name;
+    EXPECT_LE(seconds, after) << name;
+  }
+  unsetenv("TZ");
+  tzset();
 }

@@ -63,19 +63,50 @@ TEST(SystemTimeZone, ZoneWithoutDaylightSavingIsReportedAsUnknown) {
   EXPECT_EQ(info.DaylightBias, 0);
 }
 
-TEST(SystemTimeZone, CentralEuropeanBiases) {
-  // POSIX rule text, so the test needs no zone database.
-  ScopedTimeZone zone("CET-1CEST,M3.5.0,M10.5.0/3");
-  const TTimeZoneInformation info = SystemTimeZone().Query();
-  EXPECT_TRUE(info.State == tzsStandard || info.State == tzsDaylight);
-  EXPECT_EQ(info.Bias, -60);
-  EXPECT_EQ(info.StandardBias, 0);
-  EXPECT_EQ(info.DaylightBias, -60);
+namespace {
+
+struct TZoneCase {
+  const char* zone;
+  TDateTimeParts utc;
+  TDateTimeParts local;
+};
+
+time_t UnixSeconds(const TDateTimeParts& utc) {
+  constexpr int64_t kDaysFrom1899To1970 = 25569;
+  return static_cast<time_t>(EncodeDateTime(utc).ms / 1000 - kDaysFrom1899To1970 * 86400);
 }
 
-TEST(SystemTimeZone, SouthernHemisphereStandardIsTheSmallerOffset) {
-  ScopedTimeZone zone("AEST-10AEDT,M10.1.0,M4.1.0/3");
-  const TTimeZoneInformation info = SystemTimeZone().Query();
-  EXPECT_EQ(info.Bias, -600);
-  EXPECT_EQ(info.DaylightBias, -60);
+}  // namespace
+
+// Local time and offset of one instant, each case with TZ set for it. Irish winter time
+// and Ramadan in Morocco are daylight saving with a negative offset in the zone database;
+// Lord Howe's daylight saving is half an hour; India has none.
+TEST(LocalTimeAt, EveryZoneAndEveryInstantConvertsBackToItsUtc) {
+  const TZoneCase cases[] = {
+      {"Europe/Dublin", {2026, 1, 15, 12, 0, 0}, {2026, 1, 15, 12, 0, 0}},
+      {"Europe/Dublin", {2026, 7, 15, 12, 0, 0}, {2026, 7, 15, 13, 0, 0}},
+      {"Europe/Dublin", {2026, 3, 29, 0, 59, 59}, {2026, 3, 29, 0, 59, 59}},
+      {"Europe/Dublin", {2026, 3, 29, 1, 0, 0}, {2026, 3, 29, 2, 0, 0}},
+      {"Europe/Dublin", {2026, 10, 25, 0, 59, 59}, {2026, 10, 25, 1, 59, 59}},
+      {"Europe/Dublin", {2026, 10, 25, 1, 0, 0}, {2026, 10, 25, 1, 0, 0}},
+      {"Africa/Casablanca", {2026, 3, 1, 12, 0, 0}, {2026, 3, 1, 12, 0, 0}},
+      {"Africa/Casablanca", {2026, 6, 1, 12, 0, 0}, {2026, 6, 1, 13, 0, 0}},
+      {"Australia/Lord_Howe", {2026, 1, 15, 12, 0, 0}, {2026, 1, 15, 23, 0, 0}},
+      {"Australia/Lord_Howe", {2026, 7, 15, 12, 0, 0}, {2026, 7, 15, 22, 30, 0}},
+      {"Asia/Kolkata", {2026, 7, 15, 12, 0, 0}, {2026, 7, 15, 17, 30, 0}},
+      {"UTC0", {2026, 12, 31, 23, 59, 59}, {2026, 12, 31, 23, 59, 59}},
+  };
+  for (const TZoneCase& c : cases) {
+    ScopedTimeZone zone(c.zone);
+    const TLocalTime now = LocalTimeAt({UnixSeconds(c.utc), 250000000});
+    TDateTimeParts expected = c.local;
+    expected.millisecond = 250;
+    const std::string where = std::string(c.zone) + " at " + std::to_string(c.utc.month) + "/" +
+                              std::to_string(c.utc.day) + " " + std::to_string(c.utc.hour);
+    EXPECT_EQ(now.Local, EncodeDateTime(expected)) << where;
+    ASSERT_NE(now.Zone.State, tzsInvalid) << where;
+    const int daylight = now.Zone.State == tzsDaylight ? now.Zone.DaylightBias : 0;
+    EXPECT_EQ(IncMinutes(now.Local, now.Zone.Bias + daylight).ms, EncodeDateTime(c.utc).ms + 250)
+        << where;
+  }
 }
