@@ -37,7 +37,7 @@ void TApacheServer::WriteConfiguration() const {
        << "CustomLog " << dir_.File("access.log") << " records\n"
        << "UseCanonicalName Off\nDocumentRoot " << dir_.File("www") << "\n"
        << "<Directory " << dir_.File("www") << ">\n  Require all granted\n</Directory>\n"
-       << "DirectoryIndex index.html\nRedirect 302 /alias /\nRewriteEngine on\n"
+       << "DirectoryIndex index.html\nRedirect 302 /alias/ /\nRewriteEngine on\n"
        << "RewriteRule ^/moved(/.*)$ http://%{HTTP_HOST}$1 [R=302,L]\n";
 }
 

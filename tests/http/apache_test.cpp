@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 #include "http/http_cli.h"
 #include "tests/http/apache_server.h"
@@ -26,9 +28,9 @@ class Apache : public ::testing::Test {
     client.RcvdStream = &body;
   }
 
-  void Get(const std::string& path) {
+  void Get(const std::string& url) {
     body.Clear();
-    client.URL = Url(path);
+    client.URL = url;
     client.Get();
   }
   static std::string Url(const std::string& path) {
@@ -52,7 +54,7 @@ TEST_F(Apache, GoodFilesArriveByteForByte) {
   for (const auto& [path, bytes] : files) {
     SCOPED_TRACE(path);
     server->Put(path, bytes);
-    Get(path);
+    Get(Url(path));
     EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
     EXPECT_EQ(client.RcvdBytes(), static_cast<int64_t>(bytes.size()));
     EXPECT_TRUE(Body() == bytes);
@@ -60,6 +62,58 @@ TEST_F(Apache, GoodFilesArriveByteForByte) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].Request, "GET " + std::string(path) + " HTTP/1.0");
     EXPECT_EQ(records[0].Status, "200");
+  }
+}
+
+// httpd builds these Locations from the Host header, so they come back to its own port
+// only when the header names it; it refuses a request target with a fragment or without
+// its leading slash.
+TEST_F(Apache, RedirectsBuiltFromTheHostHeaderComeBackToItsPortAndTargetsAreWellFormed) {
+  server->Put("/files/target.gif", "GIF89a target");
+  server->Put("/folder/index.html", "<p>the folder</p>");
+  server->Put("/index.html", "<p>the site</p>");
+  const std::string port = std::to_string(server->Port());
+  struct TCase {
+    std::string url;
+    std::vector<std::string> requests;  // the request targets httpd received
+    std::string body;
+    std::string location;  // after the redirect; empty when there was none
+  };
+  const TCase cases[] = {
+      {Url("/moved/files/target.gif"),
+       {"/moved/files/target.gif", "/files/target.gif"},
+       "GIF89a target",
+       Url("/files/target.gif")},  // mod_rewrite
+      {Url("/alias/files/target.gif"),
+       {"/alias/files/target.gif", "/files/target.gif"},
+       "GIF89a target",
+       Url("/files/target.gif")},                                                       // mod_alias
+      {Url("/folder"), {"/folder", "/folder/"}, "<p>the folder</p>", Url("/folder/")},  // mod_dir
+      {Url("/files/target.gif#legend"), {"/files/target.gif"}, "GIF89a target", ""},
+      {"http://127.0.0.1:" + port + "?x=1", {"/?x=1"}, "<p>the site</p>", ""},
+      {"HTTP://127.0.0.1:" + port + "/files/target.gif",
+       {"/files/target.gif"},
+       "GIF89a target",
+       ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.url);
+    Get(c.url);
+    EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
+    EXPECT_EQ(Body(), c.body);
+    if (!c.location.empty()) {
+      EXPECT_EQ(client.Location(), c.location);
+    }
+    // httpd logs a request as it ends: a redirect's line may come after its target's.
+    std::vector<std::string> received, expected;
+    for (const TRequestRecord& record : server->NextRecords(c.requests.size())) {
+      received.push_back(record.Request);
+      EXPECT_EQ(record.Host, "127.0.0.1:" + port);
+    }
+    for (const std::string& target : c.requests) expected.push_back("GET " + target + " HTTP/1.0");
+    std::sort(received.begin(), received.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(received, expected);
   }
 }
 

@@ -11,6 +11,7 @@
 #include "http/http_cli.h"
 #include "http/url_helpers.h"
 #include "tests/http/nginx_server.h"
+#include "tests/support/danted_server.h"
 
 namespace {
 
@@ -119,6 +120,7 @@ TEST_F(Nginx, EveryRedirectCodeAbsoluteAndRelativeEndsAtTheFile) {
         EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
         EXPECT_EQ(error_, 0);
         EXPECT_TRUE(Text(body) == kTarget);
+        EXPECT_EQ(client.Location(), origin + "/files/target.bin");
         const auto records = server->NextRecords(2);
         ASSERT_EQ(records.size(), 2u);
         EXPECT_EQ(records[0].Status, code);
@@ -158,6 +160,101 @@ TEST_F(Nginx, BasicAuthorizationFromTheUrlOrTheProperties) {
     const auto records = server->NextRecords(1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].Authorization, c.authorization);
+  }
+}
+
+// A user's password goes only to the scheme, host and port that it came with.
+TEST_F(Nginx, CredentialsStayWithTheirOrigin) {
+  const std::string plainServer = "127.0.0.1:" + std::to_string(server->PlainPort());
+  struct TCase {
+    const char* name;
+    std::string url;
+    std::string secondServer;  // the address and port that took the second leg
+    bool secondAuthorized;     // the second leg carried the credentials
+    int status;
+  };
+  const TCase cases[] = {
+      {"same origin, relative Location",
+       Plain("/redirect/302/relative/private/target.bin", UserInfo()), plainServer, true, 200},
+      {"same origin, absolute Location",
+       Plain("/redirect/301/absolute/private/target.bin", UserInfo()), plainServer, true, 200},
+      {"another port", Plain("/to-other-port/private/target.bin", UserInfo()),
+       "127.0.0.1:" + std::to_string(server->OtherPort()), false, 401},
+      {"another host", Plain("/to-other-host/private/target.bin", UserInfo()),
+       "127.0.0.2:" + std::to_string(server->PlainPort()), false, 401},
+      {"https to http on the same host", Secure("/to-plain-http/private/target.bin", UserInfo()),
+       plainServer, false, 401},
+      // Percent-escapes in the user part are decoded before they are sent ("%65" is 'e').
+      {"escaped password",
+       Plain("/redirect/302/relative/private/target.bin",
+             std::string(TNginxServer::User()) + ":s3cr%65t@"),
+       plainServer, true, 200},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Get(c.url);
+    EXPECT_EQ(client.StatusCode(), c.status) << client.ReasonPhrase();
+    EXPECT_EQ(client.Location().find(TNginxServer::Password()), std::string::npos)
+        << client.Location();
+    const auto records = server->NextRecords(2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].Authorization, Authorization());
+    EXPECT_EQ(records[1].Server, c.secondServer);
+    EXPECT_EQ(records[1].Authorization, c.secondAuthorized ? Authorization() : "-");
+  }
+}
+
+// Credentials of one Get's URL are not the client's: a later Get without them sends none,
+// while the properties' credentials hold for the origin of each Get's URL only.
+TEST_F(Nginx, ALaterGetAndTheirPropertiesKeepCredentialsWithTheirOrigin) {
+  Get(Plain("/private/target.bin", UserInfo()));
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_EQ(client.Username, "");
+  EXPECT_EQ(client.Location(),
+            Plain("/private/target.bin", TNginxServer::User() + std::string("@")));
+  Get(Plain("/private/target.bin"));
+  EXPECT_EQ(client.StatusCode(), 401);
+
+  client.Username = TNginxServer::User();
+  client.Password = TNginxServer::Password();
+  Get(Plain("/to-other-port/private/target.bin"));
+  EXPECT_EQ(client.StatusCode(), 401);
+  const auto records = server->NextRecords(4);
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0].Authorization, Authorization());
+  EXPECT_EQ(records[1].Authorization, "-");
+  EXPECT_EQ(records[2].Authorization, Authorization());
+  EXPECT_EQ(records[3].Authorization, "-");
+}
+
+// The socket forgets its SOCKS settings at every close; the client's hold for each leg of
+// a request and for later requests.
+TEST_F(Nginx, SocksSettingsHoldForRedirectLegsAndLaterGets) {
+  TDantedServer danted(TDantedMethod::None);
+  ASSERT_TRUE(danted.Running()) << danted.Reason();
+  client.SetSocksServer("127.0.0.1");
+  client.SetSocksPort(danted.Port());
+  Get(Plain("/redirect/302/relative/files/target.bin"));
+  EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
+  Get(Plain("/files/target.bin"));
+  EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
+  EXPECT_EQ(server->NextRecords(3).size(), 3u);
+  EXPECT_EQ(danted.Relayed(server->PlainPort()), 3) << danted.Log();
+}
+
+// A Host header without the port would make name-based servers answer for another site
+// and build their redirects to port 80.
+TEST_F(Nginx, HostHeaderNamesTheNonDefaultPort) {
+  const std::pair<std::string, std::string> origins[] = {
+      {Plain("/files/target.bin"), "127.0.0.1:" + std::to_string(server->PlainPort())},
+      {Secure("/files/target.bin"), "localhost:" + std::to_string(server->SecurePort())},
+  };
+  for (const auto& [url, host] : origins) {
+    Get(url);
+    EXPECT_EQ(client.StatusCode(), 200);
+    const auto records = server->NextRecords(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].Host, host);
   }
 }
 
