@@ -85,17 +85,26 @@ TEST_F(EditingMenusTest, EditScheduleOpensTheEditorModallyThenReloadsAndRequeues
   EXPECT_EQ(mainForm_.QueueLines()[2].substr(0, 12), "0930   Added");
 }
 
-TEST_F(EditingMenusTest, JPEGDialogOkWritesTheEditTextUncheckedAsTheOnlyLine) {
+TEST_F(EditingMenusTest, JPEGDialogOkTakesOnlyAQualityFromZeroToHundredAsTheOnlyLine) {
   WriteTextFile(dir_.File("jpegcomp.txt"), {"75", "second line"});
   WhenModal([&] {
     Ui::TJPEGCompressionForm& ui = jpegForm_.Form();
     EXPECT_EQ(QApplication::activeModalWidget(), &jpegForm_);
     EXPECT_EQ(ui.Edit1->text().toStdString(), "75");
-    ui.Edit1->setText(" 60 or so");
+    for (const char* refused : {" 60 or so", "101"}) {
+      ui.Edit1->setText(refused);
+      ui.OKBtn->click();
+      EXPECT_EQ(QApplication::activeModalWidget(), &jpegForm_) << refused;
+      EXPECT_TRUE(ui.ErrorLabel->isVisible()) << refused;
+      EXPECT_EQ(ui.ErrorLabel->text().toStdString(),
+                "The JPEG quality must be a whole number from 0 to 100");
+      EXPECT_EQ(ReadWholeFile(dir_.File("jpegcomp.txt")), "75\r\nsecond line\r\n");
+    }
+    ui.Edit1->setText(" 60 ");
     ui.OKBtn->click();
   });
   mainForm_.Form().DefaultJPEGcompression1->trigger();
-  EXPECT_EQ(ReadWholeFile(dir_.File("jpegcomp.txt")), " 60 or so\r\n");
+  EXPECT_EQ(ReadWholeFile(dir_.File("jpegcomp.txt")), "60\r\n");
 }
 
 TEST_F(EditingMenusTest, JPEGDialogCancelAndCloseBoxWriteNothing) {

@@ -49,3 +49,24 @@ TEST(JPEGQuality, MissingFileRaisesTheFileErrorAndIsNotCreated) {
   }
   EXPECT_FALSE(FileExists(file));
 }
+
+TEST(JPEGQuality, TheDialogAcceptsOnlyWholeNumbersFromZeroToHundred) {
+  const std::pair<const char*, std::optional<int>> cases[] = {
+      {"0", 0},
+      {"75", 75},
+      {" 100 ", 100},
+      {"007", 7},
+      {"101", std::nullopt},
+      {"-5", std::nullopt},
+      {"+42", std::nullopt},
+      {"", std::nullopt},
+      {"  ", std::nullopt},
+      {"60 or so", std::nullopt},
+      {"7.5", std::nullopt},
+      {"0x10", std::nullopt},
+      {"$1F", std::nullopt},
+      {"99999999999", std::nullopt},
+  };
+  for (const auto& [text, expected] : cases)
+    EXPECT_EQ(JPEGQualityFromDialog(text), expected) << text;
+}
