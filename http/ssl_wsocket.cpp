@@ -73,7 +73,7 @@ void TCustomSslWSocket::ResetToDefaults() {
   sslEnable_ = false;
   sslServerName_.clear();
   ssl_.reset();
-  established_ = broken_ = false;
+  established_ = broken_ = peerClosed_ = false;
   cipherOut_.clear();
   cipherReadError_ = 0;
 }
@@ -156,6 +156,10 @@ bool TCustomSslWSocket::TriggerDataAvailable(uint16_t Error) {
   if (assigned) OfferPending();
   if (ssl_ && broken_) {
     Disconnect(true, kSslError);
+  } else if (ssl_ && peerClosed_) {
+    // A server may keep the TCP connection open after its close_notify (openssl s_server
+    // does): the TLS close ends the data like a TCP close.
+    Disconnect(true, 0);
   } else {
     FlushCipher();
   }
@@ -189,6 +193,7 @@ int TCustomSslWSocket::DoRecv(void* buffer, int size, int flags) {
     }
     const int sslError = SSL_get_error(ssl_.get(), result);
     if (sslError == SSL_ERROR_ZERO_RETURN) {
+      peerClosed_ = true;
       error = 0;
     } else if (sslError != SSL_ERROR_WANT_READ) {
       broken_ = true;
@@ -202,6 +207,16 @@ int TCustomSslWSocket::DoRecv(void* buffer, int size, int flags) {
   if (error == 0) return 0;  // the server closed
   WSocket_WSASetLastError(error);
   return SOCKET_ERROR;
+}
+
+// An orderly close tells the server with our own close_notify; an abort does not.
+void TCustomSslWSocket::Disconnect(bool Shut, uint16_t Error) {
+  if (Shut && ssl_ && established_ && !broken_ && State() == wsConnected) {
+    ERR_clear_error();
+    SSL_shutdown(ssl_.get());
+    FlushCipher();
+  }
+  TCustomSocksWSocket::Disconnect(Shut, Error);
 }
 
 int32_t TCustomSslWSocket::GetRcvdCount() {

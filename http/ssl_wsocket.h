@@ -37,6 +37,7 @@ class TCustomSslWSocket : public TCustomSocksWSocket {
   void TriggerDataSent(uint16_t Error) override;
   int DoRecv(void* buffer, int size, int flags) override;
   int32_t GetRcvdCount() override;
+  void Disconnect(bool Shut, uint16_t Error) override;
 
   bool SslHandshaking() const { return ssl_ != nullptr && !established_; }
 
@@ -50,6 +51,7 @@ class TCustomSslWSocket : public TCustomSocksWSocket {
   TSslPtr ssl_;
   bool established_ = false;
   bool broken_ = false;      // a record failed: the connection is closed at the next event
+  bool peerClosed_ = false;  // the server's close_notify came: the body has ended
   std::string cipherOut_;    // records made by OpenSSL, not yet handed to the socket
   int cipherReadError_ = 0;  // the socket error of the last read of records
   int64_t plainReads_ = 0;   // successful reads of plain text, to see progress

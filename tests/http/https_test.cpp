@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <random>
 
 #include "http/http_cli.h"
 #include "tests/http/scripted_http_server.h"
 #include "tests/support/http_file_server.h"
+#include "tests/support/server_process.h"
 #include "tests/support/test_certificates.h"
 
 namespace {
@@ -90,6 +92,28 @@ TEST_F(Https, HttpRedirectToHttpsIsFollowedToTheSecureDocument) {
   EXPECT_EQ(Text(body), "GIF89a secure");
   EXPECT_EQ(locations, std::vector<std::string>{target});
   EXPECT_EQ(done.size(), 1u);
+}
+
+// openssl s_server -WWW sends its close_notify and keeps the TCP connection open: the
+// TLS close ends the body, as it does for curl.
+TEST_F(Https, TheServersCloseNotifyEndsTheBody) {
+  const TCertificateFiles files = ca.Issue("server", {"127.0.0.1"});
+  const std::string image = Image(100000);
+  PutServedFile(dir.Path(), "www/chart.bin", image);
+  const uint16_t port = FreeLoopbackPort();
+  TServerProcess server(SIGTERM);
+  ASSERT_TRUE(server.Start(
+      {"/bin/sh", "-c",
+       "cd '" + dir.Path() +
+           "/www' && exec openssl s_server -quiet -WWW -http_server_binmode "
+           "-accept 127.0.0.1:" +
+           std::to_string(port) + " -cert '" + files.Certificate + "' -key '" + files.Key + "'"},
+      port));
+  client.Timeout = 10;  // without the fix the request would end only here
+  Get("https://127.0.0.1:" + std::to_string(port) + "/chart.bin");
+  EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
+  EXPECT_EQ(done, std::vector<uint16_t>{0});
+  EXPECT_TRUE(Text(body) == image);
 }
 
 // Each refusal ends the request before anything is sent: the server sees no request.
