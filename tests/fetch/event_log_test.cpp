@@ -1,6 +1,8 @@
 #include "fetch/event_log.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include "runtime/text_file.h"
 #include "tests/support/fake_clock.h"
@@ -27,4 +29,66 @@ TEST(EventLog, AppendsOneLinePerEventStampedInUtcAndFlattensLineBreaks) {
 TEST(EventLog, UnwritableLogIsIgnored) {
   TEventLog log("/nonexistent-folder/isoview.log");
   EXPECT_NO_THROW(log.Add("nothing happens"));
+}
+
+namespace {
+
+// A file-size limit for this process, as a full disk gives: writes past it fail.
+class ScopedFileSizeLimit {
+ public:
+  explicit ScopedFileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{bytes, previous_.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~ScopedFileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit previous_{};
+  sighandler_t previousHandler_;
+};
+
+}  // namespace
+
+TEST(EventLog, AFullDiskLosesWholeLinesOnlyAndCountsThem) {
+  TempDir dir;
+  const FakeClock clock(EncodeDateTime({2026, 12, 8, 15, 11, 1}));
+  TEventLog log(dir.File("isoview.log"), clock);
+  log.Add("before");
+  {
+    // Room for the first line and part of the next.
+    ScopedFileSizeLimit full(60);
+    for (int i = 1; i <= 3; ++i) log.Add("Downloaded http://example.invalid/chart.gif");
+    EXPECT_EQ(log.LostLines(), 3);
+  }
+  log.Add("after");
+  EXPECT_EQ(log.LostLines(), 0);
+  const std::string stamp = "2026-12-08 15:11:01 UTC ";
+  EXPECT_EQ(ReadTextFile(dir.File("isoview.log")),
+            (std::vector<std::string>{stamp + "before", stamp + "3 log lines could not be written",
+                                      stamp + "after"}));
+}
+
+TEST(EventLog, PastItsSizeTheLogStartsAfreshAndKeepsOneOlderFile) {
+  TempDir dir;
+  const FakeClock clock(EncodeDateTime({2026, 12, 8, 15, 11, 1}));
+  TEventLog log(dir.File("isoview.log"), clock);
+  log.SetRotationSize(100);
+  const auto lines = [](int from, int to) {
+    std::vector<std::string> expected;
+    for (int i = from; i <= to; ++i)
+      expected.push_back("2026-12-08 15:11:01 UTC line " + std::to_string(i));
+    return expected;
+  };
+  // 31 bytes a line: the fifth finds the file past 100 bytes.
+  for (int i = 1; i <= 7; ++i) log.Add("line " + std::to_string(i));
+  EXPECT_EQ(ReadTextFile(dir.File("isoview.log.1")), lines(1, 4));
+  EXPECT_EQ(ReadTextFile(dir.File("isoview.log")), lines(5, 7));
+  for (int i = 8; i <= 11; ++i) log.Add("line " + std::to_string(i));
+  EXPECT_EQ(ReadTextFile(dir.File("isoview.log.1")), lines(5, 8));
+  EXPECT_EQ(ReadTextFile(dir.File("isoview.log")), lines(9, 11));
 }
