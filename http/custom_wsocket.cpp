@@ -5,6 +5,7 @@
 
 #include "http/socket_error_text.h"
 #include "http/socket_library.h"
+#include "http/swallowed_errors.h"
 #include "http/winsock.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
@@ -40,14 +41,10 @@ TCustomWSocket::~TCustomWSocket() {
   // descriptor: the loop's windows, timers and lookups went with the loop.
   const bool loopGone = MessageLoop::CurrentEnded();
   if (!loopGone) {
-    try {
-      CancelDnsLookup();
-    } catch (...) {
-    }
-    try {
+    RunSwallowing("destructor", [&] { CancelDnsLookup(); });
+    RunSwallowing("destructor", [&] {
       if (state_ != wsClosed) CloseConnection();
-    } catch (...) {
-    }
+    });
   }
   if (hSocket_ != INVALID_SOCKET) WSocket_closesocket(hSocket_);  // never leak the descriptor
   DecrementSocketCount();
@@ -243,17 +240,9 @@ void TCustomWSocket::ReportError(const std::string& message) {
 
 void TCustomWSocket::HandleBackgroundError(const std::exception& E) {
   bool CanClose = true;
-  if (OnBgException) {
-    try {
-      OnBgException(this, E, CanClose);
-    } catch (...) {
-    }
-  }
+  if (OnBgException) RunSwallowing("handler", [&] { OnBgException(this, E, CanClose); });
   if (!CanClose) return;
-  try {
-    AbortConnection();
-  } catch (...) {
-  }
+  RunSwallowing("aborting", [&] { AbortConnection(); });
 }
 
 // Triggers.

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 
 #include "http/custom_wsocket.h"
+#include "http/swallowed_errors.h"
 #include "http/winsock.h"
 #include "runtime/winsock_errors.h"
 
@@ -20,7 +21,7 @@ bool ConnectionLost(int error) {
 
 }  // namespace
 
-// Message 1025: one event of the socket, handled in this order. A handler that closes
+// WM_ASYNCSELECT: one event of the socket, handled in this order. A handler that closes
 // the socket (or opens another) ends the handling: what is left belonged to the old
 // connection, whose close has been told already.
 void TCustomWSocket::WMASyncSelect(const TMessage& message) {
@@ -72,17 +73,15 @@ void TCustomWSocket::ReceiveLoop(uint16_t Error, TWSocketOptions options) {
   for (;;) {
     lastError_ = 0;
     const int64_t takenBefore = bytesTaken_;
-    try {
-      if (!TriggerDataAvailable(Error)) {
-        char scratch[kDrainSize];
-        if (Receive(scratch, sizeof scratch) < 0 && lastError_ == WSAEWOULDBLOCK) {
-          lastError_ = 0;
-          break;
-        }
-      }
-    } catch (...) {
-      break;
-    }
+    bool drained = false;
+    // A handler's exception ends this read loop only; the socket stays usable.
+    const bool handled = RunSwallowing("handler", [&] {
+      if (TriggerDataAvailable(Error)) return;
+      char scratch[kDrainSize];
+      drained = Receive(scratch, sizeof scratch) < 0 && lastError_ == WSAEWOULDBLOCK;
+    });
+    if (drained) lastError_ = 0;
+    if (!handled || drained) break;
     if (options.Contains(wsoNoReceiveLoop) || lastError_ != 0) break;
     unsigned long count = 0;
     if (WSocket_ioctlsocket(hSocket_, FIONREAD, &count) == SOCKET_ERROR) {
@@ -267,10 +266,7 @@ void TCustomWSocket::Disconnect(bool Shut, uint16_t Error) {
     closeNotified_ = true;
     TriggerSessionClosed(Error);
   }
-  try {
-    ResetToDefaults();
-  } catch (...) {
-  }
+  RunSwallowing("closed", [&] { ResetToDefaults(); });
 }
 
 void TCustomWSocket::AbortConnection() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "http/resolvers.h"
+#include "http/swallowed_errors.h"
 #include "http/winsock.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
@@ -120,10 +121,9 @@ void TCustomSocksWSocket::TriggerSessionConnected(uint16_t Error) {
 
 // The negotiation goes to the connection itself, past any layer above.
 void TCustomSocksWSocket::SendSocksRequest(const std::string& request) {
-  try {
-    TCustomWSocket::Send(request.data(), static_cast<int>(request.size()));
-  } catch (...) {
-  }
+  // A failed send has closed the connection and told its close already.
+  RunSwallowing("negotiating",
+                [&] { TCustomWSocket::Send(request.data(), static_cast<int>(request.size())); });
 }
 
 void TCustomSocksWSocket::SendSocks4Request() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "http/swallowed_errors.h"
 #include "runtime/exceptions.h"
 #include "tests/http/loopback_server.h"
 #include "tests/support/pump.h"
@@ -335,7 +336,13 @@ TEST_F(CustomWSocket, AnExceptionOfTheDataHandlerOnlyEndsThatReadLoop) {
   TCustomWSocket client;
   client.OnSessionConnected = [](TCustomWSocket* sender, uint16_t) { sender->SendStr("abc"); };
   ConnectTo(client, server.Port());
+  std::vector<std::string> swallowed;
+  SetSwallowedErrorSink([&](const std::string& reason, const std::string& message) {
+    swallowed.push_back(reason + ": " + message);
+  });
   ASSERT_TRUE(PumpUntil(loop_, [&] { return calls == 1; }));
+  SetSwallowedErrorSink(nullptr);
+  EXPECT_EQ(swallowed, std::vector<std::string>{"handler: 'x' is not a valid integer value"});
   EXPECT_EQ(server.Connections().back()->State(), wsConnected);  // not aborted
   client.SendStr("d");                                           // the next read event reads on
   ASSERT_TRUE(PumpUntil(loop_, [&] { return received == "abcd"; }));
