@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include <QMessageBox>
+#include <algorithm>
 
 #include "app/jpeg_compression_form.h"
 #include "fetch/fetch_inputs.h"
@@ -9,6 +10,8 @@
 #include "gui/application.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
+#include "http/url_helpers.h"
+#include "runtime/atomic_file.h"
 #include "runtime/strings.h"
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
@@ -92,6 +95,8 @@ void TMainForm::FormShow() {
           log_.Add("Error (" + source + "): " + message);
         });
     log_.Add("Isoview started in " + programFolder_);
+    const int removed = RemoveDeadTemporaries(programFolder_);
+    if (removed > 0) log_.Add("Removed " + IntToStr(removed) + " temporary files of ended runs");
     LoadEventTable();
     setWindowTitle(kCaption);
   });
@@ -116,58 +121,77 @@ void TMainForm::ClockTimerTimer() {
 }
 
 void TMainForm::AppendToQueue(const std::string& line) {
-  queue_.push_back(line);
+  queue_.Append(line);
   log_.Add("Queued: " + SqueezeBlanks(line));
   ShowQueue();
 }
 
 void TMainForm::ShowQueue() {
   QStringList lines;
-  for (const std::string& line : queue_) lines << ToQString(line);
+  for (const std::string& line : queue_.Lines()) lines << ToQString(line);
   ui_->Queue->setPlainText(lines.join('\n'));
 }
 
 void TMainForm::SlowClockTimerTimer() {
-  if (queue_.empty()) return;
+  if (queue_.Empty()) return;
   slowClockTimer_.stop();
-  RunHeadOfQueue();
+  RunDueLines();
   slowClockTimer_.start();
+  ShowRetryStatus();
 }
 
-// The line leaves the queue only after its job ended normally, or when it is given up.
-void TMainForm::RunHeadOfQueue() {
-  const TFetchInputs inputs = CutFetchInputs(queue_.front());
+// After a job ends the next due line starts at once, so a minute with many events drains
+// as fast as the jobs run; the slow tick paces only an idle queue and retries. A line that
+// failed waits for its back-off, so it is not taken again here.
+void TMainForm::RunDueLines() {
+  for (auto line = queue_.NextDue(QueueTime()); line != queue_.End();
+       line = queue_.NextDue(QueueTime())) {
+    RunQueuedLine(line);
+    ProcessMessages();
+  }
+}
+
+// A line leaves the queue when its job ended normally or when it is given up.
+void TMainForm::RunQueuedLine(TFetchQueue::Position line) {
+  const TFetchInputs inputs = CutFetchInputs(line->line);
   try {
-    ShowStatus("Downloading " + inputs.URL + "...");
+    ShowStatus("Downloading " + UrlWithoutPassword(inputs.URL) + "...");
     RunFetchJob({*this, download_, preview_, ui_->ImageScrollBox1->ImageScrollBox(), log_,
                  programFolder_, *environment_.clock, *environment_.zone},
-                inputs);
+                inputs, line->progress);
     ShowStatus("Done");
-    RemoveHeadOfQueue();
+    queue_.Remove(line);
+    ShowQueue();
   } catch (const std::exception& error) {
-    HeadOfQueueFailed(inputs, SourceOfLine(queue_.front()), error);
+    QueuedLineFailed(line, inputs, error);
   }
 }
 
-void TMainForm::HeadOfQueueFailed(const TFetchInputs& inputs, const std::string& source,
-                                  const std::exception& error) {
+void TMainForm::QueuedLineFailed(TFetchQueue::Position line, const TFetchInputs& inputs,
+                                 const std::exception& error) {
+  const std::string source = SourceOfLine(line->line);
   TApplication::Instance().ShowException(source, error);
-  TDateTime now = environment_.clock->Now();
-  // The clock's own error is shown every second already; the local time serves instead.
-  try {
-    now = UtcNowForClock(*environment_.clock, *environment_.zone);
-  } catch (const std::exception&) {
-  }
-  if (!giveUp_.Failed(now)) return;
-  const int attempts = giveUp_.Attempts();
-  RemoveHeadOfQueue();
-  TApplication::Instance().ShowError(source, GiveUpMessage(inputs.URL, attempts));
+  const int attempts = line->failures.Attempts() + 1;
+  if (queue_.Failed(line, QueueTime()))
+    TApplication::Instance().ShowError(source, GiveUpMessage(FetchJobName(inputs), attempts));
+  ShowQueue();
 }
 
-void TMainForm::RemoveHeadOfQueue() {
-  queue_.erase(queue_.begin());
-  giveUp_.Reset();
-  ShowQueue();
+void TMainForm::ShowRetryStatus() {
+  const TQueuedLine* next = queue_.NextRetry();
+  if (!next) return;
+  const int64_t seconds = std::max<int64_t>(0, (next->retryAt.ms - QueueTime().ms + 999) / 1000);
+  ShowStatus("Retrying " + CutFetchInputs(next->line).Title + " in " + IntToStr(seconds) + " s");
+}
+
+// UTC when the clock can tell it; its own error is shown every second already, so the local
+// time serves instead.
+TDateTime TMainForm::QueueTime() const {
+  try {
+    return UtcNowForClock(*environment_.clock, *environment_.zone);
+  } catch (const std::exception&) {
+    return environment_.clock->Now();
+  }
 }
 
 void TMainForm::HTTPRequestDone() {

@@ -13,8 +13,8 @@
 #include "app/utc_clock.h"
 #include "fetch/event_log.h"
 #include "fetch/fetch_job.h"
+#include "fetch/fetch_queue.h"
 #include "fetch/file_download.h"
-#include "fetch/give_up_rule.h"
 #include "http/http_cli.h"
 #include "imaging/picture.h"
 
@@ -44,7 +44,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   QTimer& SlowClockTimer() { return slowClockTimer_; }
   const std::string& ProgramFolder() const { return programFolder_; }
   const TEventTable& EventTable() const { return eventTable_; }
-  const std::vector<std::string>& QueueLines() const { return queue_; }
+  std::vector<std::string> QueueLines() const { return queue_.Lines(); }
   const TEventLog& Log() const { return log_; }
   // The program's one printer; what "&Printer setup..." chooses applies to every printout.
   TQtPrinter& Printer() { return printer_; }
@@ -78,10 +78,12 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   void LoadEventTable();
   void AppendToQueue(const std::string& line);
   void ShowQueue();
-  void RunHeadOfQueue();
-  void HeadOfQueueFailed(const TFetchInputs& inputs, const std::string& source,
-                         const std::exception& error);
-  void RemoveHeadOfQueue();
+  void RunDueLines();
+  void RunQueuedLine(TFetchQueue::Position line);
+  void QueuedLineFailed(TFetchQueue::Position line, const TFetchInputs& inputs,
+                        const std::exception& error);
+  void ShowRetryStatus();
+  TDateTime QueueTime() const;
   void HTTPRequestDone();
 
   void ShowStatus(const std::string& Text) override;
@@ -99,13 +101,12 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   std::string programFolder_;
   TEventTable eventTable_;
   TUtcClock utcClock_;
-  std::vector<std::string> queue_;
+  TFetchQueue queue_;
   TEventLog log_;
   TQtPrinter printer_;
   THttpCli http_;
   TFileDownload download_;
   TPicture preview_;
-  TGiveUpRule giveUp_;
   TScheduleForm* scheduleForm_ = nullptr;
   TJPEGCompressionForm* jpegCompressionForm_ = nullptr;
 };

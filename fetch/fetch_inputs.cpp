@@ -4,6 +4,7 @@
 
 TFetchInputs CutFetchInputs(const std::string& line) {
   TFetchInputs inputs;
+  inputs.Title = Trim(Copy(line, 8, 52));
   inputs.Neg = Copy(line, 6, 1);
   inputs.URL = Trim(Copy(line, 60, 140));
   inputs.Print = LowerCase(Copy(line, 200, 1));

@@ -4,6 +4,7 @@
 #include <string>
 
 struct TFetchInputs {
+  std::string Title;     // positions 8-59, trimmed: names the line in messages
   std::string Neg;       // position 6: passed to printing
   std::string URL;       // positions 60-199, trimmed
   std::string Print;     // position 200, lower-cased: "n" suppresses printing

@@ -1,15 +1,17 @@
 #pragma once
 // The fetch job of one queued schedule line: download the URL into the program folder,
 // show the file in the preview, save the preview under the line's target name and print
-// it. It runs to its end inside the caller; an error other than the client's busy report
-// ends it by passing on.
+// it. It runs to its end inside the caller. Any failure ends it by passing on an error
+// that names the line's title and URL; a retry goes on from the step that failed.
 
+#include <memory>
 #include <string>
 
 #include "fetch/fetch_inputs.h"
 #include "fetch/file_download.h"
 #include "runtime/clock.h"
 
+class TBitmap;
 class TPicture;
 class TImageScrollBox;
 class TEventLog;
@@ -39,4 +41,24 @@ struct TFetchJobContext {
   const TTimeZone& zone;
 };
 
+// The steps of a job, in order; what a retry starts from.
+enum TJobStep { jsDownload, jsSave, jsPrint };
+
+// What the attempts at one line's job have completed, so that a retry does not download,
+// save or print twice.
+struct TJobProgress {
+  TJobStep next = jsDownload;
+  std::string expandedFilename;  // fixed at the first attempt to save
+  // The picture the download showed, kept for a later save or print when the job failed
+  // after showing it: other lines' jobs change the preview meanwhile.
+  std::shared_ptr<const TBitmap> picture;
+};
+
+// Runs the job from Progress.next on, and records each step completed in Progress.
+void RunFetchJob(const TFetchJobContext& Context, const TFetchInputs& Inputs,
+                 TJobProgress& Progress);
+// A job from its start, as a new line's.
 void RunFetchJob(const TFetchJobContext& Context, const TFetchInputs& Inputs);
+
+// How messages name a line: "Title (URL)", the URL without its password.
+std::string FetchJobName(const TFetchInputs& Inputs);

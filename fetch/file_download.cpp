@@ -7,7 +7,7 @@
 
 TFileDownload::TFileDownload(THttpCli& Http, std::function<void()> OnDone)
     : http_(Http), onDone_(std::move(OnDone)) {
-  http_.OnRequestDone = [this](THttpCli*, THttpRequest, uint16_t) { RequestDone(); };
+  http_.OnRequestDone = [this](THttpCli*, THttpRequest, uint16_t error) { RequestDone(error); };
 }
 
 TFileDownload::~TFileDownload() {
@@ -15,7 +15,7 @@ TFileDownload::~TFileDownload() {
   http_.RcvdStream = nullptr;
 }
 
-void TFileDownload::Get(const std::string& Url, const std::string& LocalFile,
+bool TFileDownload::Get(const std::string& Url, const std::string& LocalFile,
                         const std::function<void(const std::string&)>& ShowInternetError) {
   try {
     // A busy client refuses the request; replacing its stream first would cut the running
@@ -26,13 +26,16 @@ void TFileDownload::Get(const std::string& Url, const std::string& LocalFile,
     }
     http_.URL = Url;
     http_.Get();
+    return true;
   } catch (const EHttpException&) {
     ShowInternetError(kInternetErrorPrefix + IntToStr(http_.StatusCode()) + " " +
                       http_.ReasonPhrase());
+    return false;
   }
 }
 
-void TFileDownload::RequestDone() {
+void TFileDownload::RequestDone(uint16_t error) {
+  lastError_ = error;
   http_.RcvdStream = nullptr;
   stream_.reset();
   if (onDone_) onDone_();

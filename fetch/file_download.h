@@ -3,6 +3,7 @@
 // file is created (replacing an earlier one), handed to the client as its RcvdStream, and
 // closed when the client reports the request done.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,16 +24,20 @@ class TFileDownload {
   // Downloads the URL into the file and returns when the request has ended. A client busy
   // with an earlier request raises EHttpException, whose text showInternetError receives
   // as "Internet error: " + status + " " + reason; the running request keeps its own file.
-  void Get(const std::string& Url, const std::string& LocalFile,
+  // Answers whether the request ran (false: the client was busy).
+  bool Get(const std::string& Url, const std::string& LocalFile,
            const std::function<void(const std::string&)>& ShowInternetError);
 
   THttpCli& Http() { return http_; }
   bool Running() const { return stream_ != nullptr; }
+  // The Error that OnRequestDone reported for the last request (0: none).
+  uint16_t LastError() const { return lastError_; }
 
  private:
-  void RequestDone();
+  void RequestDone(uint16_t error);
 
   THttpCli& http_;
   std::function<void()> onDone_;
   std::unique_ptr<TFileStream> stream_;
+  uint16_t lastError_ = 0;
 };

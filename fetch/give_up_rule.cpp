@@ -2,8 +2,8 @@
 
 #include "runtime/strings.h"
 
-std::string GiveUpMessage(const std::string& url, int attempts) {
-  return "Giving up on " + url + " after " + IntToStr(attempts) + " attempts";
+std::string GiveUpMessage(const std::string& name, int attempts) {
+  return "Giving up on " + name + " after " + IntToStr(attempts) + " attempts";
 }
 
 bool TGiveUpRule::Failed(TDateTime now) {

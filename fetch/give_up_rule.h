@@ -1,6 +1,6 @@
 #pragma once
-// How long the head of the queue may keep failing: a line whose job has failed without
-// a success in between for kGiveUpMinutes leaves the queue, so the lines behind it run.
+// How long a queued line may keep failing: a line whose job has failed for kGiveUpMinutes,
+// counted from its first failure, leaves the queue.
 
 #include <cstdint>
 #include <string>
@@ -9,14 +9,15 @@
 
 inline constexpr int64_t kGiveUpMinutes = 10;
 
-std::string GiveUpMessage(const std::string& url, int attempts);
+// "Giving up on <name> after <attempts> attempts".
+std::string GiveUpMessage(const std::string& name, int attempts);
 
 class TGiveUpRule {
  public:
-  // Records a failed attempt of the head line at the UTC time; answers whether to give
+  // Records a failed attempt of the line at the UTC time; answers whether to give
   // the line up now. The count and the start of the failures then begin again.
   bool Failed(TDateTime now);
-  // The head line's job ended normally, or the line left the queue.
+  // The line's job ended normally.
   void Reset() { attempts_ = 0; }
   int Attempts() const { return attempts_; }
 

@@ -1,5 +1,6 @@
 #include "fetch/preview_file.h"
 
+#include <vector>
 #include "gif/gif_image.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
@@ -7,6 +8,8 @@
 #include "imaging/jpeg_image.h"
 #include "imaging/picture.h"
 #include "imaging/png_image.h"
+
+#include "runtime/stream.h"
 #include "runtime/strings.h"
 
 namespace {
@@ -28,32 +31,91 @@ void LoadAndDraw(const std::string& fileName, TBitmap& preview) {
   DrawInto(image, preview);
 }
 
-}  // namespace
+bool IsTiffExtension(const std::string& extension) {
+  return extension == ".tif" || extension == ".tiff";
+}
 
-bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
-  const std::string extension = LowerCase(ExtractFileExt(FileName));
+// Draws the file as the kind the extension names; false for a kind not shown here.
+bool DisplayAs(const std::string& extension, const std::string& fileName, TBitmap& preview) {
   if (extension == ".gif")
-    LoadAndDraw<TGIFImage>(FileName, Preview);
+    LoadAndDraw<TGIFImage>(fileName, preview);
   else if (extension == ".png")
-    LoadAndDraw<TPNGImage>(FileName, Preview);
+    LoadAndDraw<TPNGImage>(fileName, preview);
   else if (IsJpegExtension(extension))
-    LoadAndDraw<TJPEGImage>(FileName, Preview);
+    LoadAndDraw<TJPEGImage>(fileName, preview);
   else
     return false;
   return true;
 }
 
-void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
+void DisplayInViewer(const std::string& fileName, const std::string& formatName,
+                     TImageScrollBox& viewer, TBitmap& preview) {
   constexpr int kAllPages = 0;
-  Viewer.LoadFromFile(FileName, kAllPages);
-  DrawInto(Viewer.DisplayGraphic(), Preview);
+  if (formatName == fileName) {
+    viewer.LoadFromFile(fileName, kAllPages);
+  } else {
+    TFileStream file(fileName, fmOpenRead);
+    viewer.LoadFromStream(file, formatName, kAllPages);
+  }
+  DrawInto(viewer.DisplayGraphic(), preview);
+}
+
+struct TSignature {
+  std::string magic;
+  const char* extension;
+};
+
+// The first bytes of each kind of image file the program shows.
+const std::vector<TSignature>& Signatures() {
+  static const std::vector<TSignature> signatures{
+      {"GIF8", ".gif"},
+      {"\xFF\xD8\xFF", ".jpg"},
+      {"\x89PNG\r\n\x1A\n", ".png"},
+      {std::string("II*\0", 4), ".tif"},
+      {std::string("MM\0*", 4), ".tif"},
+      {"BM", ".bmp"},
+  };
+  return signatures;
+}
+
+}  // namespace
+
+std::string ImageKindBySignature(const std::string& FileName) {
+  constexpr int64_t kLongestMagic = 8;
+  TFileStream file(FileName, fmOpenRead);
+  std::string head(kLongestMagic, '\0');
+  head.resize(static_cast<size_t>(file.Read(head.data(), kLongestMagic)));
+  for (const TSignature& signature : Signatures())
+    if (head.compare(0, signature.magic.size(), signature.magic) == 0) return signature.extension;
+  return "";
+}
+
+bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
+  return DisplayAs(LowerCase(ExtractFileExt(FileName)), FileName, Preview);
+}
+
+void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
+  DisplayInViewer(FileName, FileName, Viewer, Preview);
 }
 
 bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
   const std::string extension = LowerCase(ExtractFileExt(FileName));
-  if (extension != ".tif" && extension != ".tiff") return DisplayPreviewFile(FileName, Preview);
-  DisplayViewerFile(FileName, Viewer, Preview);
-  return true;
+  if (IsTiffExtension(extension)) {
+    DisplayViewerFile(FileName, Viewer, Preview);
+    return true;
+  }
+  if (DisplayAs(extension, FileName, Preview)) return true;
+  // A script's address (chart.php?id=5) or a name without an extension: the bytes decide.
+  const std::string kind = ImageKindBySignature(FileName);
+  if (kind == ".bmp") {
+    LoadAndDraw<TBitmap>(FileName, Preview);
+    return true;
+  }
+  if (IsTiffExtension(kind)) {
+    DisplayInViewer(FileName, FileName + kind, Viewer, Preview);
+    return true;
+  }
+  return DisplayAs(kind, FileName, Preview);
 }
 
 bool SavePreviewFile(TPicture& Preview, const std::string& FileName,

@@ -15,12 +15,17 @@ class TImageScrollBox;
 // (0, 0). Answers false, leaving the preview as it was, for any other extension.
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview);
 
+// ".gif", ".jpg", ".png", ".tif" or ".bmp" by the file's first bytes; "" for none of them.
+std::string ImageKindBySignature(const std::string& FileName);
+
 // Shows the file in the image viewer (every page read, the first shown) and draws the
 // viewer's display graphic into the preview the same way: how TIFF files are shown.
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
 
 // The fetch job's and the preview window's rule: ".gif", ".jpg"/".jpeg" and ".png" as above,
-// ".tif"/".tiff" through the window's viewer. Answers false for any other extension.
+// ".tif"/".tiff" through the window's viewer. A file with any other extension is shown by
+// its signature (GIF, JPEG, PNG, TIFF or BMP); answers false when it has none of them.
+// A file that cannot be opened raises EFOpenError.
 bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
 
 // Saves the preview picture by the name's extension: ".bmp" through the picture (the

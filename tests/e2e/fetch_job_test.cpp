@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <png.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <QTimer>
 
@@ -54,6 +60,19 @@ TRGBColor ChartColor(int x, int y) {
 // The web palette's level of a component: (c + 3) div 51, times 51.
 uint8_t WebLevel(uint8_t c) {
   return uint8_t((c + 3) / 51 * 51);
+}
+
+// A loopback port on which nothing listens.
+int ClosedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
 }
 
 std::string Bytes(const std::vector<uint8_t>& bytes) {
@@ -144,8 +163,7 @@ class FetchJobTest : public ::testing::Test {
   // the clock queue the minute's lines.
   void Start(const Texts& schedule) {
     WriteTextFile(dir_.File("schedule.txt"), schedule);
-    form_ =
-        std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
+    form_ = std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
     form_->ClockTimer().stop();
     form_->SlowClockTimer().stop();
     form_->Printer().Printer().setOutputFormat(QPrinter::PdfFormat);
@@ -176,15 +194,14 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
          Line("/charts/chart.gif", dir_.File("chart-@Y@M@D-@H@N.jpg")),
          Line("/charts/chart.gif", dir_.File("chart-@Y@M@D-@H@N.bmp"))});
   ASSERT_EQ(QueueLength(), 3u);
-  SlowTick();
+  SlowTick();  // one tick runs every due line, one after the other
   const std::string local = dir_.File("chart.gif");
   const std::string url = server_.Url("/charts/chart.gif");
-  EXPECT_EQ(statuses_,
+  ASSERT_EQ(statuses_.size(), 21u);
+  EXPECT_EQ(Texts(statuses_.begin(), statuses_.begin() + 7),
             (Texts{"Downloading " + url + "...", "Downloading " + local + ".....", "Idle",
                    "Printing " + local + ".....",
                    "Saving " + dir_.File("chart-@Y@M@D-@H@N.gif") + "...", "Done", "Done"}));
-  SlowTick();
-  SlowTick();
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_EQ(ShownError(), "");
   EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
@@ -216,10 +233,15 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
 }
 
 TEST_F(FetchJobTest, EmptyFilenameSavesNothingAndNoOrDisabledPrinterPrintsNothing) {
-  Start({Line("/charts/chart.gif", "", "N"), Line("/charts/chart.gif", dir_.File("x.bmp"), "y")});
+  Start({Line("/charts/chart.gif", "", "N"),
+         ScheduleEvent{
+             {"1016", "n", "Chart", server_.Url("/charts/chart.gif"), "y", dir_.File("x.bmp")}}
+             .ToLine()});
   SlowTick();
   EXPECT_EQ(std::count(statuses_.begin(), statuses_.end(), "Done"), 1);  // no save
   form_->Form().DisablePrinter->setChecked(true);
+  clock_.AdvanceMinutes(1);
+  form_->ClockTimerTimer();
   SlowTick();
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_TRUE(FileExists(dir_.File("x.bmp")));
@@ -279,52 +301,141 @@ TEST_F(FetchJobTest, PngChartIsShownAndSavedAsPngGifJpegAndBmp) {
   ExpectNearJpeg(dir_.File("saved.jpg"), PngChartColor);
 }
 
-TEST_F(FetchJobTest, UnknownExtensionKeepsThePreviousImageAndSavesIt) {
-  server_.Serve("/charts/new.webp", "RIFF not really");
-  Start({Line("/charts/chart.gif", ""), Line("/charts/new.webp", dir_.File("again.bmp"))});
+struct TDownloadCase {
+  std::string path;  // served under the line's URL unless status is 0 (nothing served)
+  std::string body;
+  int status;
+  std::string contentType;
+  std::string cause;  // what the error says after "Chart (URL): "; empty: the chart is saved
+};
+
+// Every failed download names the line's title, its URL and the cause, and saves nothing:
+// no error page decoded, no empty picture, no earlier chart under a new name, and the local
+// file of the last good download stays. A script's URL is shown by the file's bytes.
+TEST_F(FetchJobTest, AFailedDownloadNamesItsCauseAndSavesNothing) {
+  const std::string gif = Bytes(WriteGiflibGif(Chart()));
+  const std::vector<TDownloadCase> cases{
+      {"/charts/chart.gif", gif, 200, "image/gif", ""},
+      {"/other/chart.gif", "", 0, "", "404 Not Found"},
+      {"/broken/chart.gif", "<h1>Oops</h1>", 500, "text/html", "500 Internal Server Error"},
+      {"/charts/empty.jpg", "", 200, "image/jpeg", "the download"},
+      {"/charts/page.php?id=5", "<html>hello</html>", 200, "text/html",
+       "the download is not an image (text/html)"},
+      {"/charts/map.php?id=5", gif, 200, "image/gif", ""},
+      {"/charts/noextension", Bytes(PngChart()), 200, "image/png", ""},
+  };
+  Texts schedule;
+  for (size_t i = 0; i < cases.size(); ++i) {
+    if (cases[i].status != 0)
+      server_.Serve(cases[i].path, cases[i].body, cases[i].status, cases[i].contentType);
+    schedule.push_back(Line(cases[i].path, dir_.File("case" + std::to_string(i) + ".bmp")));
+  }
+  Start(schedule);
   SlowTick();
-  SlowTick();
-  EXPECT_EQ(QueueLength(), 0u);
-  EXPECT_EQ(server_.Requests("/charts/new.webp"), 1);
-  EXPECT_EQ(ReadWholeFile(dir_.File("new.webp")), "RIFF not really");
-  TBitmap saved;
-  saved.LoadFromFile(dir_.File("again.bmp"));
-  ASSERT_EQ(saved.Width(), kWidth);
-  EXPECT_EQ(saved.Canvas().Pixel(kWidth - 1, kHeight - 1), ChartColor(kWidth - 1, kHeight - 1));
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const std::string name = "Chart (" + server_.Url(cases[i].path) + "): ";
+    const bool saved = FileExists(dir_.File("case" + std::to_string(i) + ".bmp"));
+    if (cases[i].cause.empty()) {
+      EXPECT_TRUE(saved) << cases[i].path;
+      EXPECT_EQ(ShownError().find(name), std::string::npos) << ShownError();
+    } else {
+      EXPECT_FALSE(saved) << cases[i].path;
+      EXPECT_NE(ShownError().find(name + cases[i].cause), std::string::npos)
+          << name + cases[i].cause << "\n"
+          << ShownError();
+    }
+  }
+  EXPECT_EQ(ReadWholeFile(dir_.File("chart.gif")), gif);
+  EXPECT_EQ(ReadWholeFile(dir_.File("map.php?id=5")), gif);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
+    EXPECT_EQ(entry.path().string().find(".isoview-"), std::string::npos) << entry.path();
 }
 
-// A broken download holds the head of the queue and is fetched afresh on every retry;
-// a 404's HTML body, saved as the local file, fails the same way.
-TEST_F(FetchJobTest, DownloadThatDoesNotDecodeStaysAtTheHeadAndIsFetchedAgain) {
-  server_.Serve("/charts/bad.gif", "GIF89a and then nothing sensible");
-  Start({Line("/charts/bad.gif", dir_.File("bad.bmp")), Line("/charts/missing.gif", ""),
-         Line("/charts/chart.gif", dir_.File("chart.bmp"))});
-  for (int retry = 1; retry <= 3; ++retry) {
-    SlowTick();
-    EXPECT_EQ(server_.Requests("/charts/bad.gif"), retry);
-  }
-  EXPECT_EQ(QueueLength(), 3u);
-  EXPECT_EQ(server_.Requests("/charts/chart.gif"), 0);
-  EXPECT_FALSE(FileExists(dir_.File("bad.bmp")));
-  EXPECT_NE(ShownError(), "");
-  EXPECT_TRUE(form_->SlowClockTimer().isActive());
-
-  // Ten minutes of failures give the line up; the next one then runs (and fails: the
-  // server's 404 page is no GIF).
-  clock_.AdvanceMinutes(10);
-  TApplication::Instance().ErrorDisplay().Dismiss();
+TEST_F(FetchJobTest, ARefusedConnectionIsNamedAsSuch) {
+  const int port = ClosedPort();
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/charts/chart.gif";
+  Start({ScheduleEvent{{"1015", "n", "Surface analysis", url, "n", dir_.File("c.bmp")}}.ToLine()});
   SlowTick();
-  const std::string giveUp = "Giving up on " + server_.Url("/charts/bad.gif") + " after 4 attempts";
+  EXPECT_EQ(ShownError().rfind("Surface analysis (" + url + "): ", 0), 0u) << ShownError();
+  EXPECT_NE(ShownError().find("Connection refused (Error #10061)"), std::string::npos);
+  EXPECT_FALSE(FileExists(dir_.File("c.bmp")));
+}
+
+// One dead source: the other lines of its minute are saved at once; it waits 2, 4, 8, 16,
+// 32 and then 60 seconds between attempts and is given up ten minutes after its first
+// failure.
+TEST_F(FetchJobTest, AFailingSourceStepsAsideIsRetriedWithBackOffAndGivenUp) {
+  const std::string missing = "/charts/missing.gif";
+  Start({Line(missing, dir_.File("missing.bmp")), Line("/charts/chart.gif", dir_.File("a.bmp")),
+         Line("/charts/chart.gif", dir_.File("b.bmp"))});
+  SlowTick();
+  EXPECT_TRUE(FileExists(dir_.File("a.bmp")));
+  EXPECT_TRUE(FileExists(dir_.File("b.bmp")));
+  EXPECT_EQ(QueueLength(), 1u);
+  EXPECT_EQ(statuses_.back(), "Retrying Chart in 2 s");
+  int attempts = 1;
+  int elapsed = 0;
+  for (int delay : {2, 4, 8, 16, 32, 60, 60}) {
+    clock_.AdvanceMilliseconds((delay - 1) * 1000);
+    SlowTick();
+    EXPECT_EQ(server_.Requests(missing), attempts) << "retried before " << delay << " s";
+    clock_.AdvanceMilliseconds(1000);
+    SlowTick();
+    EXPECT_EQ(server_.Requests(missing), ++attempts) << "not retried after " << delay << " s";
+    elapsed += delay;
+  }
+  while (QueueLength() > 0 && elapsed < 900) {
+    clock_.AdvanceMilliseconds(60 * 1000);
+    elapsed += 60;
+    SlowTick();
+    ++attempts;
+  }
+  EXPECT_EQ(elapsed, 602);
+  const std::string giveUp = "Giving up on Chart (" + server_.Url(missing) + ") after " +
+                             std::to_string(attempts) + " attempts";
   EXPECT_NE(ShownError().find(giveUp), std::string::npos) << ShownError();
   EXPECT_NE(Log().find("Error (Chart): " + giveUp), std::string::npos);
-  EXPECT_EQ(QueueLength(), 2u);
+  EXPECT_FALSE(FileExists(dir_.File("missing.bmp")));
+}
 
-  TApplication::Instance().ErrorDisplay().Dismiss();
+// A failed save is retried under the name expanded at its first attempt, a failed print
+// alone: one download, one file.
+TEST_F(FetchJobTest, ARetryRedoesOnlyTheStepThatFailed) {
+  std::remove(dir_.File("jpegcomp.txt").c_str());
+  Start({Line("/charts/chart.gif", dir_.File("chart-@H@N@S.jpg"), "y")});
+  QPrinter& printer = form_->Printer().Printer();
+  printer.setOutputFileName("");  // no printer
   SlowTick();
-  EXPECT_EQ(server_.Requests("/charts/missing.gif"), 1);
-  EXPECT_NE(ReadWholeFile(dir_.File("missing.gif")).find("Not found"), std::string::npos);
-  EXPECT_NE(ShownError(), "");
-  EXPECT_EQ(QueueLength(), 2u);  // the 404 line's own ten minutes start now
+  EXPECT_EQ(QueueLength(), 1u);
+  WriteTextFile(dir_.File("jpegcomp.txt"), {"80"});
+  clock_.AdvanceMilliseconds(2000);
+  SlowTick();
+  EXPECT_EQ(QueueLength(), 1u);
+  EXPECT_TRUE(FileExists(dir_.File("chart-101505.jpg")));
+  printer.setOutputFileName(QString::fromStdString(Pdf()));
+  clock_.AdvanceMilliseconds(4000);
+  SlowTick();
+  EXPECT_EQ(QueueLength(), 0u);
+  EXPECT_TRUE(FileExists(Pdf()));
+  EXPECT_EQ(server_.Requests("/charts/chart.gif"), 1);
+  size_t saves = 0;
+  for (size_t at = Log().find("Saved "); at != std::string::npos; at = Log().find("Saved ", at + 1))
+    ++saves;
+  EXPECT_EQ(saves, 1u);
+  EXPECT_FALSE(FileExists(dir_.File("chart-101507.jpg")));
+  EXPECT_FALSE(FileExists(dir_.File("chart-101511.jpg")));
+}
+
+// A hundred small charts due in one minute are all saved by the first slow tick.
+TEST_F(FetchJobTest, AHundredEventsOfOneMinuteDrainInOneTick) {
+  Texts schedule;
+  for (int i = 0; i < 100; ++i)
+    schedule.push_back(Line("/charts/chart.gif", dir_.File("c" + std::to_string(i) + ".bmp")));
+  Start(schedule);
+  SlowTick();
+  EXPECT_EQ(QueueLength(), 0u);
+  for (int i = 0; i < 100; ++i)
+    EXPECT_TRUE(FileExists(dir_.File("c" + std::to_string(i) + ".bmp")));
 }
 
 TEST_F(FetchJobTest, MissingJpegQualityFileFailsTheSaveUntilItExists) {
@@ -332,9 +443,11 @@ TEST_F(FetchJobTest, MissingJpegQualityFileFailsTheSaveUntilItExists) {
   Start({Line("/charts/chart.gif", dir_.File("chart.jpg"))});
   SlowTick();
   EXPECT_EQ(QueueLength(), 1u);
-  EXPECT_EQ(ShownError(), "Cannot open file " + dir_.File("jpegcomp.txt"));
+  EXPECT_EQ(ShownError(), "Chart (" + server_.Url("/charts/chart.gif") + "): Cannot open file " +
+                              dir_.File("jpegcomp.txt"));
   EXPECT_FALSE(FileExists(dir_.File("chart.jpg")));
   WriteTextFile(dir_.File("jpegcomp.txt"), {"50"});
+  clock_.AdvanceMilliseconds(2000);
   SlowTick();
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_TRUE(FileExists(dir_.File("chart.jpg")));

@@ -125,9 +125,10 @@ std::string THttpFileServer::Url(const std::string& path) const {
   return (tls_ ? "https://localhost:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
-void THttpFileServer::Serve(const std::string& path, std::string body, int status) {
+void THttpFileServer::Serve(const std::string& path, std::string body, int status,
+                            std::string contentType) {
   const std::lock_guard lock(mutex_);
-  replies_[path] = {status, std::move(body)};
+  replies_[path] = {status, std::move(body), std::move(contentType)};
 }
 
 int THttpFileServer::Requests(const std::string& path) const {
@@ -180,10 +181,13 @@ std::string THttpFileServer::Reply(const std::string& path) {
   ++requests_[path];
   released_.wait(lock, [&] { return held_ != path; });
   const auto found = replies_.find(path);
-  const TReply reply =
-      found == replies_.end() ? TReply{404, "<HTML><BODY>Not found</BODY></HTML>"} : found->second;
-  const std::string reason = reply.status == 200 ? "OK" : "Not Found";
+  const TReply reply = found == replies_.end()
+                           ? TReply{404, "<HTML><BODY>Not found</BODY></HTML>", "text/html"}
+                           : found->second;
+  const std::string reason = reply.status == 200   ? "OK"
+                             : reply.status == 500 ? "Internal Server Error"
+                                                   : "Not Found";
   return "HTTP/1.0 " + std::to_string(reply.status) + " " + reason +
-         "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
-         std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+         "\r\nContent-Type: " + reply.contentType +
+         "\r\nContent-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
 }

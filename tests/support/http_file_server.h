@@ -28,7 +28,8 @@ class THttpFileServer {
   // "http://127.0.0.1:PORT" + path, or "https://localhost:PORT" + path.
   std::string Url(const std::string& path) const;
 
-  void Serve(const std::string& path, std::string body, int status = 200);
+  void Serve(const std::string& path, std::string body, int status = 200,
+             std::string contentType = "application/octet-stream");
   // How many requests for the path have arrived so far.
   int Requests(const std::string& path) const;
   // Requests for the path wait for Release before they are answered (one at a time:
@@ -40,6 +41,7 @@ class THttpFileServer {
   struct TReply {
     int status = 200;
     std::string body;
+    std::string contentType;
   };
   void Listen();
   void Run();
