@@ -107,7 +107,7 @@ int main() {
   const TEventLog log(dir.File("isoview.log"));
   const TFetchJobContext context{window, download,   preview,       viewer,
                                  log,    dir.Path(), SystemClock(), SystemTimeZone()};
-  const TFetchInputs inputs{"n", url, "n", dir.File("ours.gif")};
+  const TFetchInputs inputs{"n", url, "n", dir.File("ours.gif"), "Chart"};
   const std::string pipeline = "curl -s -o '" + dir.File("peer-chart.gif") + "' '" + url +
                                "' && convert '" + dir.File("peer-chart.gif") +
                                "' -dither None -remap netscape: '" + dir.File("peer.gif") + "'";

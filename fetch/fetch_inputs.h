@@ -4,11 +4,11 @@
 #include <string>
 
 struct TFetchInputs {
-  std::string Title;     // positions 8-59, trimmed: names the line in messages
   std::string Neg;       // position 6: passed to printing
   std::string URL;       // positions 60-199, trimmed
   std::string Print;     // position 200, lower-cased: "n" suppresses printing
   std::string Filename;  // positions 202-456 without trailing blanks; empty: no save
+  std::string Title;     // positions 8-59, trimmed: names the line in messages
 };
 
 TFetchInputs CutFetchInputs(const std::string& line);
