@@ -337,12 +337,12 @@ TEST_F(FetchJobTest, AFailedDownloadNamesItsCauseAndSavesNothing) {
     const bool saved = FileExists(dir_.File("case" + std::to_string(i) + ".bmp"));
     if (cases[i].cause.empty()) {
       EXPECT_TRUE(saved) << cases[i].path;
-      EXPECT_EQ(ShownError().find(name), std::string::npos) << ShownError();
+      EXPECT_EQ(Log().find("Error (Chart): " + name), std::string::npos) << Log();
     } else {
       EXPECT_FALSE(saved) << cases[i].path;
-      EXPECT_NE(ShownError().find(name + cases[i].cause), std::string::npos)
+      EXPECT_NE(Log().find("Error (Chart): " + name + cases[i].cause), std::string::npos)
           << name + cases[i].cause << "\n"
-          << ShownError();
+          << Log();
     }
   }
   EXPECT_EQ(ReadWholeFile(dir_.File("chart.gif")), gif);
