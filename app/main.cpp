@@ -12,6 +12,7 @@
 #include "fetch/program_folder.h"
 #include "fetch/program_formats.h"
 #include "gui/qt_message_pump.h"
+#include "gui/stop_signals.h"
 #include "runtime/memory_reuse.h"
 #include "schedule/preview_form.h"
 #include "schedule/schedule_form.h"
@@ -42,6 +43,11 @@ int RunWindows(const std::string& programFolder) {
   scheduleForm.SetPreviewer([&](const std::string& url) { previewForm.Preview(url); });
   mainForm.SetScheduleForm(&scheduleForm);
   mainForm.SetJPEGCompressionForm(&jpegCompressionForm);
+  const TStopSignals stopSignals([&mainForm](const std::string& signal) {
+    mainForm.StopOnSignal(signal);
+    // Every loop ends, a modal dialog's too, and the program exits normally.
+    QCoreApplication::exit(0);
+  });
   mainForm.show();
   return QApplication::exec();
 }

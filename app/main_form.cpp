@@ -1,5 +1,6 @@
 #include "app/main_form.h"
 
+#include <QCloseEvent>
 #include <QMessageBox>
 #include <algorithm>
 
@@ -83,6 +84,15 @@ void TMainForm::showEvent(QShowEvent* event) {
   if (shown_) return;
   shown_ = true;
   FormShow();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  log_.Add("Isoview stopped: the window was closed");
+}
+
+void TMainForm::StopOnSignal(const std::string& signal) {
+  log_.Add("Isoview stopped by " + signal);
 }
 
 void TMainForm::FormShow() {

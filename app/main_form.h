@@ -62,6 +62,8 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   void Status2Changed(const QString& text);
 
  public slots:
+  // The log's stop line for a signal that ends the program.
+  void StopOnSignal(const std::string& signal);
   void FormShow();
   void ClockTimerTimer();
   void SlowClockTimerTimer();
@@ -73,6 +75,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void LoadEventTable();

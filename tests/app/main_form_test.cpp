@@ -1,8 +1,12 @@
 #include "app/main_form.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
 
 #include "gui/application.h"
+#include "gui/stop_signals.h"
 #include "runtime/text_file.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/temp_dir.h"
@@ -103,4 +107,24 @@ TEST_F(MainFormTest, EditingReloadsTheTableAndRequeuesTheCurrentMinute) {
   EXPECT_EQ(form->EventTable().Count(), 2);
   form->ClockTimerTimer();
   EXPECT_EQ(form->QueueLines(), (std::vector<std::string>{"0930 a", "0930 a", "0930 b"}));
+}
+
+// The log tells when and why the program stopped: its window closed, or a signal.
+TEST_F(MainFormTest, TheLogGetsAStopLineOnCloseAndOnSigterm) {
+  WriteTextFile(dir_.File("schedule.txt"), {"0930 a"});
+  auto form = MakeForm();
+  form->show();
+  form->close();
+  bool stopped = false;
+  const TStopSignals stopSignals([&](const std::string& signal) {
+    form->StopOnSignal(signal);
+    stopped = true;
+  });
+  raise(SIGTERM);
+  for (int round = 0; round < 1000 && !stopped; ++round)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  ASSERT_TRUE(stopped);
+  const std::string log = ReadWholeFile(dir_.File("isoview.log"));
+  EXPECT_NE(log.find("UTC Isoview stopped: the window was closed\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("UTC Isoview stopped by SIGTERM\n"), std::string::npos) << log;
 }
