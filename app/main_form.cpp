@@ -125,6 +125,7 @@ void TMainForm::ClockTimerTimer() {
     clockTimer_.stop();
     const TClockTick tick = utcClock_.Tick(eventTable_);
     ui_->Status1->setText(ToQString(tick.time));
+    if (!tick.note.empty()) log_.Add(tick.note);
     for (const std::string& line : tick.queued) AppendToQueue(line);
     clockTimer_.start();
   });

@@ -1,6 +1,7 @@
 #pragma once
 // The clock tick: local time to UTC, and the schedule lines due in a new minute.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,14 @@ TDateTime UtcNowForClock(const TClock& clock, const TTimeZone& zone);
 // ("HH:MM" characters 1-2) and minute (characters 4-5), in table order.
 std::vector<std::string> EventsDue(const TEventTable& table, const std::string& minuteKey);
 
+// How far back the first tick after a gap (a stalled thread, a sleeping machine) queues
+// the events of the minutes it skipped.
+inline constexpr int64_t kCatchUpMinutes = 60;
+
 struct TClockTick {
   std::string time;                 // HH:MM:SS for Status1
   std::vector<std::string> queued;  // lines to append to the queue, in order
+  std::string note;                 // for the log: a jump of the clock, or ""
 };
 
 // The clock and its memory of the last processed minute.
@@ -33,12 +39,24 @@ class TUtcClock {
 
   // One tick: raises kUtcConversionError when the zone cannot be determined.
   TClockTick Tick(const TEventTable& table);
-  // After the schedule was edited the current minute is processed again.
-  void ScheduleEdited() { lastMinute_ = kEditedMinute; }
-  const std::string& LastMinute() const { return lastMinute_; }
+  // After the schedule was edited the current minute is processed again: lines added or
+  // changed by the edit are queued, lines already queued in that minute are not.
+  void ScheduleEdited() {
+    lastMinuteKey_ = kEditedMinute;
+    edited_ = true;
+  }
+  const std::string& LastMinute() const { return lastMinuteKey_; }
 
  private:
+  void QueueMinute(const TEventTable& table, int64_t minute, TClockTick& tick);
+  void CatchUp(const TEventTable& table, int64_t minute, TClockTick& tick);
+  void RequeueEdited(const TEventTable& table, TClockTick& tick);
+
   const TClock& clock_;
   const TTimeZone& zone_;
-  std::string lastMinute_;
+  std::string lastMinuteKey_;
+  bool started_ = false;
+  bool edited_ = false;
+  int64_t lastMinute_ = 0;                   // minutes since the runtime's day zero
+  std::vector<std::string> queuedInMinute_;  // what lastMinute_ queued, for an edit
 };

@@ -81,22 +81,65 @@ TEST_F(UtcClockTest, AnEventListedTwiceIsQueuedTwiceInTableOrder) {
   EXPECT_EQ(TickAt(12, 0, 0, {tzsStandard, 0, 0, 0}).queued, (Lines{"1200 a", "1200 b", "1200 a"}));
 }
 
-TEST_F(UtcClockTest, AMinuteIsProcessedOnceUntilTheScheduleIsEdited) {
-  LoadSchedule({"1200 a"});
+// After an edit the current minute is processed again, but a line already queued in it
+// is not queued a second time; a line the edit added (or a second copy of one) is.
+TEST_F(UtcClockTest, AnEditQueuesOnlyTheLinesItAddedToTheCurrentMinute) {
+  LoadSchedule({"1200 a", "1200 b"});
   const TTimeZoneInformation utc{tzsStandard, 0, 0, 0};
-  EXPECT_EQ(TickAt(12, 0, 0, utc).queued.size(), 1u);
+  EXPECT_EQ(TickAt(12, 0, 0, utc).queued, (Lines{"1200 a", "1200 b"}));
   EXPECT_TRUE(TickAt(12, 0, 30, utc).queued.empty());
+  LoadSchedule({"1200 a", "1200 b changed", "1200 a"});
   clock_tick_.ScheduleEdited();
   EXPECT_EQ(clock_tick_.LastMinute(), "----");
-  EXPECT_EQ(TickAt(12, 0, 45, utc).queued.size(), 1u);
+  EXPECT_EQ(TickAt(12, 0, 45, utc).queued, (Lines{"1200 b changed", "1200 a"}));
+  clock_tick_.ScheduleEdited();
   EXPECT_TRUE(TickAt(12, 0, 50, utc).queued.empty());
 }
 
-TEST_F(UtcClockTest, NoCatchingUpForASkippedMinute) {
-  LoadSchedule({"1201 skipped", "1202 next"});
-  const TTimeZoneInformation utc{tzsStandard, 0, 0, 0};
-  TickAt(12, 0, 59, utc);
-  EXPECT_EQ(TickAt(12, 2, 0, utc).queued, Lines{"1202 next"});
+struct TJumpCase {
+  int fromMinute, toMinute;  // minutes after 12:00 of two ticks in a row
+  Lines queued;
+  std::string note;
+};
+
+// Skipped minutes are caught up, oldest first and at most an hour back; a clock set back
+// queues no minute twice.
+TEST_F(UtcClockTest, TheFirstTickAfterAGapCatchesUpAndASetBackClockQueuesNothingTwice) {
+  LoadSchedule({"1201 a", "1202 b", "1203 c", "1300 d", "1301 e", "1302 f"});
+  const std::vector<TJumpCase> cases{
+      {0,
+       2,
+       {"1201 a", "1202 b"},
+       "Clock jumped from 12:00 to 12:02: 1 events of 12:01 queued late"},
+      {0,
+       4,
+       {"1201 a", "1202 b", "1203 c"},
+       "Clock jumped from 12:00 to 12:04: 3 events of 12:01-12:03 queued late"},
+      {0,
+       62,
+       {"1202 b", "1203 c", "1300 d", "1301 e", "1302 f"},
+       "Clock jumped from 12:00 to 13:02: 4 events of 12:02-13:01 queued late, 1 older events "
+       "skipped"},
+      {3, 1, {}, ""},
+      {3, 3, {}, ""},
+  };
+  for (const TJumpCase& jump : cases) {
+    TUtcClock clock(clock_, zone_);
+    clock_.Set({2004, 3, 7, 12, 0, 59, 0});
+    clock_.AdvanceMinutes(jump.fromMinute);
+    clock.Tick(table_);
+    clock_.Set({2004, 3, 7, 12, 0, 1, 0});
+    clock_.AdvanceMinutes(jump.toMinute);
+    const TClockTick tick = clock.Tick(table_);
+    EXPECT_EQ(tick.queued, jump.queued) << jump.fromMinute << " -> " << jump.toMinute;
+    EXPECT_EQ(tick.note, jump.note);
+    if (jump.toMinute < jump.fromMinute) {  // back to where it was: still nothing twice
+      clock_.AdvanceMinutes(jump.fromMinute - jump.toMinute);
+      EXPECT_TRUE(clock.Tick(table_).queued.empty());
+      clock_.AdvanceMinutes(1);
+      EXPECT_EQ(clock.Tick(table_).queued.size(), 0u);  // 12:04 has no event
+    }
+  }
 }
 
 TEST(EventTable, KeepsAtMostOneHundredLinesAndCountsTheRest) {
