@@ -24,11 +24,17 @@ void DrawInto(TGraphic& image, TBitmap& preview) {
   preview.Canvas().Draw(0, 0, image);
 }
 
+void DrawInto(TGraphic& image, TBitmap& preview, TDisplayNotes* notes) {
+  DrawInto(image, preview);
+  // JPEG images decode when drawn: only then is it known whether the data ended early.
+  if (notes != nullptr) notes->Take(image);
+}
+
 template <class TImage>
-void LoadAndDraw(const std::string& fileName, TBitmap& preview) {
+void LoadAndDraw(const std::string& fileName, TBitmap& preview, TDisplayNotes* notes) {
   TImage image;
   image.LoadFromFile(fileName);
-  DrawInto(image, preview);
+  DrawInto(image, preview, notes);
 }
 
 bool IsTiffExtension(const std::string& extension) {
@@ -36,20 +42,21 @@ bool IsTiffExtension(const std::string& extension) {
 }
 
 // Draws the file as the kind the extension names; false for a kind not shown here.
-bool DisplayAs(const std::string& extension, const std::string& fileName, TBitmap& preview) {
+bool DisplayAs(const std::string& extension, const std::string& fileName, TBitmap& preview,
+               TDisplayNotes* notes) {
   if (extension == ".gif")
-    LoadAndDraw<TGIFImage>(fileName, preview);
+    LoadAndDraw<TGIFImage>(fileName, preview, notes);
   else if (extension == ".png")
-    LoadAndDraw<TPNGImage>(fileName, preview);
+    LoadAndDraw<TPNGImage>(fileName, preview, notes);
   else if (IsJpegExtension(extension))
-    LoadAndDraw<TJPEGImage>(fileName, preview);
+    LoadAndDraw<TJPEGImage>(fileName, preview, notes);
   else
     return false;
   return true;
 }
 
 void DisplayInViewer(const std::string& fileName, const std::string& formatName,
-                     TImageScrollBox& viewer, TBitmap& preview) {
+                     TImageScrollBox& viewer, TBitmap& preview, TDisplayNotes* notes) {
   constexpr int kAllPages = 0;
   if (formatName == fileName) {
     viewer.LoadFromFile(fileName, kAllPages);
@@ -57,7 +64,7 @@ void DisplayInViewer(const std::string& fileName, const std::string& formatName,
     TFileStream file(fileName, fmOpenRead);
     viewer.LoadFromStream(file, formatName, kAllPages);
   }
-  DrawInto(viewer.DisplayGraphic(), preview);
+  DrawInto(viewer.DisplayGraphic(), preview, notes);
 }
 
 struct TSignature {
@@ -80,6 +87,13 @@ const std::vector<TSignature>& Signatures() {
 
 }  // namespace
 
+void TDisplayNotes::Take(const TGraphic& Image) {
+  Truncated = Truncated || Image.Truncated();
+  if (Image.Warnings().empty()) return;
+  if (!Warnings.empty()) Warnings += '\n';
+  Warnings += Image.Warnings();
+}
+
 std::string ImageKindBySignature(const std::string& FileName) {
   constexpr int64_t kLongestMagic = 8;
   TFileStream file(FileName, fmOpenRead);
@@ -90,32 +104,34 @@ std::string ImageKindBySignature(const std::string& FileName) {
   return "";
 }
 
-bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview) {
-  return DisplayAs(LowerCase(ExtractFileExt(FileName)), FileName, Preview);
+bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview, TDisplayNotes* Notes) {
+  return DisplayAs(LowerCase(ExtractFileExt(FileName)), FileName, Preview, Notes);
 }
 
-void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
-  DisplayInViewer(FileName, FileName, Viewer, Preview);
+void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
+                       TDisplayNotes* Notes) {
+  DisplayInViewer(FileName, FileName, Viewer, Preview, Notes);
 }
 
-bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview) {
+bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
+                           TDisplayNotes* Notes) {
   const std::string extension = LowerCase(ExtractFileExt(FileName));
   if (IsTiffExtension(extension)) {
-    DisplayViewerFile(FileName, Viewer, Preview);
+    DisplayViewerFile(FileName, Viewer, Preview, Notes);
     return true;
   }
-  if (DisplayAs(extension, FileName, Preview)) return true;
+  if (DisplayAs(extension, FileName, Preview, Notes)) return true;
   // A script's address (chart.php?id=5) or a name without an extension: the bytes decide.
   const std::string kind = ImageKindBySignature(FileName);
   if (kind == ".bmp") {
-    LoadAndDraw<TBitmap>(FileName, Preview);
+    LoadAndDraw<TBitmap>(FileName, Preview, Notes);
     return true;
   }
   if (IsTiffExtension(kind)) {
-    DisplayInViewer(FileName, FileName + kind, Viewer, Preview);
+    DisplayInViewer(FileName, FileName + kind, Viewer, Preview, Notes);
     return true;
   }
-  return DisplayAs(kind, FileName, Preview);
+  return DisplayAs(kind, FileName, Preview, Notes);
 }
 
 bool SavePreviewFile(TPicture& Preview, const std::string& FileName,

@@ -6,27 +6,40 @@
 #include <functional>
 #include <string>
 
+class TGraphic;
 class TPicture;
 class TBitmap;
 class TImageScrollBox;
 
+// What the reader noticed while a file was shown: whether the picture is only part of
+// the image because the data ended early, and its warnings, one line each.
+struct TDisplayNotes {
+  bool Truncated = false;
+  std::string Warnings;
+  void Take(const TGraphic& Image);
+};
+
 // Draws the file into the preview when its extension (lower-cased) is one that is shown:
 // the preview is sized to the image (height first, then width) and the image drawn at
 // (0, 0). Answers false, leaving the preview as it was, for any other extension.
-bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview);
+// Notes, when given, receive what the reader noticed.
+bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview,
+                        TDisplayNotes* Notes = nullptr);
 
 // ".gif", ".jpg", ".png", ".tif" or ".bmp" by the file's first bytes; "" for none of them.
 std::string ImageKindBySignature(const std::string& FileName);
 
 // Shows the file in the image viewer (every page read, the first shown) and draws the
 // viewer's display graphic into the preview the same way: how TIFF files are shown.
-void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
+void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
+                       TDisplayNotes* Notes = nullptr);
 
 // The fetch job's and the preview window's rule: ".gif", ".jpg"/".jpeg" and ".png" as above,
 // ".tif"/".tiff" through the window's viewer. A file with any other extension is shown by
 // its signature (GIF, JPEG, PNG, TIFF or BMP); answers false when it has none of them.
 // A file that cannot be opened raises EFOpenError.
-bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview);
+bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
+                           TDisplayNotes* Notes = nullptr);
 
 // Saves the preview picture by the name's extension: ".bmp" through the picture (the
 // bitmap's own format), ".gif" as a GIF of one frame reduced to the web palette (which

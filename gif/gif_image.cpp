@@ -104,6 +104,12 @@ void TGIFImage::Assign(const TGraphic& Source) {
 }
 
 void TGIFImage::Warning(const TGIFWarningSource& sender, int severity, const std::string& message) {
+  // The frame keeps what was decoded before its data ended.
+  if (message == kGIFPrematureEndOfData) {
+    MarkTruncated(message);
+  } else {
+    AddWarning(message);
+  }
   if (OnWarning) OnWarning(sender, severity, message);
 }
 

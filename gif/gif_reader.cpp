@@ -85,6 +85,7 @@ void FitZeroScreenToFrames(TGIFImage& image) {
 void TGIFImage::LoadFromStream(TStream& Stream) {
   Progress(psStarting, 0, false, {}, kGIFLoading);
   Clear();
+  ClearWarnings();
   const int64_t start = Stream.Position();
   try {
     header_.LoadFromStream(Stream);

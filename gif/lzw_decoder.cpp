@@ -112,6 +112,8 @@ class TLZWDecoder {
  private:
   int GetCode();
   bool Refill();
+  // Once: the stream ended inside the chain.
+  void WarnPrematureEnd();
   // Decodes one code into the frame, any code; false when the data has ended.
   bool NextString();
   // Decodes codes while they are plain: whole in the window, fixed strings that fit.
@@ -139,6 +141,7 @@ class TLZWDecoder {
   int bytesInWindow_ = kCarriedBytes;
   int bitEnd_ = 0;
   bool dataDone_ = false;
+  bool warnedEnd_ = false;
 
   TRowOrder rows_;
   uint8_t* out_ = nullptr;
@@ -170,10 +173,13 @@ bool TLZWDecoder::Refill() {
   window_[0] = window_[bytesInWindow_ - 2];
   window_[1] = window_[bytesInWindow_ - 1];
   uint8_t size = 0;
-  if (!ReadByte(stream_, size)) return false;
+  if (!ReadByte(stream_, size)) {
+    WarnPrematureEnd();
+    return false;
+  }
   if (size == 0) dataDone_ = true;
   if (size > 0 && BytesLeft(stream_) < size) {
-    frame_.Warning(kGIFWarningSeverity, kGIFPrematureEndOfData);
+    WarnPrematureEnd();
     size = static_cast<uint8_t>(BytesLeft(stream_));
   }
   if (size > 0) ReadGIFBytes(stream_, window_ + kCarriedBytes, size);
@@ -181,6 +187,12 @@ bool TLZWDecoder::Refill() {
   state_.BitPosition = state_.BitPosition - bitEnd_ + 8 * kCarriedBytes;
   bitEnd_ = 8 * bytesInWindow_;
   return true;
+}
+
+void TLZWDecoder::WarnPrematureEnd() {
+  if (warnedEnd_) return;
+  warnedEnd_ = true;
+  frame_.Warning(kGIFWarningSeverity, kGIFPrematureEndOfData);
 }
 
 int TLZWDecoder::GetCode() {

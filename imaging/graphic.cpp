@@ -50,3 +50,18 @@ void TGraphic::Progress(TProgressStage Stage, uint8_t PercentDone, bool RedrawNo
 void RaiseAssignError(const TGraphic* Source, const TGraphic& Dest) {
   throw EConvertError(Format(kAssignError, Source ? Source->ClassName() : "nil", Dest.ClassName()));
 }
+
+void TGraphic::ClearWarnings() {
+  truncated_ = false;
+  warnings_.clear();
+}
+
+void TGraphic::AddWarning(const std::string& Text) {
+  if (!warnings_.empty()) warnings_ += '\n';
+  warnings_ += Text;
+}
+
+void TGraphic::MarkTruncated(const std::string& Warning) {
+  truncated_ = true;
+  AddWarning(Warning);
+}

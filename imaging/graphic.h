@@ -70,6 +70,11 @@ class TGraphic {
   virtual TPalette Palette() { return {}; }
   virtual void SetPalette(const TPalette& Value);
 
+  // Set when the last load (for JPEG: the decode) kept a partial picture because the image
+  // data ended early. Warnings() holds what the reader noticed, one line each.
+  bool Truncated() const { return truncated_; }
+  const std::string& Warnings() const { return warnings_; }
+
   // Transparent graphics keep the destination where they have no pixels of their own.
   bool Transparent() const { return transparent_; }
   virtual void SetTransparent(bool Value);
@@ -80,12 +85,18 @@ class TGraphic {
  protected:
   // Call after every change of content or size; runs OnChange when set.
   void Changed();
+  // A load starts with no warnings; a reader adds them, and marks a kept partial picture.
+  void ClearWarnings();
+  void AddWarning(const std::string& Text);
+  void MarkTruncated(const std::string& Warning);
   // Runs OnProgress when set.
   void Progress(TProgressStage Stage, uint8_t PercentDone, bool RedrawNow, const TRect& R,
                 const std::string& Msg);
 
  private:
   bool transparent_ = false;
+  bool truncated_ = false;
+  std::string warnings_;
 };
 
 // "Cannot assign a %s to a %s" with the two class names (null: "nil").

@@ -82,7 +82,8 @@ class TDecoder {
 
   // The rows are decoded into a dib of our own and handed to the target at the end, or
   // when a progress handler asks to stop.
-  void Run() {
+  // True when the data ended early.
+  bool Run() {
     try {
       Decode();
     } catch (const EAbort&) {
@@ -90,6 +91,7 @@ class TDecoder {
       throw;
     }
     target_.SetDib(std::move(dib_));
+    return decompressor_.EndedEarly();
   }
 
  private:
@@ -320,9 +322,12 @@ void JPEGScaledSize(const std::vector<uint8_t>& Bytes, TJPEGScale Scale, int& Wi
   Height = static_cast<int>(info.output_height);
 }
 
-void DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
+bool DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
                 TBitmap& Target, const TJPEGProgressEvent& OnProgress) {
-  RunReported(OnProgress, [&] { TDecoder(Bytes, Settings, Target, OnProgress).Run(); });
+  bool endedEarly = false;
+  RunReported(OnProgress,
+              [&] { endedEarly = TDecoder(Bytes, Settings, Target, OnProgress).Run(); });
+  return endedEarly;
 }
 
 std::vector<uint8_t> EncodeJPEG(const TBitmap& Source, const TJPEGEncodeSettings& Settings,

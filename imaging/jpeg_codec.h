@@ -47,7 +47,9 @@ using TJPEGProgressEvent =
 // Decodes into Target: 24 bits, or 8 bits with a palette of at most 236 colours when the
 // output is quantized (8-bit pixel format or grayscale output). EAbort raised by the
 // progress handler stops the decode quietly, keeping the rows decoded so far.
-void DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
+// Answers true when the data ended early: the rows past the cut are what libjpeg makes of
+// the missing data.
+bool DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
                 TBitmap& Target, const TJPEGProgressEvent& OnProgress);
 
 struct TJPEGEncodeSettings {

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr const char* kCannotResizeJPEG = "Cannot change the size of a JPEG image";
+constexpr const char* kJPEGEndsEarly = "JPEG data ends early";
 
 std::shared_ptr<const TJPEGData> FreshData() {
   return std::make_shared<const TJPEGData>();
@@ -25,6 +26,7 @@ TGraphicClass TJPEGImage::StaticClass() {
 }
 
 void TJPEGImage::LoadFromStream(TStream& Stream) {
+  ClearWarnings();
   auto data = std::make_shared<TJPEGData>();
   const int64_t count = std::max<int64_t>(0, Stream.Size() - Stream.Position());
   data->Bytes.resize(static_cast<size_t>(count));
@@ -154,7 +156,7 @@ void TJPEGImage::Decode() {
                                        settings_.Performance,
                                        settings_.ProgressiveDisplay,
                                        settings_.PixelFormat == jf8Bit ? tempPalette_ : TPalette{}};
-    DecodeJPEG(data_->Bytes, settings, *bitmap, ProgressRelay());
+    if (DecodeJPEG(data_->Bytes, settings, *bitmap, ProgressRelay())) MarkTruncated(kJPEGEndsEarly);
   }
   bitmap_ = std::move(bitmap);
 }

@@ -90,6 +90,7 @@ boolean TJpegDecompressor::FillInputBuffer(j_decompress_ptr info) {
   if (source.position >= source.size) {
     if (source.size == 0) ERREXIT(info, JERR_INPUT_EMPTY);
     WARNMS(info, JWRN_JPEG_EOF);
+    source.endedEarly = true;
     source.pub.next_input_byte = kEndOfImage;
     source.pub.bytes_in_buffer = sizeof kEndOfImage;
     return TRUE;

@@ -45,6 +45,8 @@ class TJpegDecompressor {
  public:
   // Reads from the bytes from their start; the bytes must outlive the decompressor.
   explicit TJpegDecompressor(const std::vector<uint8_t>& bytes);
+  // Set once the data ran out and an end-of-image marker stood in for the rest.
+  bool EndedEarly() const { return source_.endedEarly; }
   ~TJpegDecompressor();
   TJpegDecompressor(const TJpegDecompressor&) = delete;
   TJpegDecompressor& operator=(const TJpegDecompressor&) = delete;
@@ -56,6 +58,7 @@ class TJpegDecompressor {
     jpeg_source_mgr pub;
     const uint8_t* data;
     size_t size;
+    bool endedEarly = false;
     size_t position;
   };
   static void InitSource(j_decompress_ptr) {}

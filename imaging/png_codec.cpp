@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +23,13 @@ constexpr int kRgbBytes = 3;
 constexpr int kRgbaBytes = 4;
 constexpr int kOpaque = 255;
 constexpr size_t kMessageSize = 256;
+// What libpng may allocate for one chunk, or keep of ancillary chunks: a chunk is never
+// larger than the file that holds it, and the floor leaves room for decompressed text
+// and profiles. Without these a chunk claiming gigabytes is allocated before it is read.
+constexpr size_t kChunkMemoryFloor = size_t{8} << 20;
+constexpr png_uint_32 kMaxCachedChunks = 1000;
+// libpng's own default limit of a side.
+constexpr png_uint_32 kMaxSide = 1000000;
 
 // libpng's last error text. Plain data: the handler that fills it leaves by longjmp.
 struct TPngFailure {
@@ -140,6 +148,23 @@ void CompositeOverWhite(const std::vector<uint8_t>& bgra, TDib& dib) {
   }
 }
 
+// libpng allocates a chunk before the pixel data whole, at the size it claims, before it
+// reads it: such a chunk that claims more than the file holds fails at once. The pixel
+// data itself is read piece by piece, so a file cut inside it keeps its decoded rows.
+bool ChunksBeforePixelsFit(const std::vector<uint8_t>& bytes) {
+  constexpr size_t kSignatureSize = 8;
+  constexpr size_t kChunkFrame = 12;  // length, name, and the CRC after the data
+  constexpr uint32_t kIDAT = 0x49444154;
+  size_t at = kSignatureSize;
+  while (bytes.size() - at >= kChunkFrame) {
+    const uint32_t length = png_get_uint_32(bytes.data() + at);
+    if (png_get_uint_32(bytes.data() + at + 4) == kIDAT) return true;
+    if (length > bytes.size() - at - kChunkFrame) return false;
+    at += kChunkFrame + length;
+  }
+  return true;
+}
+
 // --- writing
 
 void WriteToMemory(png_structp png, png_bytep data, size_t count) {
@@ -192,11 +217,15 @@ bool WritePixels(png_structp png, png_infop info, const TPngRows* rows) {
 
 }  // namespace
 
-TDib DecodePNG(const std::vector<uint8_t>& Bytes) {
+TDib DecodePNG(const std::vector<uint8_t>& Bytes, bool* EndsEarly) {
+  if (Bytes.size() >= 8 && !ChunksBeforePixelsFit(Bytes)) throw EInvalidGraphic(kEndsEarly);
   TPngFailure failure;
   const TPngReadStruct reader(failure);
   TPngSource source{Bytes.data(), Bytes.size()};
   png_set_read_fn(reader.Png(), &source, ReadFromMemory);
+  png_set_chunk_malloc_max(reader.Png(), std::max(kChunkMemoryFloor, Bytes.size()));
+  png_set_chunk_cache_max(reader.Png(), kMaxCachedChunks);
+  png_set_user_limits(reader.Png(), kMaxSide, kMaxSide);
   TPngLayout layout;
   if (!ReadLayout(reader.Png(), reader.Info(), &layout)) Raise(failure);
   if (int64_t{layout.width} * layout.height > ImagePixelLimit())
@@ -211,7 +240,10 @@ TDib DecodePNG(const std::vector<uint8_t>& Bytes) {
     rows.top = bgra.data();
     rows.stride = ptrdiff_t{layout.width} * kRgbaBytes;
   }
-  if (!ReadPixels(reader.Png(), &rows, layout.passes)) Raise(failure);
+  if (!ReadPixels(reader.Png(), &rows, layout.passes)) {
+    if (EndsEarly == nullptr || std::strcmp(failure.message, kEndsEarly) != 0) Raise(failure);
+    *EndsEarly = true;
+  }
   if (layout.alpha) CompositeOverWhite(bgra, dib);
   return dib;
 }

@@ -11,7 +11,9 @@
 // Every colour type and bit depth, interlaced or not, becomes 24 bits per pixel (16-bit
 // samples keep their high byte); alpha and tRNS transparency are composited over white.
 // An image of more than ImagePixelLimit() pixels raises before its pixels are allocated.
-TDib DecodePNG(const std::vector<uint8_t>& Bytes);
+// A file that ends inside the pixel data keeps the rows decoded so far (the rest white) and
+// sets EndsEarly when given; without it, that raises like any other failure.
+TDib DecodePNG(const std::vector<uint8_t>& Bytes, bool* EndsEarly = nullptr);
 
 // A non-interlaced 8-bit RGB PNG of the dib at libpng's default compression: lossless for
 // every pixel format. An empty dib raises.

@@ -5,6 +5,10 @@
 #include "imaging/png_codec.h"
 #include "runtime/stream.h"
 
+namespace {
+constexpr const char* kPNGEndsEarly = "PNG file ends early";
+}  // namespace
+
 TGraphicClass TPNGImage::StaticClass() {
   return TGraphicClass::Define<TPNGImage, TGraphic>("TPNGImage");
 }
@@ -13,7 +17,10 @@ void TPNGImage::LoadFromStream(TStream& Stream) {
   const int64_t count = std::max<int64_t>(0, Stream.Size() - Stream.Position());
   std::vector<uint8_t> bytes(static_cast<size_t>(count));
   Stream.ReadBuffer(bytes.data(), count);
-  bitmap_.SetDib(DecodePNG(bytes));
+  bool endsEarly = false;
+  bitmap_.SetDib(DecodePNG(bytes, &endsEarly));
+  ClearWarnings();
+  if (endsEarly) MarkTruncated(kPNGEndsEarly);
   Changed();
 }
 

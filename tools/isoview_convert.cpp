@@ -1,6 +1,8 @@
 // isoview-convert [-q QUALITY] IN OUT: loads IN into a preview bitmap the way the fetch
 // job shows a downloaded file, saves it as OUT the way the fetch job saves a target name,
-// and prints the preview's size as WxH. On failure it prints the error and exits with 1.
+// and prints the preview's size as WxH. The reader's warnings go to standard error. On
+// failure it prints the error and exits with 1; a picture kept from data that ended early
+// is still written, and the exit status is 1 too.
 
 #include <cstdio>
 #include <exception>
@@ -46,21 +48,27 @@ TArguments Parse(const std::vector<std::string>& args) {
   return parsed;
 }
 
-void Convert(const TArguments& args) {
+// True when the picture is only part of the image.
+bool Convert(const TArguments& args) {
   TPicture preview;
   TBitmap& bitmap = preview.Bitmap();
+  TDisplayNotes notes;
   const std::string extension = LowerCase(ExtractFileExt(args.in));
   if (extension == ".bmp") {
     preview.LoadFromFile(args.in);
   } else if (DibFormats().Find(args.in)) {
     TImageScrollBox viewer;
-    DisplayViewerFile(args.in, viewer, bitmap);
-  } else if (!DisplayPreviewFile(args.in, bitmap)) {
+    DisplayViewerFile(args.in, viewer, bitmap, &notes);
+  } else if (!DisplayPreviewFile(args.in, bitmap, &notes)) {
     throw Exception("Cannot read " + args.in + ": files of this kind are not shown");
   }
   if (!SavePreviewFile(preview, args.out, [&] { return args.quality; }))
     throw Exception("Cannot write " + args.out + ": files of this kind are not saved");
   std::printf("%dx%d\n", preview.Width(), preview.Height());
+  if (!notes.Warnings.empty())
+    std::fprintf(stderr, "%s: %s\n", args.in.c_str(), notes.Warnings.c_str());
+  if (notes.Truncated) std::fprintf(stderr, "%s: the image data ends early\n", args.in.c_str());
+  return notes.Truncated;
 }
 
 }  // namespace
@@ -68,8 +76,7 @@ void Convert(const TArguments& args) {
 int main(int argc, char** argv) {
   const TImageLibraryFormats imageLibraryFormats;
   try {
-    Convert(Parse(std::vector<std::string>(argv + 1, argv + argc)));
-    return 0;
+    return Convert(Parse(std::vector<std::string>(argv + 1, argv + argc))) ? 1 : 0;
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", error.what());
     return 1;

@@ -159,15 +159,35 @@ Bytes HeaderOnly(uint32_t width, uint32_t height) {
   return bytes;
 }
 
+Bytes HugeChunkClaim(const Bytes& good) {
+  constexpr size_t kSignatureAndHeader = 8 + 25;
+  Bytes bytes(good.begin(), good.begin() + kSignatureAndHeader);
+  const std::string chunk = std::string("\x71\x00\x00\x00tEXt", 8) + "Comment" + '\0' + "x";
+  bytes.insert(bytes.end(), chunk.begin(), chunk.end());
+  return bytes;
+}
+
 TEST(PngImageTest, BadFilesRaiseAndLeaveTheImageAsItWas) {
   const Bytes good = WriteLibpngPng(MakePng({"Rgb8", PNG_COLOR_TYPE_RGB, 8}));
+  // A file cut inside its pixels keeps what was decoded, marked as cut.
+  TPNGImage cut;
+  Load(cut, Bytes(good.begin(), good.end() - 20));
+  EXPECT_TRUE(cut.Truncated());
+  EXPECT_EQ(cut.Warnings(), "PNG file ends early");
+  TPNGImage whole;
+  Load(whole, good);
+  EXPECT_FALSE(whole.Truncated());
+  EXPECT_EQ(cut.Width(), whole.Width());
+
   const std::string text = "GIF89a, not a PNG";
   const struct {
     Bytes bytes;
     std::string message;
   } bad[] = {
-      {Bytes(good.begin(), good.end() - 20), "PNG file ends early"},  // inside the pixels
       {Bytes(text.begin(), text.end()), "Not a PNG file"},
+      // After the header a chunk that claims 1.9 GB and holds 9 bytes: refused before any
+      // of the claim is allocated.
+      {HugeChunkClaim(good), "PNG file ends early"},
       {HeaderOnly(100000, 100000), "PNG image is too large (100000 x 100000)"},
   };
   for (const auto& file : bad) {

@@ -175,4 +175,26 @@ TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
   EXPECT_EQ(Convert(Path("in.bmp")).output, "usage: isoview-convert [-q QUALITY] IN OUT\n");
 }
 
+// Files cut short, as an interrupted download leaves them (written whole by ImageMagick):
+// the partial picture is still written, the reader's warning goes to standard error, and
+// the exit status is 1. The whole files convert cleanly.
+TEST_F(ConvertTest, CutFilesAreWrittenWithAWarningAndExitOne) {
+  for (const std::string kind : {"gif", "png", "jpg"}) {
+    const std::string whole = dir_.File("whole." + kind);
+    ASSERT_EQ(RunCommand("convert -size 64x64 gradient:red-blue '" + whole + "' 2>&1").status, 0);
+    const TCommandResult clean = Convert("'" + whole + "' " + Path("whole.bmp"));
+    EXPECT_EQ(clean.status, 0) << kind << ": " << clean.output;
+    EXPECT_EQ(clean.output, "64x64\n") << kind;
+
+    const std::string bytes = ReadWholeFile(whole);
+    WriteWholeFile(dir_.File("cut." + kind), bytes.substr(0, bytes.size() * 7 / 10));
+    const std::string out = dir_.File("cut-" + kind + ".bmp");
+    const TCommandResult cut = Convert(Path("cut." + kind) + " '" + out + "'");
+    EXPECT_EQ(cut.status, 1) << kind;
+    EXPECT_NE(cut.output.find(": the image data ends early\n"), std::string::npos)
+        << kind << ": " << cut.output;
+    EXPECT_TRUE(FileExists(out)) << kind;
+  }
+}
+
 }  // namespace
