@@ -67,14 +67,12 @@ void Download(const TFetchJobContext& context, const std::string& url,
 
 void Display(const TFetchJobContext& context, const std::string& localFile) {
   TBitmap& bitmap = context.preview.Bitmap();
-  TDisplayNotes notes;
-  if (!DisplayDownloadedFile(localFile, context.viewer, bitmap, &notes)) {
+  // A cut download raises here and is retried, never saved or printed as the chart.
+  if (!DisplayDownloadedFile(localFile, context.viewer, bitmap)) {
     const std::string& type = context.download.Http().ContentType();
     throw Exception("the download is not an image (" + (type.empty() ? "no type given" : type) +
                     ")");
   }
-  // A cut download is retried, never saved or printed as the chart.
-  if (notes.Truncated) throw Exception("the image data ends early");
   context.window.PreviewChanged();
   if (bitmap.Width() == 0 || bitmap.Height() == 0)
     throw Exception("the download holds no picture (0 x 0)");

@@ -9,10 +9,13 @@
 #include "imaging/picture.h"
 #include "imaging/png_image.h"
 
+#include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "runtime/strings.h"
 
 namespace {
+
+constexpr const char* kEndsEarly = ": the image data ends early";
 
 bool IsJpegExtension(const std::string& extension) {
   return extension == ".jpg" || extension == ".jpeg";
@@ -24,17 +27,25 @@ void DrawInto(TGraphic& image, TBitmap& preview) {
   preview.Canvas().Draw(0, 0, image);
 }
 
-void DrawInto(TGraphic& image, TBitmap& preview, TDisplayNotes* notes) {
+// JPEG images decode when drawn: only then is it known whether the data ended early.
+// Without notes to take it, a cut picture raises and the preview stays as it was.
+void DrawInto(TGraphic& image, TBitmap& preview, TDisplayNotes* notes,
+              const std::string& fileName) {
+  const TDib shown = preview.Dib();
   DrawInto(image, preview);
-  // JPEG images decode when drawn: only then is it known whether the data ended early.
-  if (notes != nullptr) notes->Take(image);
+  if (notes != nullptr) {
+    notes->Take(image);
+  } else if (image.Truncated()) {
+    preview.SetDib(shown);
+    throw EInvalidGraphic(fileName + kEndsEarly);
+  }
 }
 
 template <class TImage>
 void LoadAndDraw(const std::string& fileName, TBitmap& preview, TDisplayNotes* notes) {
   TImage image;
   image.LoadFromFile(fileName);
-  DrawInto(image, preview, notes);
+  DrawInto(image, preview, notes, fileName);
 }
 
 bool IsTiffExtension(const std::string& extension) {
@@ -64,7 +75,7 @@ void DisplayInViewer(const std::string& fileName, const std::string& formatName,
     TFileStream file(fileName, fmOpenRead);
     viewer.LoadFromStream(file, formatName, kAllPages);
   }
-  DrawInto(viewer.DisplayGraphic(), preview, notes);
+  DrawInto(viewer.DisplayGraphic(), preview, notes, fileName);
 }
 
 struct TSignature {

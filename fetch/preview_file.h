@@ -22,7 +22,9 @@ struct TDisplayNotes {
 // Draws the file into the preview when its extension (lower-cased) is one that is shown:
 // the preview is sized to the image (height first, then width) and the image drawn at
 // (0, 0). Answers false, leaving the preview as it was, for any other extension.
-// Notes, when given, receive what the reader noticed.
+// Notes, when given, receive what the reader noticed; without them a picture cut short
+// raises EInvalidGraphic "<file>: the image data ends early" and the preview stays as it
+// was.
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview,
                         TDisplayNotes* Notes = nullptr);
 
