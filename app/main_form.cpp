@@ -11,6 +11,7 @@
 #include "gui/application.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
+#include "http/swallowed_errors.h"
 #include "http/url_helpers.h"
 #include "runtime/atomic_file.h"
 #include "runtime/strings.h"
@@ -74,9 +75,10 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   slowClockTimer_.start();
 }
 
-// The error listener writes into this window's log, which goes with it.
+// The error listener and the swallowed-error sink write into this window's log, which goes with it.
 TMainForm::~TMainForm() {
   TApplication::Instance().SetErrorListener(nullptr);
+  SetSwallowedErrorSink(nullptr);
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -104,6 +106,9 @@ void TMainForm::FormShow() {
         [this](const std::string& source, const std::string& message) {
           log_.Add("Error (" + source + "): " + message);
         });
+    SetSwallowedErrorSink([this](const std::string& reason, const std::string& message) {
+      log_.Add("Socket error swallowed (" + reason + "): " + message);
+    });
     log_.Add("Isoview started in " + programFolder_);
     const int removed = RemoveDeadTemporaries(programFolder_);
     if (removed > 0) log_.Add("Removed " + IntToStr(removed) + " temporary files of ended runs");
