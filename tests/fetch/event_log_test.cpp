@@ -1,11 +1,10 @@
 #include "fetch/event_log.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "runtime/text_file.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 TEST(EventLog, StampIsUtcDateAndTime) {
@@ -31,29 +30,6 @@ TEST(EventLog, UnwritableLogIsIgnored) {
   EXPECT_NO_THROW(log.Add("nothing happens"));
 }
 
-namespace {
-
-// A file-size limit for this process, as a full disk gives: writes past it fail.
-class ScopedFileSizeLimit {
- public:
-  explicit ScopedFileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{bytes, previous_.rlim_max};
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~ScopedFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit previous_{};
-  sighandler_t previousHandler_;
-};
-
-}  // namespace
-
 TEST(EventLog, AFullDiskLosesWholeLinesOnlyAndCountsThem) {
   TempDir dir;
   const FakeClock clock(EncodeDateTime({2026, 12, 8, 15, 11, 1}));
@@ -61,7 +37,7 @@ TEST(EventLog, AFullDiskLosesWholeLinesOnlyAndCountsThem) {
   log.Add("before");
   {
     // Room for the first line and part of the next.
-    ScopedFileSizeLimit full(60);
+    TFileSizeLimit full(60);
     for (int i = 1; i <= 3; ++i) log.Add("Downloaded http://example.invalid/chart.gif");
     EXPECT_EQ(log.LostLines(), 3);
   }

@@ -4,20 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
 #include "http/http_cli.h"
 #include "tests/http/apache_server.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
-
-std::string Bytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random());
-  return bytes;
-}
 
 class Apache : public ::testing::Test {
  protected:
@@ -49,7 +42,7 @@ TEST_F(Apache, GoodFilesArriveByteForByte) {
   const std::pair<const char*, std::string> files[] = {
       {"/files/empty.gif", ""},
       {"/files/chart.gif", "GIF89a"},
-      {"/files/large.bin", Bytes(2 * 1024 * 1024 + 1, 4)},
+      {"/files/large.bin", RandomBytes(2 * 1024 * 1024 + 1, 4)},
   };
   for (const auto& [path, bytes] : files) {
     SCOPED_TRACE(path);

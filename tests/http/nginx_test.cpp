@@ -6,23 +6,16 @@
 
 #include <cstdlib>
 #include <memory>
-#include <random>
 
 #include "http/http_cli.h"
 #include "http/url_helpers.h"
 #include "tests/http/nginx_server.h"
 #include "tests/support/danted_server.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
 
-std::string Bytes(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random());
-  return bytes;
-}
-
-const std::string kTarget = Bytes(70 * 1024 + 3, 7);
+const std::string kTarget = RandomBytes(70 * 1024 + 3, 7);
 
 std::string Text(const TMemoryStream& stream) {
   return std::string(stream.Bytes().begin(), stream.Bytes().end());
@@ -87,9 +80,9 @@ TEST_F(Nginx, GoodFilesArriveByteForByteOverHttpAndHttps) {
       {"/files/one.bin", "G"},
       {"/files/lines.txt", "first\r\nsecond\nthird\r\n\r\n"},
       // One byte over the line buffer, so that no header-sized piece can hold it.
-      {"/files/line-buffer.bin", Bytes(THttpCli::kLineBufferSize + 1, 1)},
-      {"/files/large.bin", Bytes(3 * 1024 * 1024 + 5, 2)},
-      {"/slow/chart.gif", Bytes(56 * 1024, 3)},
+      {"/files/line-buffer.bin", RandomBytes(THttpCli::kLineBufferSize + 1, 1)},
+      {"/files/large.bin", RandomBytes(3 * 1024 * 1024 + 5, 2)},
+      {"/slow/chart.gif", RandomBytes(56 * 1024, 3)},
   };
   for (const TFile& file : files) server->Put(file.path, file.bytes);
   for (const auto& url : {Plain(""), Secure("")}) {

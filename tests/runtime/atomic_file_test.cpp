@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -133,21 +133,14 @@ TEST(AtomicFile, AFailedWriteNamesTheFileAndTheSystemsReason) {
   TempDir dir;
   const std::string target = dir.File("c.gif");
   WriteWholeFile(target, "old");
-  struct rlimit saved {};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  const sighandler_t previous = signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 1024;
-  setrlimit(RLIMIT_FSIZE, &small);
   std::string message;
   try {
+    const TFileSizeLimit full(1024);
     SaveFileAtomically(target,
                        [](TStream& s) { s.WriteBuffer(std::string(4096, 'x').data(), 4096); });
   } catch (const EWriteError& error) {
     message = error.Message();
   }
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, previous);
   EXPECT_EQ(message, "Cannot write " + target + ": File too large");
   EXPECT_EQ(ReadWholeFile(target), "old");
 

@@ -1,8 +1,6 @@
 #include "schedule/schedule_form.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QHeaderView>
@@ -13,6 +11,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
+#include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 #include "ui_schedule_form.h"
 
@@ -260,31 +259,6 @@ TEST_F(ScheduleFormTest, SavedContentIsShownOnReopening) {
   EXPECT_EQ(Resources().RowCells(1),
             (Lines{"", "Chart", "1:10", "00", "Met", "Surface", "y", "http://m/surface.gif"}));
 }
-
-namespace {
-
-// Files written beyond the limit fail as on a full disk (the signal that would end the
-// process is ignored meanwhile).
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~TFileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit previous_{};
-  sighandler_t previousHandler_;
-};
-
-}  // namespace
 
 TEST_F(ScheduleFormTest, AFailingSaveKeepsBothOldFilesAndTheWindowOpen) {
   form_.show();
