@@ -13,6 +13,7 @@
 #include <set>
 #include <system_error>
 
+#include "http/host_lookup.h"
 #include "runtime/winsock_errors.h"
 
 namespace wsock_posix {
@@ -78,20 +79,19 @@ int Sent(TSocket s, ssize_t count, int offered) {
   return count < 0 ? FailErrno(error) : static_cast<int>(count);
 }
 
+// The IPv4 addresses of name; those of other families are left out.
 THostEntry ResolveName(const std::string& name, int& error) {
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;  // one entry per address
-  hints.ai_flags = AI_CANONNAME;
-  addrinfo* found = nullptr;
-  error = WinsockErrorFromAddrInfo(::getaddrinfo(name.c_str(), nullptr, &hints, &found));
+  const THostLookupResult found = LookupHost(name);
+  error = found.Error;
   THostEntry entry;
   if (error != 0) return entry;
-  entry.h_name = found->ai_canonname ? found->ai_canonname : name;
-  for (const addrinfo* item = found; item; item = item->ai_next)
-    entry.h_addr_list.push_back(
-        reinterpret_cast<const sockaddr_in*>(item->ai_addr)->sin_addr.s_addr);
-  ::freeaddrinfo(found);
+  entry.h_name = found.CanonicalName;
+  for (const std::string& text : found.Addresses) {
+    in_addr address{};
+    if (::inet_pton(AF_INET, text.c_str(), &address) == 1)
+      entry.h_addr_list.push_back(address.s_addr);
+  }
+  if (entry.h_addr_list.empty()) error = WSANO_DATA;
   return entry;
 }
 
