@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <algorithm>
 
 #include "app/jpeg_compression_form.h"
+#include "app/status_texts.h"
 #include "fetch/fetch_inputs.h"
 #include "fetch/jpeg_quality.h"
 #include "fetch/program_folder.h"
@@ -26,6 +28,15 @@ namespace {
 constexpr int kClockInterval = 1000;
 constexpr int kSlowClockInterval = 2000;
 constexpr const char* kCaption = "Isoview V1.2";
+// The download's progress is shown at most ten times a second.
+constexpr int64_t kProgressIntervalMs = 100;
+// Small enough for any screen; wide enough that the panel's controls keep their places
+// without overlapping, and tall enough for the panel, the status bar and some preview.
+constexpr int kMinimumWidth = 688;
+constexpr int kMinimumHeight = 320;
+// The queue memo and the small viewer keep their distance to the window's right edge.
+constexpr int kQueueRightMargin = 131;
+constexpr int kViewerRightMargin = 8;
 // Where the errors of the window's own handlers come from, as the error display names them.
 constexpr const char* kStartUpSource = "Start-up";
 constexpr const char* kClockSource = "Clock";
@@ -58,8 +69,14 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       environment_(std::move(environment)),
       utcClock_(*environment_.clock, *environment_.zone),
       log_({}, *environment_.clock, *environment_.zone),
-      download_(http_, [this] { HTTPRequestDone(); }) {
+      download_(http_, [this] { HTTPRequestDone(); }),
+      progressThrottle_(kProgressIntervalMs) {
   ui_->setupUi(this);
+  BuildStatusBar();
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
+  ui_->BasicPanel->installEventFilter(this);
+  http_.OnDocBegin = [this](THttpCli*) { progressThrottle_.Restart(); };
+  http_.OnDocData = [this](THttpCli* http, const char*, int) { ShowDownloadProgress(*http); };
   connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);
   connect(ui_->DefaultJPEGcompression1, &QAction::triggered, this,
           &TMainForm::DefaultJPEGcompression1Click);
@@ -91,6 +108,54 @@ void TMainForm::showEvent(QShowEvent* event) {
 void TMainForm::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
   log_.Add("Isoview stopped: the window was closed");
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ui_->BasicPanel && event->type() == QEvent::Resize) FollowRightEdge();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Under the panel: what fails, what is downloading, what was saved last, what comes next.
+void TMainForm::BuildStatusBar() {
+  const auto part = [this](const char* name, const char* text) {
+    auto* label = new QLabel(text, statusBar());
+    label->setObjectName(name);
+    return label;
+  };
+  failingSources_ = part("FailingSources", "");
+  failingSources_->setStyleSheet("QLabel { color: #b00000; font-weight: bold; }");
+  downloadProgress_ = part("DownloadProgress", "");
+  lastSaved_ = part("LastSaved", "Nothing saved yet");
+  nextEvent_ = part("NextEvent", "");
+  statusBar()->addWidget(failingSources_);
+  statusBar()->addWidget(downloadProgress_);
+  statusBar()->addWidget(lastSaved_, 1);
+  statusBar()->addPermanentWidget(nextEvent_);
+}
+
+void TMainForm::FollowRightEdge() {
+  const int width = ui_->BasicPanel->width();
+  QWidget& queue = *ui_->Queue;
+  queue.resize(width - kQueueRightMargin - queue.x(), queue.height());
+  QWidget& viewer = *ui_->ImageScrollBox1;
+  viewer.move(width - kViewerRightMargin - viewer.width(), viewer.y());
+}
+
+void TMainForm::SetFailingSources(int count) {
+  // The program's own text, with its dash in UTF-8; file text goes through ToQString.
+  failingSources_->setText(QString::fromStdString(FailingSourcesText(count)));
+}
+
+void TMainForm::ShowNextEvent() {
+  const TDateTime utc = UtcNowForClock(*environment_.clock, *environment_.zone);
+  nextEvent_->setText(ToQString(NextEventText(NextDueEvent(eventTable_, utc))));
+}
+
+void TMainForm::ShowDownloadProgress(const THttpCli& http) {
+  if (!progressThrottle_.Due(environment_.clock->Now())) return;
+  downloadProgress_->setText(
+      ToQString(DownloadProgressText(http.RcvdBytes(), http.ContentLength())));
+  emit DownloadProgressChanged(downloadProgress_->text());
 }
 
 void TMainForm::StopOnSignal(const std::string& signal) {
@@ -132,6 +197,7 @@ void TMainForm::ClockTimerTimer() {
     ui_->Status1->setText(ToQString(tick.time));
     if (!tick.note.empty()) log_.Add(tick.note);
     for (const std::string& line : tick.queued) AppendToQueue(line);
+    ShowNextEvent();
     clockTimer_.start();
   });
 }
@@ -212,6 +278,7 @@ TDateTime TMainForm::QueueTime() const {
 
 void TMainForm::HTTPRequestDone() {
   ShowStatus("Idle");
+  downloadProgress_->clear();
 }
 
 void TMainForm::ShowStatus(const std::string& Text) {
@@ -239,6 +306,10 @@ bool TMainForm::PrinterDisabled() {
 
 void TMainForm::PrintPreview(const std::string& Neg) {
   printer_.PrintBitmap(preview_.Bitmap(), Neg);
+}
+
+void TMainForm::FileSaved(const std::string& FileName) {
+  lastSaved_->setText(ToQString(LastSavedText(FileName, QueueTime())));
 }
 
 void TMainForm::Edit1Click() {

@@ -2,6 +2,7 @@
 // The main window: the UTC clock, the status texts, the queue of due schedule lines and
 // the preview of the last image, driven by its two timers.
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -10,6 +11,7 @@
 
 #include "app/event_table.h"
 #include "app/qt_printer.h"
+#include "app/update_throttle.h"
 #include "app/utc_clock.h"
 #include "fetch/event_log.h"
 #include "fetch/fetch_job.h"
@@ -60,10 +62,14 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
  signals:
   // Every text shown in Status2, in order.
   void Status2Changed(const QString& text);
+  // Every text the status bar shows for a running download, in order.
+  void DownloadProgressChanged(const QString& text);
 
  public slots:
   // The log's stop line for a signal that ends the program.
   void StopOnSignal(const std::string& signal);
+  // How many sources fail at present, for the status bar; 0 clears the note.
+  void SetFailingSources(int count);
   void FormShow();
   void ClockTimerTimer();
   void SlowClockTimerTimer();
@@ -76,8 +82,13 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void BuildStatusBar();
+  void FollowRightEdge();
+  void ShowNextEvent();
+  void ShowDownloadProgress(const THttpCli& http);
   void LoadEventTable();
   void AppendToQueue(const std::string& line);
   void ShowQueue();
@@ -95,6 +106,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   void PreviewChanged() override;
   bool PrinterDisabled() override;
   void PrintPreview(const std::string& Neg) override;
+  void FileSaved(const std::string& FileName) override;
 
   std::unique_ptr<Ui::TMainForm> ui_;
   TMainFormEnvironment environment_;
@@ -110,6 +122,12 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   THttpCli http_;
   TFileDownload download_;
   TPicture preview_;
+  // The status bar's parts; the status bar owns them.
+  QLabel* failingSources_ = nullptr;
+  QLabel* downloadProgress_ = nullptr;
+  QLabel* lastSaved_ = nullptr;
+  QLabel* nextEvent_ = nullptr;
+  TUpdateThrottle progressThrottle_;
   TScheduleForm* scheduleForm_ = nullptr;
   TJPEGCompressionForm* jpegCompressionForm_ = nullptr;
 };

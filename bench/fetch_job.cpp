@@ -57,6 +57,7 @@ class TBenchWindow : public TFetchJobWindow {
   void PreviewChanged() override {}
   bool PrinterDisabled() override { return true; }
   void PrintPreview(const std::string&) override {}
+  void FileSaved(const std::string&) override {}
 };
 
 // Wall time, and processor time of the given rusage target: this thread for the job (the

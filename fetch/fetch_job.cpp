@@ -1,6 +1,7 @@
 #include "fetch/fetch_job.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "fetch/date_codes.h"
 #include "fetch/event_log.h"
@@ -38,6 +39,13 @@ class TPartialDownload {
  private:
   std::string name_;
 };
+
+// A target name relative to the current folder is logged and shown as the file it became.
+std::string AbsolutePath(const std::string& fileName) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(fileName, error);
+  return error ? fileName : absolute.lexically_normal().string();
+}
 
 // What the server or the connection answered to a failed request.
 std::string FailureAnswer(const THttpCli& http, uint16_t error) {
@@ -93,7 +101,9 @@ void Save(const TFetchJobContext& context, const std::string& filename, TJobProg
   const bool saved = SavePreviewFile(context.preview, expanded, [&] {
     return ReadJPEGQuality(context.programFolder + kJPEGQualityFileName);
   });
-  context.log.Add(saved ? "Saved " + expanded : "Not saved (kind not written): " + expanded);
+  const std::string absolute = AbsolutePath(expanded);
+  context.log.Add(saved ? "Saved " + absolute : "Not saved (kind not written): " + absolute);
+  if (saved) context.window.FileSaved(absolute);
   context.window.ShowStatus("Done");
   context.window.ProcessMessages();
 }

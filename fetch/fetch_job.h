@@ -28,6 +28,8 @@ class TFetchJobWindow {
   virtual void PreviewChanged() = 0;
   virtual bool PrinterDisabled() = 0;
   virtual void PrintPreview(const std::string& Neg) = 0;
+  // The preview was saved under FileName, an absolute path.
+  virtual void FileSaved(const std::string& FileName) = 0;
 };
 
 struct TFetchJobContext {

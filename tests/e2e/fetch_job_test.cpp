@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include <QStatusBar>
 #include <QTimer>
 
 #include "app/main_form.h"
@@ -225,11 +226,42 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
             std::string(reinterpret_cast<const char*>(expected.Memory()), size_t(expected.Size())));
   ExpectNearJpeg(jpegName, ChartColor);
 
+  EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
+            "Saved " + dir_.File("chart-261208-1015.bmp") + " at 2026-12-08 10:15:05 UTC");
+
   const std::string log = Log();
   for (const std::string& text :
        Texts{"Fetching " + url, "Downloaded " + url + ": 200 OK, ", "Displayed 48 x 32",
              "Saved " + dir_.File("chart-261208-1015.gif"), "Saved " + jpegName})
     EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
+}
+
+// During a download the status bar shows the bytes received and the share of the length,
+// at most ten times a second of the window's clock, and nothing once it has ended.
+TEST_F(FetchJobTest, DownloadProgressIsShownAtMostTenTimesASecond) {
+  constexpr int64_t kBodySize = 4 << 20;  // many reads of at most 64 KiB
+  server_.Serve("/charts/big.bin", std::string(kBodySize, 'x'));
+  Start({Line("/charts/big.bin", "")});
+  Texts progress;
+  QObject::connect(form_.get(), &TMainForm::DownloadProgressChanged,
+                   [&](const QString& text) { progress.push_back(text.toStdString()); });
+  clock_.StepEachRead(10);
+  const int64_t before = clock_.Now().ms;
+  SlowTick();
+  const int64_t span = clock_.Now().ms - before;
+  clock_.StepEachRead(0);
+  ASSERT_GE(progress.size(), 2u);
+  EXPECT_LE(int64_t(progress.size()), span / 100 + 1) << span << " ms";
+  int lastShare = -1;
+  for (const std::string& text : progress) {
+    int64_t received = 0;
+    int share = 0;
+    ASSERT_EQ(std::sscanf(text.c_str(), "Received %ld bytes (%d%%)", &received, &share), 2) << text;
+    EXPECT_EQ(share, received * 100 / kBodySize) << text;
+    EXPECT_GE(share, lastShare) << text;
+    lastShare = share;
+  }
+  EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("DownloadProgress")->text(), "");
 }
 
 TEST_F(FetchJobTest, EmptyFilenameSavesNothingAndNoOrDisabledPrinterPrintsNothing) {

@@ -6,14 +6,21 @@
 class FakeClock : public TClock {
  public:
   explicit FakeClock(TDateTime now = EncodeDateTime({2004, 3, 7, 14, 5, 9})) : now_(now) {}
-  TDateTime Now() const override { return now_; }
+  TDateTime Now() const override {
+    const TDateTime now = now_;
+    now_.ms += stepMs_;
+    return now;
+  }
   void Set(const TDateTimeParts& parts) { now_ = EncodeDateTime(parts); }
   void Set(TDateTime now) { now_ = now; }
   void AdvanceMinutes(int minutes) { now_ = IncMinutes(now_, minutes); }
   void AdvanceMilliseconds(int64_t ms) { now_.ms += ms; }
+  // Each read moves the clock on by Ms, so that work inside one call spans countable time.
+  void StepEachRead(int64_t ms) { stepMs_ = ms; }
 
  private:
-  TDateTime now_;
+  mutable TDateTime now_;
+  int64_t stepMs_ = 0;
 };
 
 class FakeTimeZone : public TTimeZone {

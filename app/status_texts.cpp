@@ -1,0 +1,29 @@
+#include "app/status_texts.h"
+
+#include <algorithm>
+
+#include "fetch/event_log.h"
+#include "runtime/strings.h"
+
+std::string LastSavedText(const std::string& FileName, TDateTime Utc) {
+  return "Saved " + FileName + " at " + Trim(LogStamp(Utc));
+}
+
+std::string NextEventText(const std::optional<TNextEvent>& Next) {
+  if (!Next) return "No events scheduled";
+  return "Next: " + Next->time + " " + Next->title;
+}
+
+std::string FailingSourcesText(int Count) {
+  if (Count <= 0) return {};
+  return std::to_string(Count) + (Count == 1 ? " source" : " sources") +
+         " failing \u2014 see the error display";
+}
+
+std::string DownloadProgressText(int64_t Received, int64_t Length) {
+  std::string text = "Received " + std::to_string(Received) + " bytes";
+  // A length of 0 has no share, and a server that sends more than it announced shows 100%.
+  if (Length > 0)
+    text += " (" + std::to_string(std::min<int64_t>(100, Received * 100 / Length)) + "%)";
+  return text;
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The texts of the main window's status bar.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/next_event.h"
+#include "runtime/date_time.h"
+
+// "Saved /path/chart.gif at 2026-12-08 15:12:03 UTC".
+std::string LastSavedText(const std::string& FileName, TDateTime Utc);
+// "Next: 15:30 Radar", or "No events scheduled".
+std::string NextEventText(const std::optional<TNextEvent>& Next);
+// "2 sources failing — see the error display" (UTF-8); empty when none fails.
+std::string FailingSourcesText(int Count);
+// "Received 12345 bytes (45%)"; without the share when the length is unknown (negative).
+std::string DownloadProgressText(int64_t Received, int64_t Length);

@@ -1,0 +1,200 @@
+// The main window's status bar: what comes next, what was saved, how many sources fail,
+// how far a download is; and the panel's controls following the window's right edge.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QStatusBar>
+
+#include "app/main_form.h"
+#include "app/next_event.h"
+#include "app/status_texts.h"
+#include "app/update_throttle.h"
+#include "gui/application.h"
+#include "runtime/text_file.h"
+#include "schedule/schedule_event.h"
+#include "tests/support/fake_clock.h"
+#include "tests/support/temp_dir.h"
+#include "ui_main_form.h"
+
+namespace {
+
+std::string Line(const std::string& time, const std::string& title,
+                 const std::string& url = "http://x/a.gif") {
+  return ScheduleEvent{{time, "n", title, url, "n", ""}}.ToLine();
+}
+
+struct TNextCase {
+  const char* what;
+  std::vector<std::string> lines;
+  int hour, minute;
+  std::string expected;  // NextEventText of the answer
+};
+
+}  // namespace
+
+TEST(NextDueEvent, PicksTheFirstLineAfterTheCurrentMinuteGoingRoundMidnight) {
+  const std::vector<TNextCase> cases{
+      {"empty table", {}, 9, 30, "No events scheduled"},
+      {"later today", {Line("0800", "Early"), Line("1015", "Radar")}, 9, 30, "Next: 10:15 Radar"},
+      {"nearest, not first",
+       {Line("2300", "Late"), Line("0931", "Soon")},
+       9,
+       30,
+       "Next: 09:31 Soon"},
+      {"only earlier ones: tomorrow",
+       {Line("0800", "Early"), Line("0900", "Nine")},
+       9,
+       30,
+       "Next: 08:00 Early"},
+      {"the current minute is queued already", {Line("0930", "Now")}, 9, 30, "Next: 09:30 Now"},
+      {"past midnight",
+       {Line("0005", "After"), Line("2200", "Before")},
+       23,
+       59,
+       "Next: 00:05 After"},
+      {"equal times: table order",
+       {Line("1000", "First"), Line("1000", "Second")},
+       9,
+       30,
+       "Next: 10:00 First"},
+      {"no title: the URL without password",
+       {Line("1000", "", "http://user:secret@x/a.gif")},
+       9,
+       30,
+       "Next: 10:00 http://user@x/a.gif"},
+      {"lines that never fall due",
+       {"", "09", "abcd Words", "2400 Hour", "0960 Minute", "+930 Sign", Line("1100", "Real")},
+       9,
+       30,
+       "Next: 11:00 Real"},
+  };
+  TempDir dir;
+  for (const TNextCase& c : cases) {
+    WriteTextFile(dir.File("schedule.txt"), c.lines);
+    TEventTable table;
+    table.Load(dir.File("schedule.txt"));
+    EXPECT_EQ(
+        NextEventText(NextDueEvent(table, EncodeDateTime({2026, 12, 8, c.hour, c.minute, 45}))),
+        c.expected)
+        << c.what;
+  }
+}
+
+TEST(StatusTexts, FailingSourcesAndDownloadProgress) {
+  EXPECT_EQ(FailingSourcesText(0), "");
+  EXPECT_EQ(FailingSourcesText(1), "1 source failing \u2014 see the error display");
+  EXPECT_EQ(FailingSourcesText(2), "2 sources failing \u2014 see the error display");
+  const std::vector<std::tuple<int64_t, int64_t, std::string>> progress{
+      {0, -1, "Received 0 bytes"},
+      {5000, -1, "Received 5000 bytes"},
+      {0, 0, "Received 0 bytes"},
+      {1, 3, "Received 1 bytes (33%)"},
+      {2999, 3000, "Received 2999 bytes (99%)"},
+      {3000, 3000, "Received 3000 bytes (100%)"},
+      {4000, 3000, "Received 4000 bytes (100%)"},
+      // 3 GiB of a 4 GiB chart: no 32-bit overflow on the way.
+      {3LL << 30, 4LL << 30, "Received 3221225472 bytes (75%)"},
+  };
+  for (const auto& [received, length, text] : progress)
+    EXPECT_EQ(DownloadProgressText(received, length), text) << received << " of " << length;
+  EXPECT_EQ(LastSavedText("/srv/charts/a.gif", EncodeDateTime({2026, 12, 8, 15, 12, 3})),
+            "Saved /srv/charts/a.gif at 2026-12-08 15:12:03 UTC");
+}
+
+// Updates counted over a stream of changes: at most one per 100 ms of the clock.
+TEST(UpdateThrottle, LetsThroughAtMostOneUpdatePerInterval) {
+  struct TCase {
+    const char* what;
+    int64_t step;  // ms between changes
+    int changes;
+    int expected;
+  };
+  for (const TCase& c : std::vector<TCase>{{"a change every 10 ms for 1 s", 10, 100, 10},
+                                           {"every 100 ms", 100, 10, 10},
+                                           {"every 250 ms", 250, 8, 8},
+                                           {"all at one instant", 0, 50, 1},
+                                           {"every 99 ms", 99, 21, 11}}) {
+    TUpdateThrottle throttle(100);
+    int updates = 0;
+    for (int i = 0; i < c.changes; ++i) updates += throttle.Due({1000000 + i * c.step});
+    EXPECT_EQ(updates, c.expected) << c.what;
+  }
+  TUpdateThrottle throttle(100);
+  EXPECT_TRUE(throttle.Due({5000}));
+  EXPECT_FALSE(throttle.Due({5050}));
+  EXPECT_TRUE(throttle.Due({1000})) << "a clock set back must not hold the display";
+  EXPECT_FALSE(throttle.Due({1010}));
+  throttle.Restart();
+  EXPECT_TRUE(throttle.Due({1020})) << "a new download shows its first piece";
+}
+
+namespace {
+
+class StatusBarTest : public ::testing::Test {
+ protected:
+  StatusBarTest() { clock_.Set({2026, 12, 8, 9, 30, 5}); }
+  ~StatusBarTest() override { TApplication::Instance().ErrorDisplay().Dismiss(); }
+
+  std::unique_ptr<TMainForm> Start(const std::vector<std::string>& schedule) {
+    WriteTextFile(dir_.File("schedule.txt"), schedule);
+    auto form = std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
+    form->ClockTimer().stop();
+    form->SlowClockTimer().stop();
+    form->show();
+    return form;
+  }
+  static std::string Part(TMainForm& form, const char* name) {
+    const QLabel* label = form.statusBar()->findChild<QLabel*>(name);
+    return label ? label->text().toStdString() : "(no " + std::string(name) + ")";
+  }
+
+  TempDir dir_;
+  FakeClock clock_;
+  FakeTimeZone zone_{{tzsStandard, 60, 0, 0}};  // local time one hour behind UTC
+};
+
+}  // namespace
+
+TEST_F(StatusBarTest, ShowsTheNextEventInUtcAndTheFailingSources) {
+  auto form = Start({Line("1015", "Radar"), Line("1045", "Satellite")});
+  EXPECT_EQ(Part(*form, "FailingSources"), "");
+  EXPECT_EQ(Part(*form, "LastSaved"), "Nothing saved yet");
+  form->ClockTimerTimer();  // 10:30:05 UTC
+  EXPECT_EQ(Part(*form, "NextEvent"), "Next: 10:45 Satellite");
+  clock_.AdvanceMinutes(20);
+  form->ClockTimerTimer();
+  EXPECT_EQ(Part(*form, "NextEvent"), "Next: 10:15 Radar");
+
+  for (const auto& [count, text] : std::vector<std::pair<int, std::string>>{
+           {2, "2 sources failing \u2014 see the error display"},
+           {1, "1 source failing \u2014 see the error display"},
+           {0, ""}}) {
+    form->SetFailingSources(count);
+    EXPECT_EQ(Part(*form, "FailingSources"), text);
+  }
+}
+
+// The existing controls keep their places; only the queue memo widens and the small viewer
+// moves with the right edge. The window cannot be made smaller than its controls need.
+TEST_F(StatusBarTest, QueueAndViewerFollowTheRightEdgeDownToAMinimumSize) {
+  auto form = Start({});
+  Ui::TMainForm& ui = form->Form();
+  const QRect status1 = ui.Status1->geometry();
+  for (const QSize size : {QSize(1200, 800), QSize(900, 500), QSize(200, 150)}) {
+    form->resize(size);
+    QCoreApplication::processEvents();
+    EXPECT_GE(form->width(), form->minimumWidth());
+    EXPECT_GE(form->height(), form->minimumHeight());
+    const int panel = ui.BasicPanel->width();
+    EXPECT_EQ(panel, form->width()) << size.width();
+    EXPECT_EQ(panel - ui.ImageScrollBox1->geometry().right() - 1, 8) << size.width();
+    EXPECT_EQ(panel - ui.Queue->geometry().right() - 1, 131) << size.width();
+    EXPECT_EQ(ui.Queue->x(), 120);
+    EXPECT_EQ(ui.Status1->geometry(), status1);
+    EXPECT_LE(ui.Status1->geometry().right(), ui.ImageScrollBox1->x()) << "controls overlap";
+  }
+  EXPECT_GE(form->minimumWidth(), 688);
+  EXPECT_LE(form->minimumWidth(), 800);
+  EXPECT_GE(form->minimumHeight(), ui.BasicPanel->height() + form->statusBar()->height());
+}
