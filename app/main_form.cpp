@@ -69,6 +69,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       environment_(std::move(environment)),
       utcClock_(*environment_.clock, *environment_.zone),
       log_({}, *environment_.clock, *environment_.zone),
+      printer_(*environment_.clock, *environment_.zone),
       download_(http_, [this] { HTTPRequestDone(); }),
       progressThrottle_(kProgressIntervalMs) {
   ui_->setupUi(this);
@@ -305,7 +306,8 @@ bool TMainForm::PrinterDisabled() {
 }
 
 void TMainForm::PrintPreview(const std::string& Neg) {
-  printer_.PrintBitmap(preview_.Bitmap(), Neg);
+  const std::string printout = printer_.PrintBitmap(preview_.Bitmap(), Neg);
+  if (!printout.empty()) log_.Add("Printout written to " + printout);
 }
 
 void TMainForm::FileSaved(const std::string& FileName) {

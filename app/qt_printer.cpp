@@ -5,8 +5,11 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinterInfo>
+#include <filesystem>
 
 #include "app/print_layout.h"
+#include "app/printout_name.h"
+#include "fetch/date_codes.h"
 #include "gui/qt_image.h"
 #include "imaging/bitmap.h"
 
@@ -33,9 +36,27 @@ void Invert(QImage& image) {
   image.setColorTable(table);
 }
 
+// Points the printer at one printout's file and back at the chosen name afterwards, which
+// stays the base of the next printout's name.
+class TPrintoutFile {
+ public:
+  TPrintoutFile(QPrinter& printer, const std::string& printout)
+      : printer_(printer), chosen_(printer.outputFileName()) {
+    if (!printout.empty()) printer_.setOutputFileName(QString::fromStdString(printout));
+  }
+  ~TPrintoutFile() { printer_.setOutputFileName(chosen_); }
+  TPrintoutFile(const TPrintoutFile&) = delete;
+  TPrintoutFile& operator=(const TPrintoutFile&) = delete;
+
+ private:
+  QPrinter& printer_;
+  QString chosen_;
+};
+
 }  // namespace
 
-TQtPrinter::TQtPrinter() : printer_(QPrinter::HighResolution) {}
+TQtPrinter::TQtPrinter(const TClock& Clock, const TTimeZone& Zone)
+    : clock_(Clock), zone_(Zone), printer_(QPrinter::HighResolution) {}
 
 bool TQtPrinter::Setup(QWidget* Parent) {
   QPrintDialog dialog(&printer_, Parent);
@@ -52,8 +73,20 @@ void TQtPrinter::CheckPrinterPresent() const {
     throw EPrinter(kNoPrinter);
 }
 
-void TQtPrinter::PrintBitmap(const TBitmap& Bitmap, const std::string& Neg) {
+// A failed zone query names the file by the local time rather than failing the printout.
+std::string TQtPrinter::NextPrintoutFile() const {
+  if (printer_.outputFormat() != QPrinter::PdfFormat) return {};
+  return PrintoutFileName(printer_.outputFileName().toStdString(),
+                          UtcForDateCodes(clock_.NowIn(zone_)), [](const std::string& name) {
+                            std::error_code error;
+                            return std::filesystem::exists(name, error);
+                          });
+}
+
+std::string TQtPrinter::PrintBitmap(const TBitmap& Bitmap, const std::string& Neg) {
   CheckPrinterPresent();
+  const std::string printout = NextPrintoutFile();
+  const TPrintoutFile output(printer_, printout);
   printer_.setPageOrientation(QPageLayout::Portrait);
   const QRect page = printer_.pageLayout().paintRectPixels(printer_.resolution());
   const TPrintLayout layout =
@@ -67,4 +100,5 @@ void TQtPrinter::PrintBitmap(const TBitmap& Bitmap, const std::string& Neg) {
   if (!painter.begin(&printer_)) throw EPrinter(kPrintFailed);
   painter.drawImage(QRect(0, 0, layout.Width, layout.Height), image);
   painter.end();
+  return printout;
 }

@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <string>
 
+#include "runtime/clock.h"
 #include "runtime/exceptions.h"
 
 class QWidget;
@@ -21,7 +22,9 @@ inline constexpr const char* kPrintFailed = "The printer could not start the doc
 
 class TQtPrinter {
  public:
-  TQtPrinter();
+  // The clock and zone name the files of printouts to PDF.
+  explicit TQtPrinter(const TClock& Clock = SystemClock(),
+                      const TTimeZone& Zone = SystemTimeZone());
   TQtPrinter(const TQtPrinter&) = delete;
   TQtPrinter& operator=(const TQtPrinter&) = delete;
 
@@ -34,11 +37,15 @@ class TQtPrinter {
   // One page: the bitmap stretched into the rectangle the layout computes, inverted when
   // Neg is "y" in any case; the wait cursor shows meanwhile and is restored in every case.
   // Raises EPrinter kNoPrinter when no printer is there, kPrintFailed when the document
-  // cannot begin.
-  void PrintBitmap(const TBitmap& Bitmap, const std::string& Neg);
+  // cannot begin. Printing to a PDF file writes a new file beside the chosen one (see
+  // printout_name.h) and answers its name; a printer answers "".
+  std::string PrintBitmap(const TBitmap& Bitmap, const std::string& Neg);
 
  private:
   void CheckPrinterPresent() const;
+  std::string NextPrintoutFile() const;
 
+  const TClock& clock_;
+  const TTimeZone& zone_;
   QPrinter printer_;
 };

@@ -10,8 +10,10 @@
 
 #include "app/main_form.h"
 #include "app/print_layout.h"
+#include "app/printout_name.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
+#include "runtime/text_file.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/pdf_page.h"
 #include "tests/support/raises.h"
@@ -53,6 +55,7 @@ std::string PrintError(TQtPrinter& printer) {
 class QtPrinterTest : public ::testing::Test {
  protected:
   QtPrinterTest() {
+    clock_.Set({2026, 12, 8, 15, 12, 3});
     printer_.Printer().setOutputFormat(QPrinter::PdfFormat);
     printer_.Printer().setOutputFileName(QString::fromStdString(pdf_));
   }
@@ -76,11 +79,11 @@ class QtPrinterTest : public ::testing::Test {
   // Prints the test image and checks the one landscape page: the inked area is the
   // computed rectangle, and its colours are the image's, inverted when asked.
   void PrintAndCheck(const std::string& neg, bool inverted) {
-    printer_.PrintBitmap(TestImage(), neg);
+    const std::string printout = printer_.PrintBitmap(TestImage(), neg);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_NE(RunCommand("pdfinfo '" + pdf_ + "'").output.find("Pages:           1\n"),
+    EXPECT_NE(RunCommand("pdfinfo '" + printout + "'").output.find("Pages:           1\n"),
               std::string::npos);
-    const TRgbImage page = RasterisePdf(dir_, pdf_, kRasterDpi);
+    const TRgbImage page = RasterisePdf(dir_, printout, kRasterDpi);
     ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
     EXPECT_GT(page.Width, page.Height);  // landscape
     EXPECT_EQ(printer_.Printer().pageLayout().orientation(), QPageLayout::Landscape);
@@ -106,7 +109,9 @@ class QtPrinterTest : public ::testing::Test {
 
   TempDir dir_;
   std::string pdf_ = dir_.File("printout.pdf");
-  TQtPrinter printer_;
+  FakeClock clock_;
+  FakeTimeZone zone_{{tzsStandard, 60, 0, 0}};  // local time one hour behind UTC
+  TQtPrinter printer_{clock_, zone_};
 };
 
 TEST_F(QtPrinterTest, PrintsOneLandscapePageWithTheImageWhereTheLayoutSays) {
@@ -120,14 +125,53 @@ TEST_F(QtPrinterTest, NegYPrintsInverted) {
 TEST_F(QtPrinterTest, PaletteBitmapsPrintAndInvertTheirColours) {
   TBitmap bitmap = TestImage();
   bitmap.SetPixelFormat(pf8bit);
-  printer_.PrintBitmap(bitmap, "y");
-  const TRgbImage page = RasterisePdf(dir_, pdf_, kRasterDpi);
+  const TRgbImage page = RasterisePdf(dir_, printer_.PrintBitmap(bitmap, "y"), kRasterDpi);
   ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
   const PageBox box = ExpectedBox("y");
   EXPECT_TRUE(NearColor(page.At((3 * box.left + box.right) / 4, (box.top + box.bottom) / 2),
                         Inverse(kRed)));
   EXPECT_TRUE(NearColor(page.At((box.left + 3 * box.right) / 4, (box.top + box.bottom) / 2),
                         Inverse(kBlue)));
+}
+
+// Each printout to a PDF file is a new file beside the chosen one, named with the UTC time
+// to the second: a second printout in the same second is numbered, none replaces another.
+TEST_F(QtPrinterTest, EachPrintoutToPdfIsANewFileNamedWithTheUtcTime) {
+  std::vector<std::string> printouts;
+  for (int second : {0, 0, 0, 1}) {
+    clock_.AdvanceMilliseconds(second * 1000);
+    printouts.push_back(printer_.PrintBitmap(TestImage(), "n"));
+  }
+  EXPECT_EQ(printouts, (std::vector<std::string>{dir_.File("printout-20261208-161203.pdf"),
+                                                 dir_.File("printout-20261208-161203-2.pdf"),
+                                                 dir_.File("printout-20261208-161203-3.pdf"),
+                                                 dir_.File("printout-20261208-161204.pdf")}));
+  for (const std::string& printout : printouts)
+    EXPECT_EQ(ReadWholeFile(printout).substr(0, 4), "%PDF") << printout;
+  EXPECT_FALSE(FileExists(pdf_));
+  EXPECT_EQ(printer_.Printer().outputFileName().toStdString(), pdf_);
+  EXPECT_EQ(printer_.Printer().outputFormat(), QPrinter::PdfFormat);
+}
+
+TEST(PrintoutFileName, PutsTheTimeBeforeTheExtensionAndNumbersTakenNames) {
+  const TDateTime at = EncodeDateTime({2026, 12, 8, 15, 12, 3});
+  const std::vector<std::string> taken{"/out/print-20261208-151203.pdf",
+                                       "/out/print-20261208-151203-2.pdf",
+                                       "/out/x-20261208-151203"};
+  const auto exists = [&](const std::string& name) {
+    return std::find(taken.begin(), taken.end(), name) != taken.end();
+  };
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"/out/print.pdf", "/out/print-20261208-151203-3.pdf"},
+      {"/out/other.pdf", "/out/other-20261208-151203.pdf"},
+      {"/out/x", "/out/x-20261208-151203-2"},
+      {"/out/charts.d/print", "/out/charts.d/print-20261208-151203"},
+      {"/out/.pdf", "/out/.pdf-20261208-151203"},
+      {"/out/a.b.PDF", "/out/a.b-20261208-151203.PDF"},
+      {"print.pdf", "print-20261208-151203.pdf"},
+  };
+  for (const auto& [chosen, expected] : cases)
+    EXPECT_EQ(PrintoutFileName(chosen, at, exists), expected) << chosen;
 }
 
 TEST_F(QtPrinterTest, NoPrinterIsAClearErrorAndTheCursorComesBack) {

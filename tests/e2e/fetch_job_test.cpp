@@ -177,6 +177,17 @@ class FetchJobTest : public ::testing::Test {
   void SlowTick() { form_->SlowClockTimerTimer(); }
 
   std::string Pdf() const { return dir_.File("print.pdf"); }
+  // The files the printouts went to: each one beside Pdf(), named with its UTC time.
+  Texts Printouts() const {
+    Texts names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with("print-") && name.ends_with(".pdf"))
+        names.push_back(entry.path().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   std::string ShownError() const { return TApplication::Instance().ErrorDisplay().LatestMessage(); }
   std::string Log() const { return ReadWholeFile(dir_.File("isoview.log")); }
   size_t QueueLength() const { return form_->QueueLines().size(); }
@@ -277,7 +288,7 @@ TEST_F(FetchJobTest, EmptyFilenameSavesNothingAndNoOrDisabledPrinterPrintsNothin
   SlowTick();
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_TRUE(FileExists(dir_.File("x.bmp")));
-  EXPECT_FALSE(FileExists(Pdf()));
+  EXPECT_EQ(Printouts(), Texts{});
   EXPECT_EQ(Log().find("Printed"), std::string::npos);
 }
 
@@ -285,12 +296,14 @@ TEST_F(FetchJobTest, PrintedJobMakesOnePdfPageInvertedForNegY) {
   Start({Line("/charts/chart.gif", "", "y", "y")});
   SlowTick();
   ASSERT_EQ(ShownError(), "");
-  ASSERT_TRUE(FileExists(Pdf()));
+  const std::string printout = dir_.File("print-20261208-101505.pdf");
+  ASSERT_EQ(Printouts(), Texts{printout});
   EXPECT_NE(Log().find("Printed " + dir_.File("chart.gif")), std::string::npos);
-  const std::string info = RunCommand("pdfinfo '" + Pdf() + "'").output;
+  EXPECT_NE(Log().find("Printout written to " + printout + "\n"), std::string::npos) << Log();
+  const std::string info = RunCommand("pdfinfo '" + printout + "'").output;
   EXPECT_EQ(std::atoi(info.c_str() + info.find("Pages:") + 6), 1) << info;
 
-  const TRgbImage page = RasterisePdf(dir_, Pdf(), 30);
+  const TRgbImage page = RasterisePdf(dir_, printout, 30);
   ASSERT_GT(page.Height, 0) << "pdftoppm gave no page";
   EXPECT_GT(page.Width, page.Height);  // a landscape page for the wide chart
   const PageBox image = InkedBox(page);
@@ -448,7 +461,7 @@ TEST_F(FetchJobTest, ARetryRedoesOnlyTheStepThatFailed) {
   clock_.AdvanceMilliseconds(4000);
   SlowTick();
   EXPECT_EQ(QueueLength(), 0u);
-  EXPECT_TRUE(FileExists(Pdf()));
+  EXPECT_EQ(Printouts().size(), 1u);
   EXPECT_EQ(server_.Requests("/charts/chart.gif"), 1);
   size_t saves = 0;
   for (size_t at = Log().find("Saved "); at != std::string::npos; at = Log().find("Saved ", at + 1))
