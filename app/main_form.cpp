@@ -108,7 +108,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
-  log_.Add("Isoview stopped: the window was closed");
+  Stop("Isoview stopped: the window was closed");
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -160,7 +160,15 @@ void TMainForm::ShowDownloadProgress(const THttpCli& http) {
 }
 
 void TMainForm::StopOnSignal(const std::string& signal) {
-  log_.Add("Isoview stopped by " + signal);
+  Stop("Isoview stopped by " + signal);
+}
+
+// The loop ends only when the running job returns: its download is ended at once (a
+// silent server would hold it for the client's time-out) and no other job starts.
+void TMainForm::Stop(const std::string& logLine) {
+  stopping_ = true;
+  log_.Add(logLine);
+  http_.Abort();
 }
 
 void TMainForm::FormShow() {
@@ -227,7 +235,7 @@ void TMainForm::SlowClockTimerTimer() {
 // as fast as the jobs run; the slow tick paces only an idle queue and retries. A line that
 // failed waits for its back-off, so it is not taken again here.
 void TMainForm::RunDueLines() {
-  for (auto line = queue_.NextDue(QueueTime()); line != queue_.End();
+  for (auto line = queue_.NextDue(QueueTime()); line != queue_.End() && !stopping_;
        line = queue_.NextDue(QueueTime())) {
     RunQueuedLine(line);
     ProcessMessages();
@@ -246,7 +254,8 @@ void TMainForm::RunQueuedLine(TFetchQueue::Position line) {
     queue_.Remove(line);
     ShowQueue();
   } catch (const std::exception& error) {
-    QueuedLineFailed(line, inputs, error);
+    // A job cut short by the stop is no failure of its source.
+    if (!stopping_) QueuedLineFailed(line, inputs, error);
   }
 }
 

@@ -66,7 +66,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   void DownloadProgressChanged(const QString& text);
 
  public slots:
-  // The log's stop line for a signal that ends the program.
+  // The log's stop line for a signal that ends the program; the running job is cut short.
   void StopOnSignal(const std::string& signal);
   // How many sources fail at present, for the status bar; 0 clears the note.
   void SetFailingSources(int count);
@@ -89,6 +89,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   void FollowRightEdge();
   void ShowNextEvent();
   void ShowDownloadProgress(const THttpCli& http);
+  void Stop(const std::string& logLine);
   void LoadEventTable();
   void AppendToQueue(const std::string& line);
   void ShowQueue();
@@ -113,6 +114,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   QTimer clockTimer_;
   QTimer slowClockTimer_;
   bool shown_ = false;
+  bool stopping_ = false;
   std::string programFolder_;
   TEventTable eventTable_;
   TUtcClock utcClock_;

@@ -88,6 +88,10 @@ void THttpCli::Head() {
   RunRequest(rqHead);
 }
 
+void THttpCli::Abort() {
+  EndWith(kFailedRequestStatus, SocketErrorWithCode(WSAECONNABORTED), WSAECONNABORTED);
+}
+
 void THttpCli::RunRequest(THttpRequest Rq) {
   StartRequest(Rq);
   while (state_ != hsReady) {

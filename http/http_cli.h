@@ -72,6 +72,9 @@ class THttpCli : public THttpRequestSettings {
   void Get();
   void Post();
   void Head();
+  // Ends the running request at once, as its time-out would, with WSAECONNABORTED; does
+  // nothing while the client is ready.
+  void Abort();
 
   // Streams, not owned.
   TStream* RcvdStream = nullptr;

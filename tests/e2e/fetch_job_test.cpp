@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 #include <QStatusBar>
 #include <QTimer>
@@ -518,6 +520,33 @@ TEST_F(FetchJobTest, BusyClientShowsTheInternetErrorBox) {
   EXPECT_EQ(QueueLength(), 1u);  // nothing was downloaded, so nothing could be shown
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(running.Memory()), size_t(running.Size())),
             "slow body");
+}
+
+// A stop (SIGTERM, or the window closed) ends the running download at once and starts no
+// other job, so the program exits without waiting for a silent server's time-out or for
+// the rest of the queue; the cut job is not reported as its source's failure.
+TEST_F(FetchJobTest, AStopEndsTheRunningDownloadAndStartsNoOtherJob) {
+  const std::vector<std::pair<std::string, std::function<void(TMainForm&)>>> stops = {
+      {"Isoview stopped by SIGTERM", [](TMainForm& form) { form.StopOnSignal("SIGTERM"); }},
+      {"Isoview stopped: the window was closed", [](TMainForm& form) { form.close(); }},
+  };
+  for (const auto& [logged, stop] : stops) {
+    SCOPED_TRACE(logged);
+    server_.Serve("/silent.gif", "never sent");
+    server_.Hold("/silent.gif");
+    Start({Line("/silent.gif", dir_.File("silent.bmp")),
+           Line("/charts/chart.gif", dir_.File("c.bmp"))});
+    QTimer::singleShot(0, [&] { stop(*form_); });
+    SlowTick();
+    EXPECT_NE(Log().find("UTC " + logged + "\n"), std::string::npos) << Log();
+    EXPECT_EQ(Log().find("Error (Chart)"), std::string::npos) << Log();
+    EXPECT_EQ(QueueLength(), 2u);
+    server_.Release();
+    EXPECT_EQ(server_.Requests("/charts/chart.gif"), 0);
+    EXPECT_FALSE(FileExists(dir_.File("c.bmp")));
+    form_.reset();
+    std::remove(dir_.File("isoview.log").c_str());
+  }
 }
 
 // An https:// line: the chart comes over TLS from a server the test's own authority vouches
