@@ -221,6 +221,7 @@ void TMainForm::ShowQueue() {
   QStringList lines;
   for (const std::string& line : queue_.Lines()) lines << ToQString(line);
   ui_->Queue->setPlainText(lines.join('\n'));
+  SetFailingSources(queue_.FailingCount());
 }
 
 void TMainForm::SlowClockTimerTimer() {

@@ -1,6 +1,9 @@
 #include "fetch/fetch_queue.h"
 
 #include <algorithm>
+#include <set>
+
+#include "fetch/fetch_inputs.h"
 
 int64_t RetryDelaySeconds(int failedAttempts) {
   int64_t delay = kFirstRetrySeconds;
@@ -36,8 +39,10 @@ bool TFetchQueue::Failed(Position line, TDateTime now) {
 }
 
 int TFetchQueue::FailingCount() const {
-  return static_cast<int>(std::count_if(
-      lines_.begin(), lines_.end(), [](const TQueuedLine& queued) { return queued.Failing(); }));
+  std::set<std::string> sources;
+  for (const TQueuedLine& queued : lines_)
+    if (queued.Failing()) sources.insert(CutFetchInputs(queued.line).URL);
+  return static_cast<int>(sources.size());
 }
 
 const TQueuedLine* TFetchQueue::NextRetry() const {

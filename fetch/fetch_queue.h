@@ -45,7 +45,8 @@ class TFetchQueue {
   // left the queue); otherwise it now waits behind the others for its back-off.
   bool Failed(Position line, TDateTime now);
 
-  // How many lines have failed and wait for a retry.
+  // How many sources (URLs) have a failed line waiting for a retry: a dead source whose
+  // events of several minutes wait counts once.
   int FailingCount() const;
   // The failing line whose retry comes first; null when none fails.
   const TQueuedLine* NextRetry() const;

@@ -445,6 +445,28 @@ TEST_F(FetchJobTest, AFailingSourceStepsAsideIsRetriedWithBackOffAndGivenUp) {
   EXPECT_FALSE(FileExists(dir_.File("missing.bmp")));
 }
 
+// The status bar counts the sources whose lines wait for a retry, each source once, and
+// the count falls as they recover.
+TEST_F(FetchJobTest, TheStatusBarCountsTheFailingSources) {
+  Start({Line("/a.gif", dir_.File("a1.bmp")), Line("/a.gif", dir_.File("a2.bmp")),
+         Line("/b.gif", dir_.File("b.bmp")), Line("/charts/chart.gif", dir_.File("c.bmp"))});
+  const auto failing = [this] {
+    return form_->findChild<QLabel*>("FailingSources")->text().toStdString();
+  };
+  EXPECT_EQ(failing(), "");
+  SlowTick();
+  EXPECT_EQ(failing(), "2 sources failing \u2014 see the error display");
+  const std::string chart = Bytes(WriteGiflibGif(Chart()));
+  for (const auto& [path, left] : std::vector<std::pair<std::string, std::string>>{
+           {"/b.gif", "1 source failing \u2014 see the error display"}, {"/a.gif", ""}}) {
+    server_.Serve(path, chart);
+    clock_.AdvanceMilliseconds(kLongestRetrySeconds * 1000);
+    SlowTick();
+    EXPECT_EQ(failing(), left) << path;
+  }
+  EXPECT_EQ(QueueLength(), 0u);
+}
+
 // A failed save is retried under the name expanded at its first attempt, a failed print
 // alone: one download, one file.
 TEST_F(FetchJobTest, ARetryRedoesOnlyTheStepThatFailed) {
