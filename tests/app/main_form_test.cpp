@@ -129,3 +129,24 @@ TEST_F(MainFormTest, TheLogGetsAStopLineOnCloseAndOnSigterm) {
   EXPECT_NE(log.find("UTC Isoview stopped: the window was closed\n"), std::string::npos) << log;
   EXPECT_NE(log.find("UTC Isoview stopped by SIGTERM\n"), std::string::npos) << log;
 }
+
+// Minutes the window's clock skipped are queued at the next tick, oldest first, after the
+// current minute's lines would be; the log says the clock jumped.
+TEST_F(MainFormTest, TheFirstTickAfterAStallQueuesTheSkippedMinutesOldestFirst) {
+  WriteTextFile(dir_.File("schedule.txt"),
+                {"0933 now", "0932 c", "0930 a", "0931 b", "0932 d", "0934 later"});
+  auto form = MakeForm();
+  form->show();
+  form->ClockTimerTimer();
+  ASSERT_EQ(form->QueueLines(), (std::vector<std::string>{"0930 a"}));
+  clock_.AdvanceMinutes(3);
+  form->ClockTimerTimer();
+  EXPECT_EQ(form->QueueLines(),
+            (std::vector<std::string>{"0930 a", "0931 b", "0932 c", "0932 d", "0933 now"}));
+  EXPECT_EQ(form->Form().Queue->toPlainText().toStdString(),
+            "0930 a\n0931 b\n0932 c\n0932 d\n0933 now");
+  const std::string log = ReadWholeFile(dir_.File("isoview.log"));
+  EXPECT_NE(log.find("UTC Clock jumped from 09:30 to 09:33: 3 events of 09:31-09:32 queued late\n"),
+            std::string::npos)
+      << log;
+}
