@@ -1,10 +1,15 @@
 #include "schedule/schedule_form.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QShowEvent>
+#include <filesystem>
 
 #include "gui/application.h"
+#include "gui/text_conversion.h"
 #include "gui/window_placement.h"
 #include "runtime/exceptions.h"
 #include "schedule/list_files.h"
@@ -29,6 +34,10 @@ constexpr const char* kPreviewSource = "Preview";
 constexpr const char* kNotLoadedMessage =
     "The lists were not loaded completely, so they are not saved: resource.txt and "
     "schedule.txt keep their content.";
+constexpr const char* kSaveQuestion = "Save changes to the schedule and the resources?";
+// The title row a resource list gets when it is made new.
+const ResourceEntry kNewResourceTitles = {
+    {"Region", "Type", "Scale", "Hours", "Source", "Name", "N", "URL"}};
 
 template <size_t N>
 void SetGridSizes(TStringGrid& grid, const std::array<int, N>& columnWidths, int rowHeight) {
@@ -79,6 +88,31 @@ void SortByColumn(TStringGrid& grid, int column) {
   QuickSortRows(
       1, grid.RowCount() - 1, [&grid, column](int row) { return grid.Cells(column, row); },
       [&grid](int first, int second) { grid.ExchangeRows(first, second); });
+}
+
+// A list file that is not there at all is a list not made yet: it loads empty and the
+// first save creates it. One that is there but cannot be read (a link to a share that is
+// down) still fails the load, so that saving cannot replace it.
+bool IsMissing(const std::string& fileName) {
+  std::error_code error;
+  return std::filesystem::symlink_status(fileName, error).type() ==
+         std::filesystem::file_type::not_found;
+}
+
+std::string MissingFilesNote(const std::vector<std::string>& fileNames) {
+  if (fileNames.empty()) return {};
+  std::string names;
+  for (const std::string& name : fileNames) names += (names.empty() ? "" : " and ") + name;
+  const bool one = fileNames.size() == 1;
+  return names + (one ? " was" : " were") + " not found: " + (one ? "it starts" : "they start") +
+         " empty, and \"Exit and save changes\" creates " + (one ? "it." : "them.");
+}
+
+// A column is never narrower than its title in the grid's font.
+void WidenToTitles(TStringGrid& grid) {
+  const QHeaderView& header = *grid.horizontalHeader();
+  for (int column = 0; column < grid.columnCount(); ++column)
+    grid.setColumnWidth(column, std::max(grid.columnWidth(column), header.sectionSizeHint(column)));
 }
 
 template <class Row>
@@ -147,25 +181,46 @@ void TScheduleForm::FormActivate() {
 
 void TScheduleForm::LoadGrids() {
   gridsLoaded_ = false;
-  LoadResourceGrid();
-  LoadScheduleGrid();
+  const bool resourcesMissing = IsMissing(programFolder_ + kResourceFileName);
+  const bool scheduleMissing = IsMissing(programFolder_ + kScheduleFileName);
+  std::vector<std::string> missing;
+  if (resourcesMissing) missing.push_back(kResourceFileName);
+  if (scheduleMissing) missing.push_back(kScheduleFileName);
+  ShowMissingFiles(missing);
+  LoadResourceGrid(resourcesMissing);
+  LoadScheduleGrid(scheduleMissing);
+  WidenColumnsToTitles();
+  loadedText_ = GridsText();
   gridsLoaded_ = true;
 }
 
-void TScheduleForm::LoadResourceGrid() {
-  // Read before touching the grid: a missing file leaves both grids as they were.
-  const std::vector<ResourceEntry> entries = LoadResourceFile(programFolder_ + kResourceFileName);
+void TScheduleForm::ShowMissingFiles(const std::vector<std::string>& fileNames) {
+  ui_->MissingFilesNote->setText(ToQString(MissingFilesNote(fileNames)));
+  ui_->MissingFilesNote->setVisible(!fileNames.empty());
+}
+
+void TScheduleForm::WidenColumnsToTitles() {
+  WidenToTitles(*ui_->SourceGrid);
+  WidenToTitles(*ui_->StringGrid1);
+}
+
+void TScheduleForm::LoadResourceGrid(bool missing) {
+  // Read before touching the grid: a file that cannot be read leaves both grids as they were.
+  const std::vector<ResourceEntry> entries =
+      missing ? std::vector<ResourceEntry>{kNewResourceTitles}
+              : LoadResourceFile(programFolder_ + kResourceFileName);
   TStringGrid& grid = *ui_->SourceGrid;
   grid.Reset(std::max(static_cast<int>(entries.size()), kLoadedRowCount));
   for (size_t row = 0; row < entries.size(); ++row)
     grid.SetRowCells(static_cast<int>(row), entries[row].fields);
 }
 
-void TScheduleForm::LoadScheduleGrid() {
+void TScheduleForm::LoadScheduleGrid(bool missing) {
   TStringGrid& grid = *ui_->StringGrid1;
   grid.Reset(kLoadedRowCount);
   grid.SetRowCells(0, kScheduleTitles);
-  const std::vector<ScheduleEvent> events = LoadScheduleFile(programFolder_ + kScheduleFileName);
+  const std::vector<ScheduleEvent> events =
+      missing ? std::vector<ScheduleEvent>{} : LoadScheduleFile(programFolder_ + kScheduleFileName);
   grid.SetRowCount(std::max(static_cast<int>(events.size()) + 1, kLoadedRowCount));
   for (size_t row = 0; row < events.size(); ++row)
     grid.SetRowCells(static_cast<int>(row) + 1, events[row].fields);
@@ -244,11 +299,67 @@ void TScheduleForm::CloseNoSaveButtonClick() {
 }
 
 void TScheduleForm::ExitSaveButtonClick() {
-  RunHandler(kEditorSource, [this] {
+  SaveAndExit();
+}
+
+bool TScheduleForm::SaveAndExit() {
+  bool saved = false;
+  RunHandler(kEditorSource, [this, &saved] {
     reloadGuard_ = false;
     if (!gridsLoaded_) throw Exception(kNotLoadedMessage);
     SaveListFiles(programFolder_, RowsOf<ScheduleEvent>(*ui_->StringGrid1, 1),
                   RowsOf<ResourceEntry>(*ui_->SourceGrid, 0));
+    saved = true;
     accept();
   });
+  return saved;
+}
+
+TScheduleForm::TGridsText TScheduleForm::GridsText() {
+  TGridsText text;
+  for (TStringGrid* grid : {ui_->SourceGrid, ui_->StringGrid1}) {
+    grid->FinishEditing();
+    for (int row = 0; row < grid->RowCount(); ++row) text.push_back(grid->RowCells(row));
+    text.emplace_back();  // where one grid ends
+  }
+  return text;
+}
+
+// Grids that did not load completely cannot be saved, so there is nothing to ask about.
+bool TScheduleForm::Modified() {
+  return gridsLoaded_ && GridsText() != loadedText_;
+}
+
+// The close box keeps unsaved edits only when asked to: Yes saves (and stays open when the
+// save fails), No drops them as "Exit without saving" does, Cancel goes back to editing.
+void TScheduleForm::closeEvent(QCloseEvent* event) {
+  if (!isVisible() || !Modified()) {
+    QDialog::closeEvent(event);
+    return;
+  }
+  const auto answer = QMessageBox::question(
+      this, windowTitle(), kSaveQuestion, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+      QMessageBox::Cancel);
+  if (answer == QMessageBox::Yes && SaveAndExit()) {
+    event->accept();
+  } else if (answer == QMessageBox::No) {
+    CloseNoSaveButtonClick();
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+// Escape would end the editor and drop the edits without a question.
+void TScheduleForm::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void TScheduleForm::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::FontChange) WidenColumnsToTitles();
 }

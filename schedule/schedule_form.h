@@ -1,11 +1,13 @@
 #pragma once
 // The schedule editor: the resources and the schedule in two grids, edited in place, and
-// written back to "resource.txt" and "schedule.txt" only by "Exit and save changes".
+// written back to "resource.txt" and "schedule.txt" only by "Exit and save changes" (or
+// by answering Yes when the close box asks about unsaved changes).
 
 #include <QDialog>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ui {
 class TScheduleForm;
@@ -44,12 +46,24 @@ class TScheduleForm : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
+  using TGridsText = std::vector<std::vector<std::string>>;
+
   void ConnectControls();
+  bool SaveAndExit();
+  // Whether the grids differ from what the last complete load put in them.
+  bool Modified();
+  TGridsText GridsText();
+  void WidenColumnsToTitles();
+  void ShowMissingFiles(const std::vector<std::string>& fileNames);
   void LoadGrids();
-  void LoadResourceGrid();
-  void LoadScheduleGrid();
+  // Missing: the file is not there, and the grid starts empty.
+  void LoadResourceGrid(bool missing);
+  void LoadScheduleGrid(bool missing);
   void Preview(const std::string& url);
   void SetPreviewButtonsEnabled(bool enabled);
 
@@ -62,5 +76,6 @@ class TScheduleForm : public QDialog {
   // they hold less (or an earlier opening's rows), and saving them would overwrite the
   // files with it.
   bool gridsLoaded_ = false;
+  TGridsText loadedText_;
   std::function<void(const std::string& url)> previewer_;
 };

@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <filesystem>
 
 #include "gui/application.h"
 #include "runtime/exceptions.h"
@@ -48,6 +52,17 @@ class ScheduleFormTest : public ::testing::Test {
   TStringGrid& Schedule() { return *form_.Form().StringGrid1; }
   TStringGrid& Resources() { return *form_.Form().SourceGrid; }
   std::string ShownError() { return TApplication::Instance().ErrorDisplay().LatestMessage(); }
+  std::string Note() { return form_.Form().MissingFilesNote->text().toStdString(); }
+
+  // Answers the question box the next step opens with the button, and keeps its text.
+  void AnswerNextQuestion(QMessageBox::StandardButton button) {
+    QTimer::singleShot(0, &form_, [this, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      asked_.push_back(box->text().toStdString());
+      box->button(button)->click();
+    });
+  }
 
   // Releases the mouse button over the title row above the column, as the operator does.
   static void ReleaseOverTitle(TStringGrid& grid, int column) {
@@ -61,6 +76,7 @@ class ScheduleFormTest : public ::testing::Test {
   TempDir dir_;
   TScheduleForm form_{dir_.Path()};
   Lines previewed_;
+  Lines asked_;
 };
 
 }  // namespace
@@ -221,9 +237,10 @@ TEST_F(ScheduleFormTest, ReloadGuardKeepsEditsAcrossAPreviewUntilAnExit) {
   form_.FormActivate();  // back from the preview window
   EXPECT_EQ(Schedule().Cells(sfResourceName, 1), "Edited");
 
-  // The close box leaves the guard as it was, so reopening keeps the edits too.
+  // The close box asks about the edits; Cancel goes back to them.
+  AnswerNextQuestion(QMessageBox::Cancel);
   form_.close();
-  form_.show();
+  EXPECT_TRUE(form_.isVisible());
   EXPECT_EQ(Schedule().Cells(sfResourceName, 1), "Edited");
 
   form_.CloseNoSaveButtonClick();
@@ -286,14 +303,18 @@ TEST_F(ScheduleFormTest, AFailingSaveKeepsBothOldFilesAndTheWindowOpen) {
   EXPECT_EQ(ReadTextFile(dir_.File("schedule.txt"))[0].substr(0, 4), "1111");
 }
 
-TEST_F(ScheduleFormTest, AMissingResourceFileStopsTheLoadBeforeEitherGridChanges) {
+// A list file that is there but cannot be read (a link to a share that is down) stops the
+// load before either grid changes, and the grids are never saved over the files.
+TEST_F(ScheduleFormTest, AnUnreadableResourceFileStopsTheLoadBeforeEitherGridChanges) {
   form_.show();
   Schedule().SetCells(sfTime, 1, "1111");
   form_.CloseNoSaveButtonClick();
   std::remove(dir_.File("resource.txt").c_str());
+  std::filesystem::create_symlink(dir_.File("share/resource.txt"), dir_.File("resource.txt"));
   form_.show();
   EXPECT_EQ(ShownError(), "Cannot open file " + dir_.File("resource.txt"));
   EXPECT_EQ(Schedule().Cells(sfTime, 1), "1111");
+  EXPECT_EQ(Note(), "");
 
   // The grids do not hold the files, so saving them would overwrite schedule.txt with
   // what an earlier opening showed.
@@ -302,16 +323,132 @@ TEST_F(ScheduleFormTest, AMissingResourceFileStopsTheLoadBeforeEitherGridChanges
   EXPECT_NE(ShownError().find("not saved"), std::string::npos);
   EXPECT_TRUE(form_.isVisible());
   EXPECT_EQ(ReadTextFile(dir_.File("schedule.txt"))[0].substr(0, 4), "2359");
-  EXPECT_FALSE(FileExists(dir_.File("resource.txt")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir_.File("resource.txt")));
+  form_.close();  // nothing could be saved, so nothing is asked
+  EXPECT_FALSE(form_.isVisible());
 }
 
-TEST_F(ScheduleFormTest, AMissingScheduleFileLeavesTheTitlesAndTheLoadedResources) {
-  std::remove(dir_.File("schedule.txt").c_str());
+// A list file that is not there loads as an empty list, says so, and is made by the save;
+// the file that is there keeps its rows.
+TEST_F(ScheduleFormTest, AMissingListFileLoadsEmptyWithANoteAndTheSaveCreatesIt) {
+  struct TCase {
+    Lines missing;
+    std::string note;
+  };
+  const std::vector<TCase> cases{
+      {{"schedule.txt"},
+       "schedule.txt was not found: it starts empty, and \"Exit and save changes\" creates it."},
+      {{"resource.txt"},
+       "resource.txt was not found: it starts empty, and \"Exit and save changes\" creates it."},
+      {{"resource.txt", "schedule.txt"},
+       "resource.txt and schedule.txt were not found: they start empty, and \"Exit and save "
+       "changes\" creates them."},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.note);
+    WriteListFiles({Event("0930", "Mid", "http://a/mid.gif")},
+                   {kTitles, Entry("Radar", "n", "http://m/radar.gif")});
+    for (const std::string& name : c.missing) std::remove(dir_.File(name).c_str());
+    const bool noSchedule = !FileExists(dir_.File("schedule.txt"));
+    const bool noResources = !FileExists(dir_.File("resource.txt"));
+    form_.show();
+    EXPECT_EQ(ShownError(), "");
+    EXPECT_EQ(Note(), c.note);
+    EXPECT_TRUE(form_.Form().MissingFilesNote->isVisible());
+    EXPECT_EQ(Schedule().Cells(sfTime, 0), "Time (UTC)");
+    EXPECT_EQ(Schedule().Cells(sfResourceName, 1), noSchedule ? "" : "Mid");
+    EXPECT_EQ(Resources().RowCells(0), Lines(kTitles.fields.begin(), kTitles.fields.end()));
+    EXPECT_EQ(Resources().Cells(rcResourceName, 1), noResources ? "" : "Radar");
+
+    Schedule().SetCells(sfTime, 1, "1200");
+    form_.ExitSaveButtonClick();
+    EXPECT_FALSE(form_.isVisible());
+    EXPECT_EQ(ReadTextFile(dir_.File("schedule.txt"))[0].substr(0, 4), "1200");
+    EXPECT_EQ(ReadTextFile(dir_.File("resource.txt"))[0].substr(0, 6), "Region");
+    form_.show();
+    EXPECT_EQ(Note(), "");
+    EXPECT_FALSE(form_.Form().MissingFilesNote->isVisible());
+    form_.CloseNoSaveButtonClick();
+  }
+}
+
+TEST_F(ScheduleFormTest, EscapeNeverClosesTheEditor) {
   form_.show();
-  EXPECT_EQ(ShownError(), "Cannot open file " + dir_.File("schedule.txt"));
-  EXPECT_EQ(Resources().RowCount(), 3);
-  EXPECT_EQ(Schedule().RowCount(), 2);
-  EXPECT_EQ(Schedule().Cells(sfTime, 0), "Time (UTC)");
+  Schedule().SetCells(sfTime, 1, "1111");
+  for (QWidget* target : {static_cast<QWidget*>(&form_), static_cast<QWidget*>(&Schedule())}) {
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(target, &escape);
+    EXPECT_TRUE(form_.isVisible());
+  }
+  EXPECT_EQ(Schedule().Cells(sfTime, 1), "1111");
+}
+
+// The close box with unsaved changes asks; without changes it closes at once.
+TEST_F(ScheduleFormTest, TheCloseBoxAsksAboutUnsavedChanges) {
+  struct TCase {
+    QMessageBox::StandardButton answer;
+    bool stillOpen;
+    std::string savedTime;  // the first schedule line's time afterwards
+  };
+  for (const TCase& c : std::vector<TCase>{{QMessageBox::Cancel, true, "2359"},
+                                           {QMessageBox::No, false, "2359"},
+                                           {QMessageBox::Yes, false, "1111"}}) {
+    SCOPED_TRACE(c.savedTime + (c.stillOpen ? " open" : " closed"));
+    WriteListFiles({Event("2359", "Late", "http://a/late.gif")}, {kTitles});
+    asked_.clear();
+    form_.show();
+    Schedule().SetCells(sfTime, 1, "1111");
+    AnswerNextQuestion(c.answer);
+    form_.close();
+    EXPECT_EQ(asked_, Lines{"Save changes to the schedule and the resources?"});
+    EXPECT_EQ(form_.isVisible(), c.stillOpen);
+    EXPECT_EQ(ReadTextFile(dir_.File("schedule.txt"))[0].substr(0, 4), c.savedTime);
+    form_.CloseNoSaveButtonClick();
+  }
+  asked_.clear();
+  form_.show();
+  form_.close();
+  EXPECT_FALSE(form_.isVisible());
+  EXPECT_EQ(asked_, Lines{});
+}
+
+// Every title stays readable however large the font: columns grow to their titles.
+TEST_F(ScheduleFormTest, ColumnsGrowWithTheFontSoThatEveryTitleIsReadable) {
+  for (int points : {8, 14, 24}) {
+    TScheduleForm form(dir_.Path());
+    QFont font = form.font();
+    font.setPointSize(points);
+    form.setFont(font);
+    form.show();
+    for (TStringGrid* grid : {form.Form().SourceGrid, form.Form().StringGrid1}) {
+      const QHeaderView& header = *grid->horizontalHeader();
+      const int margins =
+          2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+      for (int column = 0; column < grid->columnCount(); ++column) {
+        const QString title = QString::fromStdString(grid->Cells(column, 0));
+        EXPECT_GE(grid->columnWidth(column),
+                  QFontMetrics(header.font()).horizontalAdvance(title) + margins)
+            << points << " pt, " << title.toStdString();
+      }
+    }
+    form.CloseNoSaveButtonClick();
+  }
+}
+
+TEST_F(ScheduleFormTest, TheWindowCanBeEnlargedAndTheGridsGrowWithIt) {
+  form_.show();
+  const QSize resources = Resources().size();
+  const QSize schedule = Schedule().size();
+  form_.resize(1200, 900);
+  QApplication::processEvents();
+  EXPECT_EQ(form_.size(), QSize(1200, 900));
+  EXPECT_GT(Resources().width(), resources.width() + 300);
+  EXPECT_GT(Resources().height(), resources.height() + 100);
+  EXPECT_GT(Schedule().width(), schedule.width() + 300);
+  EXPECT_GT(Schedule().height(), schedule.height() + 100);
+  form_.resize(300, 200);
+  QApplication::processEvents();
+  EXPECT_EQ(form_.size(), QSize(769, 582));
 }
 
 // A second press during a preview's download would replace that download's file.
