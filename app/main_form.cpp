@@ -326,7 +326,9 @@ void TMainForm::FileSaved(const std::string& FileName) {
 
 void TMainForm::Edit1Click() {
   RunHandler(kEditorSource, [this] {
-    if (scheduleForm_) scheduleForm_->exec();
+    if (scheduleForm_ && scheduleForm_->exec() == QDialog::Accepted)
+      log_.Add("Editor wrote " + programFolder_ + kScheduleFileName + " and " + programFolder_ +
+               kResourceFileName);
     LoadEventTable();
     utcClock_.ScheduleEdited();
   });

@@ -78,6 +78,15 @@ TEST_F(EditingMenusTest, EditScheduleOpensTheEditorModallyThenReloadsAndRequeues
   EXPECT_TRUE(sawEditor);
   EXPECT_FALSE(scheduleForm_.isVisible());
   EXPECT_EQ(mainForm_.EventTable().Count(), 2);
+  const std::string wrote =
+      "UTC Editor wrote " + dir_.File("schedule.txt") + " and " + dir_.File("resource.txt") + "\n";
+  EXPECT_NE(ReadWholeFile(dir_.File("isoview.log")).find(wrote), std::string::npos);
+
+  // Leaving without saving writes nothing, and the log says nothing of it.
+  WhenModal([&] { scheduleForm_.Form().CloseNoSaveButton->click(); });
+  mainForm_.Form().Edit1->trigger();
+  const std::string log = ReadWholeFile(dir_.File("isoview.log"));
+  EXPECT_EQ(log.find(wrote), log.rfind(wrote));
 
   // The same minute is processed again: only the added line joins the queue.
   mainForm_.ClockTimerTimer();
