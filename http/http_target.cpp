@@ -64,12 +64,13 @@ std::string PortSuffix(const THttpTarget& target) {
 
 // The scheme and authority of a Location on the current server.
 std::string CurrentPrefix(const THttpTarget& target) {
-  return (target.Secure ? kSecurePrefix : kAbsolutePrefix) + target.ServerName + PortSuffix(target);
+  return (target.Secure ? kSecurePrefix : kAbsolutePrefix) + UrlHost(target.ServerName) +
+         PortSuffix(target);
 }
 
 // scheme://host[:port]path, the request target of a proxy request.
 std::string AbsoluteURL(const TUrlParts& parts, const std::string& path) {
-  std::string url = OrDefault(parts.scheme, kDefaultScheme) + "://" + parts.host;
+  std::string url = OrDefault(parts.scheme, kDefaultScheme) + "://" + UrlHost(parts.host);
   if (!parts.port.empty()) url += ":" + parts.port;
   return url + OriginForm(path);
 }
@@ -149,12 +150,12 @@ void ApplyProxyLocation(const std::string& value, THttpTarget& target,
 
 std::string TargetOrigin(const THttpTarget& target) {
   const std::string scheme = target.Secure ? kSecureScheme : kDefaultScheme;
-  return scheme + "://" + LowerCase(target.HostHeaderValue) + ":" +
+  return scheme + "://" + UrlHost(LowerCase(target.HostHeaderValue)) + ":" +
          OrDefault(target.HostPort, DefaultPort(target.Secure));
 }
 
 std::string HostField(const THttpTarget& target) {
-  return target.HostHeaderValue + PortSuffix(target);
+  return UrlHost(target.HostHeaderValue) + PortSuffix(target);
 }
 
 std::string StartTarget(const std::string& url, const std::string& proxy,

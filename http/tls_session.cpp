@@ -56,7 +56,8 @@ std::unique_ptr<SSL_CTX, TSslCtxDeleter> NewClientContext() {
 
 void ExpectName(SSL* ssl, const std::string& serverName) {
   X509_VERIFY_PARAM* param = SSL_get0_param(ssl);
-  if (IsDottedIP(serverName)) {
+  // An address is checked against the certificate's IP entries and never sent as SNI.
+  if (IsDottedIP(serverName) || IPv6Literal(Trim(serverName))) {
     if (X509_VERIFY_PARAM_set1_ip_asc(param, Trim(serverName).c_str()) != 1)
       SetupFailed("bad server address");
     return;

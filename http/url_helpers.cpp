@@ -69,22 +69,27 @@ size_t AuthorityWithoutScheme(const std::string& url, TUrlParts& parts, std::str
   return 0;
 }
 
-void SplitAuthority(const std::string& authority, TUrlParts& parts) {
-  const size_t colon = authority.rfind(':');
-  const size_t at = authority.rfind('@');
-  const bool hasAt = at != std::string::npos;
-  if (colon == std::string::npos && !hasAt) {
-    parts.host = authority;
+// "[::1]:8080" is the IPv6 address ::1 and port 8080; the host goes without brackets.
+void SplitHostPort(const std::string& text, TUrlParts& parts) {
+  const size_t close = text.find(']');
+  if (StartsWith(text, "[") && close != std::string::npos &&
+      (close + 1 == text.size() || text[close + 1] == ':')) {
+    parts.host = text.substr(1, close - 1);
+    if (close + 1 < text.size()) parts.port = text.substr(close + 2);
     return;
   }
-  if (colon != std::string::npos && (!hasAt || colon > at)) {
-    parts.port = authority.substr(colon + 1);
-    const size_t hostStart = hasAt ? at + 1 : 0;
-    parts.host = authority.substr(hostStart, colon - hostStart);
-  } else {
-    parts.host = authority.substr(at + 1);
+  const size_t colon = text.rfind(':');
+  parts.host = text.substr(0, colon);
+  if (colon != std::string::npos) parts.port = text.substr(colon + 1);
+}
+
+void SplitAuthority(const std::string& authority, TUrlParts& parts) {
+  const size_t at = authority.rfind('@');
+  if (at == std::string::npos) {
+    SplitHostPort(authority, parts);
+    return;
   }
-  if (!hasAt) return;
+  SplitHostPort(authority.substr(at + 1), parts);
   const std::string userPart = authority.substr(0, at);
   const size_t separator = userPart.find(':');
   parts.user = userPart.substr(0, separator);
@@ -133,6 +138,10 @@ void SplitURL(const std::string& url, TUrlParts& parts, std::string& path) {
   if (query < pathStart) pathStart = query;
   if (pathStart != std::string::npos) path = rest.substr(pathStart);
   SplitAuthority(rest.substr(0, pathStart), parts);
+}
+
+std::string UrlHost(const std::string& host) {
+  return host.find(':') == std::string::npos ? host : "[" + host + "]";
 }
 
 std::string UrlWithoutPassword(const std::string& url) {
