@@ -59,8 +59,10 @@ void TCustomWSocket::Release(std::unique_ptr<TCustomWSocket> socket) {
 }
 
 void TCustomWSocket::ResetToDefaults() {
-  sin_ = sockaddr_in{};
-  sin_.sin_family = AF_INET;
+  StopConnectTimer();
+  remoteAddrs_.clear();
+  remotePort_ = 0;
+  addrIndex_ = 0;
   addrFormat_ = AF_INET;
   addrAssigned_ = addrResolved_ = false;
   portAssigned_ = portResolved_ = false;
@@ -105,6 +107,21 @@ void TCustomWSocket::AssignText(const std::string& value, const char* propertyNa
 
 void TCustomWSocket::SetAddr(const std::string& value) {
   AssignText(value, "Addr", addrStr_, addrAssigned_, addrResolved_);
+}
+
+void TCustomWSocket::SetAddrList(const std::vector<std::string>& addresses) {
+  if (addresses.empty()) return;
+  std::vector<TSocketAddress> parsed;
+  for (const std::string& text : addresses) {
+    const std::optional<TSocketAddress> address = TSocketAddress::FromText(Trim(text));
+    if (!address) break;
+    parsed.push_back(*address);
+  }
+  SetAddr(addresses.front());
+  // A text that is no address is left to the resolution of Addr, as SetAddr leaves it.
+  if (parsed.size() != addresses.size() || state_ != wsClosed) return;
+  remoteAddrs_ = std::move(parsed);
+  addrResolved_ = true;
 }
 
 void TCustomWSocket::SetPort(const std::string& value) {
@@ -191,6 +208,9 @@ void TCustomWSocket::DispatchSocketMessage(TMessage& message) {
       break;
     case WM_ASYNCGETHOSTBYADDR:
       WMAsyncGetHostByAddr(message);
+      break;
+    case WM_CONNECT_TIMEOUT:
+      ConnectTimedOut(message);
       break;
     case WM_CLOSE_DELAYED:
       CloseConnection();

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "http/send_buffer.h"
+#include "http/socket_address.h"
 #include "http/winsock_types.h"
 #include "runtime/message_loop.h"
 
@@ -65,6 +66,7 @@ constexpr uint32_t WM_ASYNCGETHOSTBYADDR = WM_USER + 3;
 constexpr uint32_t WM_CLOSE_DELAYED = WM_USER + 4;
 constexpr uint32_t WM_WSOCKET_RELEASE = WM_USER + 5;
 constexpr uint32_t WM_TRIGGER_EXCEPTION = WM_USER + 6;
+constexpr uint32_t WM_CONNECT_TIMEOUT = WM_USER + 7;
 
 class TCustomWSocket;
 using TDataAvailable = std::function<void(TCustomWSocket* Sender, uint16_t Error)>;
@@ -84,6 +86,8 @@ class TCustomWSocket {
  public:
   // The capacity of new send-queue chunks: one TCP segment on Ethernet.
   static constexpr int32_t kDefaultChunkSize = 1460;
+  // How long one address of a host may take to connect before the next one is tried.
+  static constexpr uint32_t kDefaultConnectTimeoutMs = 5000;
 
   TCustomWSocket();
   virtual ~TCustomWSocket();
@@ -97,6 +101,9 @@ class TCustomWSocket {
   // Properties.
   const std::string& Addr() const { return addrStr_; }
   void SetAddr(const std::string& value);
+  // Addr for a host whose numeric addresses are known already (its DnsResultList, say):
+  // Addr becomes the first of them, and Connect tries them all in this order.
+  void SetAddrList(const std::vector<std::string>& addresses);
   const std::string& Port() const { return portStr_; }
   virtual void SetPort(const std::string& value);
   const std::string& Proto() const { return protoStr_; }
@@ -138,6 +145,14 @@ class TCustomWSocket {
   int32_t ChunkSize() const { return chunkSize_; }
   // The text of the last report (also when OnError took it instead of an exception).
   const std::string& ErrorMessage() const { return errorMessage_; }
+  // Addr may stand for several addresses (a host name, or a layer's list): Connect tries
+  // them in turn, going on to the next when one refuses, cannot be reached or has not
+  // connected within ConnectTimeout milliseconds. The last one waits as long as the
+  // system lets it.
+  uint32_t ConnectTimeout() const { return connectTimeoutMs_; }
+  void SetConnectTimeout(uint32_t milliseconds) { connectTimeoutMs_ = milliseconds; }
+  // The address and port the last connect went to: "127.0.0.1:80", "[::1]:80".
+  const std::string& LastAddrTried() const { return lastAddrTried_; }
   // Set when PumpMessages of a multi-threaded component took a quit message.
   bool Terminated() const { return terminated_; }
 
@@ -215,8 +230,10 @@ class TCustomWSocket {
   bool Destroying() const { return destroying_; }
   MessageLoop& Loop() { return loop_; }
 
-  // The remote address record and what has been resolved into it.
-  sockaddr_in sin_{};
+  // The remote addresses resolved from Addr (or set by a layer) in the order Connect tries
+  // them, the port resolved from Port (host order), and what has been resolved.
+  std::vector<TSocketAddress> remoteAddrs_;
+  uint16_t remotePort_ = 0;
   bool addrResolved_ = false;
   bool portResolved_ = false;
   bool protoResolved_ = false;
@@ -274,6 +291,13 @@ class TCustomWSocket {
   bool reuseAddr_ = false;
   TWSocketOptions componentOptions_;
   int32_t flushTimeout_ = 60;
+  uint32_t connectTimeoutMs_ = kDefaultConnectTimeoutMs;
+  size_t addrIndex_ = 0;  // the address of remoteAddrs_ being connected to
+  // The id of the running connect timer, new for each attempt so that an expiry queued
+  // before its timer was killed is known as stale; 0 when none runs.
+  uintptr_t connectTimerId_ = 0;
+  uintptr_t lastConnectTimerId_ = 0;
+  std::string lastAddrTried_;
 
   void WndProc(TMessage& message);
   void WMASyncSelect(const TMessage& message);
@@ -283,8 +307,9 @@ class TCustomWSocket {
   void ResolveProto();
   void ResolvePort();
   void ResolveAddr();
-  bool PeerName(sockaddr_in& peer, const char* functionName);
-  bool LocalName(sockaddr_in& local);
+  TSocketAddress Remote() const;
+  bool PeerName(TSocketAddress& peer, const char* functionName);
+  bool LocalName(TSocketAddress& local);
   void StartDnsLookup(TAsyncHandle handle, const std::string& name);
   bool TakeLookupReply(const TMessage& message);
   bool SetBooleanOption(int level, int option, const char* functionName);
@@ -292,7 +317,15 @@ class TCustomWSocket {
   bool ApplyStreamOptions();
   bool SetNativeOption(int level, int option, const void* value, int length,
                        const char* functionName);
+  void KeepFamilyOfLocalAddr();
+  TSocketAddress LocalBindAddr() const;
+  bool OpenSocket();
+  bool ApplyOptions();
   void StartConnect();
+  bool TryNextAddr();
+  void ConnectTimedOut(const TMessage& message);
+  void StartConnectTimer();
+  void StopConnectTimer();
   void DropSocket();
   void QueueData(const void* data, int length);
   int CountReceived(int count);

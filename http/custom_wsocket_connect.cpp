@@ -57,10 +57,12 @@ void TCustomWSocket::Connect() {
   if (!ResolveForConnect()) return;
 
   DiscardSendQueue();
-  hSocket_ = WSocket_socket(AF_INET, type_, proto_);
-  if (hSocket_ == INVALID_SOCKET) {
-    RaiseSocketError("Connect (socket)");
-    return;
+  // A family this system has no sockets for (IPv6 switched off) passes on to the next.
+  for (addrIndex_ = 0; !OpenSocket(); ++addrIndex_) {
+    if (addrIndex_ + 1 == remoteAddrs_.size()) {
+      RaiseSocketError("Connect (socket)");
+      return;
+    }
   }
   ChangeState(wsOpened);
   if (state_ != wsOpened) {
@@ -68,13 +70,7 @@ void TCustomWSocket::Connect() {
     RaiseSocketError("Connect (Invalid operation in OnChangeState)");
     return;
   }
-  if (!(type_ == SOCK_DGRAM ? ApplyDatagramOptions() : ApplyStreamOptions())) return;
-
-  selectEvent_ = kClientEvents;
-  if (WSocket_WSAAsyncSelect(hSocket_, window_, WM_ASYNCSELECT, selectEvent_) != 0) {
-    RaiseSocketError("WSAAsyncSelect");
-    return;
-  }
+  if (!ApplyOptions()) return;
   if (type_ == SOCK_DGRAM) {
     ChangeState(wsConnected);
     TriggerSessionConnected(0);
@@ -93,14 +89,34 @@ void TCustomWSocket::ResolveProto() {
 void TCustomWSocket::ResolvePort() {
   if (portResolved_) return;
   portNum_ = WSocketResolvePort(portStr_, protoStr_);
-  sin_.sin_port = WSocket_htons(portNum_);
+  remotePort_ = portNum_;
   portResolved_ = true;
 }
 
 void TCustomWSocket::ResolveAddr() {
   if (addrResolved_) return;
-  sin_.sin_addr.s_addr = WSocketResolveHost(addrStr_);
+  remoteAddrs_ = WSocketResolveHostAll(addrStr_);
   addrResolved_ = true;
+}
+
+TSocketAddress TCustomWSocket::Remote() const {
+  return remoteAddrs_.empty() ? TSocketAddress().WithPort(remotePort_)
+                              : remoteAddrs_[addrIndex_].WithPort(remotePort_);
+}
+
+// A socket of the family of the address to connect to; on failure the socket library
+// holds the error.
+bool TCustomWSocket::OpenSocket() {
+  hSocket_ = WSocket_socket(Remote().Family(), type_, proto_);
+  return hSocket_ != INVALID_SOCKET;
+}
+
+bool TCustomWSocket::ApplyOptions() {
+  if (!(type_ == SOCK_DGRAM ? ApplyDatagramOptions() : ApplyStreamOptions())) return false;
+  selectEvent_ = kClientEvents;
+  if (WSocket_WSAAsyncSelect(hSocket_, window_, WM_ASYNCSELECT, selectEvent_) == 0) return true;
+  RaiseSocketError("WSAAsyncSelect");
+  return false;
 }
 
 // Each step is skipped while its property is unchanged since it was last resolved.
@@ -117,17 +133,74 @@ bool TCustomWSocket::ResolveForConnect() {
     ReportError(std::string("connect: ") + E.what());
     return false;
   }
+  KeepFamilyOfLocalAddr();
   return true;
 }
 
+// A socket bound to a chosen local address can reach only addresses of its family. When
+// none of them is of that family, the bind reports why.
+void TCustomWSocket::KeepFamilyOfLocalAddr() {
+  if (localAddr_ == kAnyAddress) return;
+  const std::optional<TSocketAddress> local = TSocketAddress::FromText(Trim(localAddr_));
+  if (!local) return;
+  std::vector<TSocketAddress> reachable;
+  for (const TSocketAddress& address : remoteAddrs_)
+    if (address.Family() == local->Family()) reachable.push_back(address);
+  if (!reachable.empty()) remoteAddrs_ = std::move(reachable);
+}
+
 void TCustomWSocket::StartConnect() {
-  if (WSocket_connect(hSocket_, reinterpret_cast<const sockaddr*>(&sin_), sizeof sin_) == 0 ||
-      WSocket_WSAGetLastError() == WSAEWOULDBLOCK) {
-    ChangeState(wsConnecting);
+  const TSocketAddress remote = Remote();
+  lastAddrTried_ = remote.TextWithPort();
+  const bool started = WSocket_connect(hSocket_, remote.Native(), remote.NativeLength()) == 0 ||
+                       WSocket_WSAGetLastError() == WSAEWOULDBLOCK;
+  if (!started && remoteAddrs_.size() <= 1) {
+    lastError_ = WSocket_WSAGetLastError();
+    RaiseSocketError("Connect");
     return;
   }
-  lastError_ = WSocket_WSAGetLastError();
-  RaiseSocketError("Connect");
+  ChangeState(wsConnecting);
+  if (started) {
+    StartConnectTimer();
+    return;
+  }
+  // Told like a connect that failed later (an unreachable network, say), so that the next
+  // address is tried from the loop, the same way for every address.
+  Loop().PostMessage(window_, WM_ASYNCSELECT, static_cast<uintptr_t>(hSocket_),
+                     MakeSelectReply(kFdConnect, static_cast<uint32_t>(WSocket_WSAGetLastError())));
+}
+
+// Gives up the address being connected to for the next one; false when it was the last.
+bool TCustomWSocket::TryNextAddr() {
+  StopConnectTimer();
+  if (addrIndex_ + 1 >= remoteAddrs_.size()) return false;
+  WSocket_closesocket(hSocket_);
+  hSocket_ = INVALID_SOCKET;
+  while (++addrIndex_ < remoteAddrs_.size()) {
+    if (!OpenSocket()) continue;
+    if (ApplyOptions()) StartConnect();
+    return true;
+  }
+  addrIndex_ = remoteAddrs_.size() - 1;
+  return false;
+}
+
+// Only an address with another after it has a time limit of its own.
+void TCustomWSocket::StartConnectTimer() {
+  if (addrIndex_ + 1 >= remoteAddrs_.size() || type_ == SOCK_DGRAM) return;
+  connectTimerId_ = ++lastConnectTimerId_;
+  loop_.SetTimer(window_, connectTimerId_, WM_CONNECT_TIMEOUT, connectTimeoutMs_);
+}
+
+void TCustomWSocket::StopConnectTimer() {
+  if (connectTimerId_ == 0) return;
+  loop_.KillTimer(window_, connectTimerId_);
+  connectTimerId_ = 0;
+}
+
+void TCustomWSocket::ConnectTimedOut(const TMessage& message) {
+  if (message.WParam != connectTimerId_ || state_ != wsConnecting) return;
+  TryNextAddr();
 }
 
 // Options.
@@ -165,7 +238,7 @@ bool TCustomWSocket::ApplyDatagramOptions() {
         return false;
     }
   }
-  if (sin_.sin_addr.s_addr == INADDR_BROADCAST)
+  if (!Remote().IsIPv6() && Remote().IPv4() == INADDR_BROADCAST)
     return SetBooleanOption(SOL_SOCKET, SO_BROADCAST, "setsockopt(SO_BROADCAST)");
   return true;
 }
@@ -193,21 +266,26 @@ bool TCustomWSocket::SetLingerOption() {
   return false;
 }
 
+// The default local address means any address of the socket's family.
+TSocketAddress TCustomWSocket::LocalBindAddr() const {
+  const TSocketAddress any = TSocketAddress::Any(Remote().Family());
+  if (localAddr_ == kAnyAddress) return any.WithPort(localPortNum_);
+  return WSocketResolveHostAll(localAddr_).front().WithPort(localPortNum_);
+}
+
 bool TCustomWSocket::BindSocket() {
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_port = WSocket_htons(localPortNum_);
-  local.sin_addr.s_addr = WSocketResolveHost(localAddr_);
-  if (WSocket_bind(hSocket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+  const TSocketAddress local = LocalBindAddr();
+  if (WSocket_bind(hSocket_, local.Native(), local.NativeLength()) != 0) {
     ReportError(Format("winsock.bind failed, error #%d", WSocket_WSAGetLastError()));
     return false;
   }
-  int length = sizeof local;
-  if (WSocket_getsockname(hSocket_, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+  sockaddr_storage bound{};
+  int length = sizeof bound;
+  if (WSocket_getsockname(hSocket_, reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
     ReportError(Format("winsock.getsockname failed, error #%d", WSocket_WSAGetLastError()));
     return false;
   }
-  localPortNum_ = WSocket_ntohs(local.sin_port);
+  localPortNum_ = TSocketAddress::FromNative(bound).Port();
   localPortStr_ = IntToStr(localPortNum_);
   return true;
 }
@@ -233,8 +311,8 @@ void TCustomWSocket::Listen() {
     return;
   }
 
-  hSocket_ = WSocket_socket(AF_INET, type_, proto_);
-  if (hSocket_ == INVALID_SOCKET) {
+  addrIndex_ = 0;
+  if (!OpenSocket()) {
     RaiseSocketError("socket");
     return;
   }
@@ -242,7 +320,8 @@ void TCustomWSocket::Listen() {
   if (type_ == SOCK_DGRAM && reuseAddr_ &&
       !SetBooleanOption(SOL_SOCKET, SO_REUSEADDR, "setsockopt(SO_REUSEADDR)"))
     return;
-  if (WSocket_bind(hSocket_, reinterpret_cast<const sockaddr*>(&sin_), sizeof sin_) != 0) {
+  const TSocketAddress local = Remote();
+  if (WSocket_bind(hSocket_, local.Native(), local.NativeLength()) != 0) {
     const int error = WSocket_WSAGetLastError();
     DropSocket();  // closed also when the report raises
     WSocket_WSASetLastError(error);
@@ -286,7 +365,7 @@ TSocket TCustomWSocket::Accept() {
     RaiseSocketError("not a listening socket");
     return INVALID_SOCKET;
   }
-  sockaddr_in peer{};
+  sockaddr_storage peer{};
   int length = sizeof peer;
   const TSocket accepted = WSocket_accept(hSocket_, reinterpret_cast<sockaddr*>(&peer), &length);
   if (accepted == INVALID_SOCKET) RaiseSocketError("Accept");
@@ -332,34 +411,43 @@ int TCustomWSocket::GetSockName(sockaddr_in& name) {
   return WSocket_getsockname(hSocket_, reinterpret_cast<sockaddr*>(&name), &length);
 }
 
-bool TCustomWSocket::PeerName(sockaddr_in& peer, const char* functionName) {
+bool TCustomWSocket::PeerName(TSocketAddress& peer, const char* functionName) {
   if (state_ != wsConnected) return false;
-  if (GetPeerName(peer) == 0) return true;
+  sockaddr_storage name{};
+  int length = sizeof name;
+  if (WSocket_getpeername(hSocket_, reinterpret_cast<sockaddr*>(&name), &length) == 0) {
+    peer = TSocketAddress::FromNative(name);
+    return true;
+  }
   RaiseSocketError(functionName);
   return false;
 }
 
-bool TCustomWSocket::LocalName(sockaddr_in& local) {
-  return (state_ == wsBound || state_ == wsConnected || state_ == wsListening) &&
-         GetSockName(local) == 0;
+bool TCustomWSocket::LocalName(TSocketAddress& local) {
+  if (state_ != wsBound && state_ != wsConnected && state_ != wsListening) return false;
+  sockaddr_storage name{};
+  int length = sizeof name;
+  if (WSocket_getsockname(hSocket_, reinterpret_cast<sockaddr*>(&name), &length) != 0) return false;
+  local = TSocketAddress::FromNative(name);
+  return true;
 }
 
 std::string TCustomWSocket::GetPeerAddr() {
-  sockaddr_in peer{};
-  return PeerName(peer, "GetPeerName") ? WSocket_inet_ntoa(peer.sin_addr) : kNoAddress;
+  TSocketAddress peer;
+  return PeerName(peer, "GetPeerName") ? peer.Text() : kNoAddress;
 }
 
 std::string TCustomWSocket::GetPeerPort() {
-  sockaddr_in peer{};
-  return PeerName(peer, "GetPeerPort") ? IntToStr(WSocket_ntohs(peer.sin_port)) : kNoAddress;
+  TSocketAddress peer;
+  return PeerName(peer, "GetPeerPort") ? IntToStr(peer.Port()) : kNoAddress;
 }
 
 std::string TCustomWSocket::GetXAddr() {
-  sockaddr_in local{};
-  return LocalName(local) ? WSocket_inet_ntoa(local.sin_addr) : kNoAddress;
+  TSocketAddress local;
+  return LocalName(local) ? local.Text() : kNoAddress;
 }
 
 std::string TCustomWSocket::GetXPort() {
-  sockaddr_in local{};
-  return LocalName(local) ? IntToStr(WSocket_ntohs(local.sin_port)) : kNoAddress;
+  TSocketAddress local;
+  return LocalName(local) ? IntToStr(local.Port()) : kNoAddress;
 }

@@ -1,6 +1,9 @@
 // TCustomWSocket: asynchronous host-name and address lookups.
 #include <arpa/inet.h>
 
+#include <optional>
+#include <vector>
+
 #include "http/custom_wsocket.h"
 #include "http/resolvers.h"
 #include "http/winsock.h"
@@ -10,6 +13,31 @@
 namespace {
 
 constexpr size_t kMaxReverseLookupLength = 256;
+
+// The address a dotted IPv4 text (as inet_ntoa writes it back) or an IPv6 literal stands
+// for; nothing for a host name.
+std::optional<std::string> LiteralAddress(const std::string& host) {
+  if (IsDottedIP(host)) {
+    const in_addr address{WSocket_inet_addr(host.c_str())};
+    if (address.s_addr == INADDR_NONE) return std::nullopt;
+    return std::string(WSocket_inet_ntoa(address));
+  }
+  const std::optional<TSocketAddress> address = IPv6Literal(host);
+  if (!address) return std::nullopt;
+  return address->Text();
+}
+
+// The addresses of both families in the order to try them.
+std::vector<std::string> OrderedAddresses(const std::vector<std::string>& texts) {
+  std::vector<TSocketAddress> addresses;
+  for (const std::string& text : texts)
+    if (const std::optional<TSocketAddress> address = TSocketAddress::FromText(text))
+      addresses.push_back(*address);
+  std::vector<std::string> ordered;
+  for (const TSocketAddress& address : InterleavedByFamily(addresses))
+    ordered.push_back(address.Text());
+  return ordered;
+}
 
 }  // namespace
 
@@ -24,14 +52,11 @@ void TCustomWSocket::DnsLookup(const std::string& HostName) {
   dnsResult_.clear();
   dnsResultList_.clear();
 
-  if (IsDottedIP(HostName)) {
-    in_addr address{WSocket_inet_addr(HostName.c_str())};
-    if (address.s_addr != INADDR_NONE) {
-      dnsResult_ = WSocket_inet_ntoa(address);
-      dnsResultList_.push_back(dnsResult_);
-      TriggerDnsLookupDone(0);
-      return;
-    }
+  if (const std::optional<std::string> literal = LiteralAddress(HostName)) {
+    dnsResult_ = *literal;
+    dnsResultList_.push_back(dnsResult_);
+    TriggerDnsLookupDone(0);
+    return;
   }
   if (window_ == 0) {
     ReportError("DnsLookup: Window not assigned");
@@ -105,8 +130,7 @@ void TCustomWSocket::WMAsyncGetHostByName(const TMessage& message) {
   if (!TakeLookupReply(message)) return;
   const uint16_t error = static_cast<uint16_t>(SelectError(message.LParam));
   if (error == 0) {
-    for (const in_addr_t address : dnsLookupBuffer_.h_addr_list)
-      dnsResultList_.push_back(WSocket_inet_ntoa(in_addr{address}));
+    dnsResultList_ = OrderedAddresses(dnsLookupBuffer_.h_addresses);
     if (!dnsResultList_.empty()) dnsResult_ = dnsResultList_.front();
   }
   TriggerDnsLookupDone(error);

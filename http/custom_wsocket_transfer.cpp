@@ -34,6 +34,8 @@ void TCustomWSocket::WMASyncSelect(const TMessage& message) {
   const uint32_t event = SelectEvent(message.LParam);
   const uint16_t error = static_cast<uint16_t>(SelectError(message.LParam));
   if ((event & kFdConnect) && state_ != wsConnected) {
+    StopConnectTimer();
+    if (error != 0 && TryNextAddr()) return;
     ChangeState(wsConnected);
     TriggerSessionConnected(error);
     if (error != 0 && state_ != wsClosed) CloseConnection();
@@ -215,10 +217,10 @@ void TCustomWSocket::TryToSend() {
 }
 
 int TCustomWSocket::SendChunk(const void* data, int length) {
-  const int sent = type_ == SOCK_DGRAM
-                       ? WSocket_sendto(hSocket_, data, length, sendFlag_,
-                                        reinterpret_cast<const sockaddr*>(&sin_), sizeof sin_)
-                       : WSocket_send(hSocket_, data, length, sendFlag_);
+  const TSocketAddress remote = Remote();
+  const int sent = type_ == SOCK_DGRAM ? WSocket_sendto(hSocket_, data, length, sendFlag_,
+                                                        remote.Native(), remote.NativeLength())
+                                       : WSocket_send(hSocket_, data, length, sendFlag_);
   if (sent > 0 && OnSendData) OnSendData(this, sent);
   return sent;
 }
@@ -250,6 +252,7 @@ void TCustomWSocket::Disconnect(bool Shut, uint16_t Error) {
     return;
   }
   if (state_ == wsClosed) return;
+  StopConnectTimer();
   if (Shut) WSocket_shutdown(hSocket_, kSendShutdown);
   if (WSocket_closesocket(hSocket_) != 0) {
     lastError_ = WSocket_WSAGetLastError();

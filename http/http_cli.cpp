@@ -169,7 +169,7 @@ void THttpCli::HandleLookupDone(TCustomWSocket*, uint16_t Error) {
   }
   dnsResult_ = socket_.DnsResult();
   ChangeState(hsDnsLookupDone);
-  socket_.SetAddr(dnsResult_);
+  socket_.SetAddrList(socket_.DnsResultList());
   socket_.SetLocalAddr(LocalAddr);
   socket_.SetPort(target_.ServerPort);
   socket_.SetProto("tcp");
@@ -210,7 +210,7 @@ void THttpCli::HandleConnected(TCustomWSocket* Sender, uint16_t Error) {
   if (stage_ != TStage::kConnect) return;
   Progress();
   if (Error != 0) {
-    std::string reason = SocketErrorWithCode(Error);
+    std::string reason = SocketErrorWithCode(Error) + " connecting to " + socket_.LastAddrTried();
     if (Error == kSslError) reason = socket_.SslErrorText();
     if (!socksFailure_.empty()) reason = socksFailure_;
     EndWith(kFailedRequestStatus, reason, Error);

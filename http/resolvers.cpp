@@ -1,8 +1,12 @@
 #include "http/resolvers.h"
 
+#include <algorithm>
+
+#include "http/host_lookup.h"
 #include "http/winsock.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
+#include "runtime/winsock_errors.h"
 
 namespace {
 
@@ -73,6 +77,47 @@ in_addr_t WSocketResolveHost(const std::string& text) {
     throw ESocketException(Format("WSocketResolveHost: Cannot convert host address '%s', Error #%d",
                                   text.c_str(), WSocket_WSAGetLastError()));
   return entry->h_addr_list.front();
+}
+
+std::optional<TSocketAddress> IPv6Literal(const std::string& text) {
+  const bool bracketed = text.size() >= 2 && text.front() == '[' && text.back() == ']';
+  const std::string bare = bracketed ? text.substr(1, text.size() - 2) : text;
+  if (bare.find(':') == std::string::npos) return std::nullopt;
+  return TSocketAddress::FromText(bare);
+}
+
+std::vector<TSocketAddress> WSocketResolveHostAll(const std::string& text) {
+  const std::string host = Trim(text);
+  // A colon is in no host name, so the text can only be a (maybe mistyped) IPv6 literal.
+  if (host.find(':') != std::string::npos) {
+    const std::optional<TSocketAddress> literal = IPv6Literal(host);
+    if (!literal) throw ESocketException("WSocketResolveHost: '" + text + "' Invalid IP address.");
+    return {*literal};
+  }
+  if (text.empty() || text.size() > kMaxHostNameLength || IsDottedIP(host))
+    return {TSocketAddress::FromIPv4(WSocketResolveHost(text))};
+  const THostLookupResult found = LookupHost(host);
+  std::vector<TSocketAddress> addresses;
+  for (const std::string& address : found.Addresses)
+    if (const std::optional<TSocketAddress> parsed = TSocketAddress::FromText(address))
+      addresses.push_back(*parsed);
+  if (found.Error != 0 || addresses.empty())
+    throw ESocketException(Format("WSocketResolveHost: Cannot convert host address '%s', Error #%d",
+                                  text.c_str(), found.Error != 0 ? found.Error : WSANO_DATA));
+  return InterleavedByFamily(addresses);
+}
+
+std::vector<TSocketAddress> InterleavedByFamily(const std::vector<TSocketAddress>& addresses) {
+  if (addresses.empty()) return {};
+  std::vector<TSocketAddress> first, second;
+  for (const TSocketAddress& address : addresses)
+    (address.Family() == addresses.front().Family() ? first : second).push_back(address);
+  std::vector<TSocketAddress> ordered;
+  for (size_t i = 0; i < std::max(first.size(), second.size()); ++i) {
+    if (i < first.size()) ordered.push_back(first[i]);
+    if (i < second.size()) ordered.push_back(second[i]);
+  }
+  return ordered;
 }
 
 uint16_t WSocketResolvePort(const std::string& port, const std::string& protocol) {

@@ -71,11 +71,11 @@ void TCustomSocksWSocket::Connect() {
   }
   try {
     if (!portResolved_) {
-      sin_.sin_port = WSocket_htons(WSocketResolvePort(socksPort_, kSocksProtocol));
+      remotePort_ = WSocketResolvePort(socksPort_, kSocksProtocol);
       portResolved_ = true;
     }
     if (!addrResolved_) {
-      sin_.sin_addr.s_addr = WSocketResolveHost(socksServer_);
+      remoteAddrs_ = WSocketResolveHostAll(socksServer_);
       addrResolved_ = true;
     }
     targetPort_ = WSocketResolvePort(Port(), kSocksProtocol);

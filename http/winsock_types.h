@@ -23,10 +23,13 @@ struct TWSAData {
   std::string szDescription;
 };
 
-// A host entry: the official name and the IPv4 addresses in network order.
+// A host entry: the official name and the IPv4 addresses in network order. An
+// asynchronous lookup by name also gives every address of both families as numeric text,
+// in the resolver's order.
 struct THostEntry {
   std::string h_name;
   std::vector<in_addr_t> h_addr_list;
+  std::vector<std::string> h_addresses;
 };
 
 struct TServiceEntry {

@@ -79,9 +79,8 @@ int Sent(TSocket s, ssize_t count, int offered) {
   return count < 0 ? FailErrno(error) : static_cast<int>(count);
 }
 
-// The IPv4 addresses of name; those of other families are left out.
 THostEntry ResolveName(const std::string& name, int& error) {
-  const THostLookupResult found = LookupHost(name);
+  THostLookupResult found = LookupHost(name);
   error = found.Error;
   THostEntry entry;
   if (error != 0) return entry;
@@ -91,7 +90,8 @@ THostEntry ResolveName(const std::string& name, int& error) {
     if (::inet_pton(AF_INET, text.c_str(), &address) == 1)
       entry.h_addr_list.push_back(address.s_addr);
   }
-  if (entry.h_addr_list.empty()) error = WSANO_DATA;
+  entry.h_addresses = std::move(found.Addresses);
+  if (entry.h_addresses.empty()) error = WSANO_DATA;
   return entry;
 }
 
@@ -104,7 +104,7 @@ THostEntry ResolveAddress(in_addr_t address, int& error) {
                                                  sizeof socketAddress, host, sizeof host, nullptr,
                                                  0, NI_NAMEREQD));
   THostEntry entry;
-  if (error == 0) entry = THostEntry{host, {address}};
+  if (error == 0) entry = THostEntry{host, {address}, {}};
   return entry;
 }
 
@@ -241,6 +241,7 @@ const THostEntry* gethostbyname(const char* name) {
   thread_local THostEntry host;
   int error = 0;
   host = ResolveName(name, error);
+  if (error == 0 && host.h_addr_list.empty()) error = WSANO_DATA;  // IPv6 addresses only
   if (error != 0) return FailWith(error, nullptr);
   return &host;
 }

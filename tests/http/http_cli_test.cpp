@@ -230,9 +230,11 @@ TEST_F(HttpCli, StatusLinesHtmlDocumentsAndLineEnds) {
 }
 
 TEST_F(HttpCli, FailuresEndTheRequestWithTheirStatusAndText) {
-  Get("http://127.0.0.1:" + ClosedPort() + "/a.gif");
+  const std::string closedPort = ClosedPort();
+  Get("http://127.0.0.1:" + closedPort + "/a.gif");
   EXPECT_EQ(client.StatusCode(), 404);
-  EXPECT_EQ(client.ReasonPhrase(), "Connection refused (Error #10061)");
+  EXPECT_EQ(client.ReasonPhrase(),
+            "Connection refused (Error #10061) connecting to 127.0.0.1:" + closedPort);
   ASSERT_EQ(done.size(), 1u);
   EXPECT_EQ(done.back().second, 10061);
 

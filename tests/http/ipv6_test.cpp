@@ -3,8 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include "http/http_cli.h"
 #include "http/http_target.h"
 #include "http/url_helpers.h"
+#include "tests/http/scripted_http_server.h"
+#include "tests/support/pump.h"
+
+namespace {
+
+std::string Text(const TMemoryStream& stream) {
+  return std::string(stream.Bytes().begin(), stream.Bytes().end());
+}
+
+}  // namespace
 
 TEST(IPv6Urls, TheHostGoesWithoutBracketsAndComesBackWithThem) {
   struct TCase {
@@ -59,4 +70,30 @@ TEST(IPv6Urls, ProxyTargetsLocationsAndShownUrlsKeepTheBrackets) {
 
   EXPECT_EQ(UrlWithoutPassword("http://me:pw@[::1]:8/x"), "http://me@[::1]:8/x");
   EXPECT_EQ(UrlWithoutPassword("http://[::1]:8/x"), "http://[::1]:8/x");
+}
+
+// A request to a server on ::1 by its literal, from any local address and from ::1 bound
+// on purpose: the server sees the client's address, and both sides tell theirs as IPv6.
+TEST(IPv6Requests, ALiteralUrlReachesAServerListeningOnlyOnIPv6) {
+  for (const std::string localAddr : {"0.0.0.0", "::1"}) {
+    TScriptedHttpServer server({{HttpReply("200 OK", {}, "v6 body")}}, "::1");
+    THttpCli client;
+    TMemoryStream body;
+    client.RcvdStream = &body;
+    client.LocalAddr = localAddr;
+    std::string peerOfServer, peerOfClient;
+    client.OnSessionConnected = [&](THttpCli* sender) {
+      peerOfClient = sender->CtrlSocket().PeerAddr();
+    };
+    client.URL = server.URL("/x.gif");
+    client.Get();
+    EXPECT_EQ(client.StatusCode(), 200) << localAddr << " " << client.ReasonPhrase();
+    EXPECT_EQ(Text(body), "v6 body") << localAddr;
+    EXPECT_EQ(peerOfClient, "::1") << localAddr;
+    ASSERT_EQ(server.requests.size(), 1u);
+    EXPECT_NE(server.requests[0].find("\r\nHost: [::1]:" + server.Port() + "\r\n"),
+              std::string::npos)
+        << server.requests[0];
+    MessageLoop::Current().ProcessMessages();
+  }
 }

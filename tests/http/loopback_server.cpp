@@ -1,6 +1,8 @@
 #include "tests/http/loopback_server.h"
 
-TLoopbackServer::TLoopbackServer(TAccepted accepted) : accepted_(std::move(accepted)) {
+TLoopbackServer::TLoopbackServer(TAccepted accepted, const std::string& address,
+                                 const std::string& port)
+    : accepted_(std::move(accepted)) {
   listener_.OnSessionAvailable = [this](TCustomWSocket*, uint16_t) {
     auto connection = std::make_unique<TCustomWSocket>();
     // A graceful close, so that a test's client sees all the data and then the end.
@@ -9,8 +11,8 @@ TLoopbackServer::TLoopbackServer(TAccepted accepted) : accepted_(std::move(accep
     connection->Dup(listener_.Accept());
     connections_.push_back(std::move(connection));
   };
-  listener_.SetAddr("127.0.0.1");
-  listener_.SetPort("0");
+  listener_.SetAddr(address);
+  listener_.SetPort(port);
   listener_.SetProto("tcp");
   listener_.Listen();
   port_ = listener_.GetXPort();

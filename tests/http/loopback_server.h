@@ -1,6 +1,7 @@
 #pragma once
-// A TCP server on 127.0.0.1 made of the socket component itself: a listening socket on an
-// ephemeral port that adopts every connection into a socket of its own.
+// A TCP server on loopback (127.0.0.1 unless another address is given) made of the socket
+// component itself: a listening socket on an ephemeral port (or the one given) that adopts
+// every connection into a socket of its own.
 
 #include <functional>
 #include <memory>
@@ -14,7 +15,8 @@ class TLoopbackServer {
   // Called for each connection once it is adopted (before its first event).
   using TAccepted = std::function<void(TCustomWSocket& connection)>;
 
-  explicit TLoopbackServer(TAccepted accepted = nullptr);
+  explicit TLoopbackServer(TAccepted accepted = nullptr, const std::string& address = "127.0.0.1",
+                           const std::string& port = "0");
 
   const std::string& Port() const { return port_; }
   std::vector<std::unique_ptr<TCustomWSocket>>& Connections() { return connections_; }

@@ -42,7 +42,7 @@ TNginxServer::TNginxServer() {
 void TNginxServer::WriteConfiguration() const {
   WriteWholeFile(dir_.File("passwd"), PasswordLine(User(), Password()));
   WriteWholeFile(dir_.File("locations.conf"), Locations());
-  const TCertificateFiles identity = authority_.Issue("server", {"localhost", "127.0.0.1"});
+  const TCertificateFiles identity = authority_.Issue("server", {"localhost", "127.0.0.1", "::1"});
   std::ofstream conf(dir_.File("nginx.conf"));
   if (::geteuid() == 0) conf << "user root;\n";
   conf << "daemon off;\nmaster_process off;\npid " << dir_.File("nginx.pid") << ";\n"
@@ -54,10 +54,12 @@ void TNginxServer::WriteConfiguration() const {
        << "  access_log " << dir_.File("access.log") << " records;\n"
        << "  root " << dir_.File("www") << ";\n"
        << "  server {\n    listen 127.0.0.1:" << plainPort_
-       << ";\n    listen 127.0.0.2:" << plainPort_ << ";\n    include locations.conf;\n  }\n"
+       << ";\n    listen 127.0.0.2:" << plainPort_ << ";\n    listen [::1]:" << plainPort_
+       << ";\n    include locations.conf;\n  }\n"
        << "  server {\n    listen 127.0.0.1:" << otherPort_
        << ";\n    include locations.conf;\n  }\n"
-       << "  server {\n    listen 127.0.0.1:" << securePort_ << " ssl;\n"
+       << "  server {\n    listen 127.0.0.1:" << securePort_
+       << " ssl;\n    listen [::1]:" << securePort_ << " ssl;\n"
        << "    ssl_certificate " << identity.Certificate << ";\n"
        << "    ssl_certificate_key " << identity.Key << ";\n    include locations.conf;\n  }\n}\n";
 }

@@ -2,8 +2,10 @@
 // Debian's nginx on loopback with a configuration written for the test into a temporary
 // folder: one site on three origins that all serve the same folder of files,
 //   Plain   http://127.0.0.1:P and http://127.0.0.2:P (the second address: another host),
+//           and http://[::1]:P,
 //   Other   http://127.0.0.1:Q (another port),
-//   Secure  https://localhost:S (a certificate of the server's own test authority),
+//   Secure  https://localhost:S and https://[::1]:S (a certificate of the server's own test
+//           authority),
 // and on each of them these paths:
 //   /redirect/CODE/absolute/PATH  CODE (301 302 303 307 308) to http(s)://HOST:PORT/PATH
 //   /redirect/CODE/relative/PATH  CODE to "/PATH", a Location without scheme and host

@@ -237,14 +237,20 @@ TEST_F(Nginx, SocksSettingsHoldForRedirectLegsAndLaterGets) {
 
 // A Host header without the port would make name-based servers answer for another site
 // and build their redirects to port 80.
-TEST_F(Nginx, HostHeaderNamesTheNonDefaultPort) {
+TEST_F(Nginx, HostHeaderNamesTheNonDefaultPortAndAnIPv6AddressInBrackets) {
+  const std::string plainPort = std::to_string(server->PlainPort());
+  const std::string securePort = std::to_string(server->SecurePort());
   const std::pair<std::string, std::string> origins[] = {
-      {Plain("/files/target.bin"), "127.0.0.1:" + std::to_string(server->PlainPort())},
-      {Secure("/files/target.bin"), "localhost:" + std::to_string(server->SecurePort())},
+      {Plain("/files/target.bin"), "127.0.0.1:" + plainPort},
+      {Secure("/files/target.bin"), "localhost:" + securePort},
+      {"http://[::1]:" + plainPort + "/files/target.bin", "[::1]:" + plainPort},
+      // The certificate names the address ::1, which is checked as an address.
+      {"https://[::1]:" + securePort + "/files/target.bin", "[::1]:" + securePort},
   };
   for (const auto& [url, host] : origins) {
     Get(url);
-    EXPECT_EQ(client.StatusCode(), 200);
+    EXPECT_EQ(client.StatusCode(), 200) << url << " " << client.ReasonPhrase();
+    EXPECT_EQ(Text(body), kTarget) << url;
     const auto records = server->NextRecords(1);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].Host, host);

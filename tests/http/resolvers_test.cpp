@@ -5,8 +5,10 @@
 
 #include <functional>
 
+#include "http/host_lookup.h"
 #include "http/socket_error_text.h"
 #include "runtime/exceptions.h"
+#include "runtime/winsock_errors.h"
 #include "tests/support/raises.h"
 
 namespace {
@@ -88,4 +90,47 @@ TEST(SocketErrorText, KnownCodesAtTheEdgesOfTheGapsAndUnknownOnes) {
   for (const auto& [code, text] : known) EXPECT_EQ(SocketErrorText(code), text) << code;
   for (int unknown : {1, 10000, 10001, 10072, 10090, 11000, 11005, -1})
     EXPECT_EQ(SocketErrorText(unknown), "Not a WinSock error") << unknown;
+}
+
+TEST(InterleavedByFamily, TakesTheFamiliesInTurnStartingWithTheFirstAddresses) {
+  const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> cases = {
+      {{"::1", "::2", "10.0.0.1", "10.0.0.2"}, {"::1", "10.0.0.1", "::2", "10.0.0.2"}},
+      {{"10.0.0.1", "::1", "::2", "::3"}, {"10.0.0.1", "::1", "::2", "::3"}},
+      {{"10.0.0.1", "10.0.0.2", "10.0.0.3", "::1"}, {"10.0.0.1", "::1", "10.0.0.2", "10.0.0.3"}},
+      {{"10.0.0.2", "10.0.0.1"}, {"10.0.0.2", "10.0.0.1"}},
+      {{}, {}},
+  };
+  for (const auto& [given, expected] : cases) {
+    std::vector<TSocketAddress> addresses;
+    for (const std::string& text : given) addresses.push_back(*TSocketAddress::FromText(text));
+    std::vector<std::string> ordered;
+    for (const TSocketAddress& address : InterleavedByFamily(addresses))
+      ordered.push_back(address.Text());
+    EXPECT_EQ(ordered, expected);
+  }
+}
+
+TEST(WSocketResolveHostAll, LiteralsOfBothFamiliesNamesAndRefusals) {
+  TScopedHostLookup hook([](const std::string& name) {
+    return name == "dual.test" ? THostLookupResult{0, name, {"::1", "::2", "127.0.0.1"}}
+                               : THostLookupResult{WSAHOST_NOT_FOUND, "", {}};
+  });
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"::1", {"::1"}},
+      {" [2001:DB8::5] ", {"2001:db8::5"}},
+      {"127.000.0.1", {"127.0.0.1"}},
+      {"dual.test", {"::1", "127.0.0.1", "::2"}},
+  };
+  for (const auto& [text, expected] : cases) {
+    std::vector<std::string> found;
+    for (const TSocketAddress& address : WSocketResolveHostAll(text))
+      found.push_back(address.Text());
+    EXPECT_EQ(found, expected) << text;
+  }
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolveHostAll("1::2::3"); }),
+            "WSocketResolveHost: '1::2::3' Invalid IP address.");
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolveHostAll("[::1"); }),
+            "WSocketResolveHost: '[::1' Invalid IP address.");
+  EXPECT_EQ(SocketErrorOf([] { WSocketResolveHostAll("v4only.test"); }),
+            "WSocketResolveHost: Cannot convert host address 'v4only.test', Error #11001");
 }

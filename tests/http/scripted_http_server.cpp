@@ -20,9 +20,11 @@ bool RequestComplete(const std::string& text) {
 
 }  // namespace
 
-TScriptedHttpServer::TScriptedHttpServer(std::vector<TScriptedReply> replies)
-    : replies_(std::move(replies)),
-      server_([this](TCustomWSocket& connection) { Accepted(connection); }) {}
+TScriptedHttpServer::TScriptedHttpServer(std::vector<TScriptedReply> replies,
+                                         const std::string& address, const std::string& port)
+    : address_(address),
+      replies_(std::move(replies)),
+      server_([this](TCustomWSocket& connection) { Accepted(connection); }, address, port) {}
 
 void TScriptedHttpServer::Accepted(TCustomWSocket& connection) {
   const size_t index = requests.size();

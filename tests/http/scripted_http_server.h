@@ -1,10 +1,12 @@
 #pragma once
-// An HTTP server on 127.0.0.1 that answers each connection, in the order they come, with
-// the next scripted reply once the request (header and any Content-Length body) is in.
+// An HTTP server on loopback (127.0.0.1 unless another address is given) that answers each
+// connection, in the order they come, with the next scripted reply once the request (header and any
+// Content-Length body) is in.
 
 #include <string>
 #include <vector>
 
+#include "http/url_helpers.h"
 #include "tests/http/loopback_server.h"
 
 struct TScriptedReply {
@@ -16,14 +18,19 @@ struct TScriptedReply {
 class TScriptedHttpServer {
  public:
   // Connections beyond the script get its last reply.
-  explicit TScriptedHttpServer(std::vector<TScriptedReply> replies);
+  explicit TScriptedHttpServer(std::vector<TScriptedReply> replies,
+                               const std::string& address = "127.0.0.1",
+                               const std::string& port = "0");
 
   const std::string& Port() const { return server_.Port(); }
-  std::string URL(const std::string& path) const { return "http://127.0.0.1:" + Port() + path; }
+  std::string URL(const std::string& path) const {
+    return "http://" + UrlHost(address_) + ":" + Port() + path;
+  }
   // The bytes each connection received, in the order of the connections.
   std::vector<std::string> requests;
 
  private:
+  std::string address_;
   std::vector<TScriptedReply> replies_;
   TLoopbackServer server_;
 

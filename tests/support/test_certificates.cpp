@@ -65,8 +65,9 @@ void WritePem(const std::string& file, Writer write) {
 }
 
 bool IsAddress(const std::string& name) {
-  in_addr address{};
-  return inet_pton(AF_INET, name.c_str(), &address) == 1;
+  in6_addr address{};
+  return inet_pton(AF_INET, name.c_str(), &address) == 1 ||
+         inet_pton(AF_INET6, name.c_str(), &address) == 1;
 }
 
 std::string AltNames(const std::vector<std::string>& names) {
