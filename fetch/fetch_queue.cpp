@@ -23,12 +23,31 @@ std::vector<std::string> TFetchQueue::Lines() const {
 }
 
 TFetchQueue::Position TFetchQueue::NextDue(TDateTime now) {
-  return std::find_if(lines_.begin(), lines_.end(), [&](const TQueuedLine& queued) {
-    return !queued.Failing() || queued.retryAt.ms <= now.ms;
-  });
+  return std::find_if(lines_.begin(), lines_.end(),
+                      [&](const TQueuedLine& queued) { return MayRun(queued, now); });
+}
+
+// A line that still has to download waits for its source's back-off too.
+bool TFetchQueue::MayRun(const TQueuedLine& queued, TDateTime now) const {
+  if (queued.Failing() && queued.retryAt.ms > now.ms) return false;
+  if (queued.progress.next != jsDownload) return true;
+  const auto source = sourceBackOffs_.find(CutFetchInputs(queued.line).URL);
+  return source == sourceBackOffs_.end() || source->second.retryAt.ms <= now.ms;
+}
+
+void TFetchQueue::Remove(Position line) {
+  sourceBackOffs_.erase(CutFetchInputs(line->line).URL);
+  lines_.erase(line);
 }
 
 bool TFetchQueue::Failed(Position line, TDateTime now) {
+  const std::string url = CutFetchInputs(line->line).URL;
+  if (line->progress.next == jsDownload) {
+    TSourceBackOff& source = sourceBackOffs_[url];
+    source.retryAt = {now.ms + RetryDelaySeconds(++source.failures) * 1000};
+  } else {
+    sourceBackOffs_.erase(url);  // it downloaded: what failed was here
+  }
   if (line->failures.Failed(now)) {
     lines_.erase(line);
     return true;

@@ -2,10 +2,13 @@
 // The queue of due schedule lines and its rules for lines whose job failed: a failed line
 // steps behind the lines that are waiting and waits before its next attempt (2 s, doubling
 // to at most 60 s), so one dead source neither holds the others up nor is hammered; ten
-// minutes after its first failure it is given up.
+// minutes after its first failure it is given up. A source (URL) whose download failed
+// waits as a whole: however many of its lines are queued, it gets one attempt per back-off,
+// since each attempt at a silent server costs the client's whole time-out.
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -40,7 +43,8 @@ class TFetchQueue {
   // Positions stay valid while lines are appended.
   Position NextDue(TDateTime now);
   Position End() { return lines_.end(); }
-  void Remove(Position line) { lines_.erase(line); }
+  // A line whose job ended normally leaves; its source answered, so it waits no more.
+  void Remove(Position line);
   // Records a failed attempt at now. Answers true when the line is given up (it has then
   // left the queue); otherwise it now waits behind the others for its back-off.
   bool Failed(Position line, TDateTime now);
@@ -52,5 +56,13 @@ class TFetchQueue {
   const TQueuedLine* NextRetry() const;
 
  private:
+  // A source's download failures in a row and when it may be tried again.
+  struct TSourceBackOff {
+    int failures = 0;
+    TDateTime retryAt;
+  };
+  bool MayRun(const TQueuedLine& queued, TDateTime now) const;
+
   std::list<TQueuedLine> lines_;
+  std::map<std::string, TSourceBackOff> sourceBackOffs_;  // by URL
 };

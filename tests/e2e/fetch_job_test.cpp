@@ -445,6 +445,31 @@ TEST_F(FetchJobTest, AFailingSourceStepsAsideIsRetriedWithBackOffAndGivenUp) {
   EXPECT_FALSE(FileExists(dir_.File("missing.bmp")));
 }
 
+// A dead source with lines of several minutes queued gets one attempt per back-off, not one
+// per line (each could cost a silent server's whole time-out); the other lines run
+// meanwhile, and once it answers again its waiting lines all run at once.
+TEST_F(FetchJobTest, ADeadSourceGetsOneAttemptPerBackOffForAllItsLines) {
+  const std::string dead = "/charts/dead.gif";
+  Start({Line(dead, dir_.File("d1.bmp")), Line(dead, dir_.File("d2.bmp")),
+         Line(dead, dir_.File("d3.bmp")), Line("/charts/chart.gif", dir_.File("c.bmp"))});
+  SlowTick();
+  EXPECT_TRUE(FileExists(dir_.File("c.bmp")));
+  EXPECT_EQ(server_.Requests(dead), 1);
+  int requests = 1;
+  for (int delay : {2, 4, 8, 16, 32, 60, 60}) {
+    clock_.AdvanceMilliseconds(delay * 1000);
+    SlowTick();
+    EXPECT_EQ(server_.Requests(dead), ++requests) << "after " << delay << " s";
+  }
+  server_.Serve(dead, Bytes(WriteGiflibGif(Chart())));
+  clock_.AdvanceMilliseconds(kLongestRetrySeconds * 1000);
+  SlowTick();
+  EXPECT_EQ(server_.Requests(dead), requests + 3);
+  EXPECT_EQ(QueueLength(), 0u);
+  for (const char* saved : {"d1.bmp", "d2.bmp", "d3.bmp"})
+    EXPECT_TRUE(FileExists(dir_.File(saved))) << saved;
+}
+
 // The status bar counts the sources whose lines wait for a retry, each source once, and
 // the count falls as they recover.
 TEST_F(FetchJobTest, TheStatusBarCountsTheFailingSources) {
