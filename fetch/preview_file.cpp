@@ -27,15 +27,16 @@ void DrawInto(TGraphic& image, TBitmap& preview) {
   preview.Canvas().Draw(0, 0, image);
 }
 
-// JPEG images decode when drawn: only then is it known whether the data ended early.
-// Without notes to take it, a cut picture raises and the preview stays as it was.
-void DrawInto(TGraphic& image, TBitmap& preview, TDisplayNotes* notes,
+// JPEG images decode when drawn: only then is it known whether the data ended early, as
+// Loaded (the image itself, or what the viewer read) says. Without notes to take it, a
+// cut picture raises and the preview stays as it was.
+void DrawInto(TGraphic& image, const TGraphic& loaded, TBitmap& preview, TDisplayNotes* notes,
               const std::string& fileName) {
   const TDib shown = preview.Dib();
   DrawInto(image, preview);
   if (notes != nullptr) {
-    notes->Take(image);
-  } else if (image.Truncated()) {
+    notes->Take(loaded);
+  } else if (loaded.Truncated()) {
     preview.SetDib(shown);
     throw EInvalidGraphic(fileName + kEndsEarly);
   }
@@ -45,7 +46,7 @@ template <class TImage>
 void LoadAndDraw(const std::string& fileName, TBitmap& preview, TDisplayNotes* notes) {
   TImage image;
   image.LoadFromFile(fileName);
-  DrawInto(image, preview, notes, fileName);
+  DrawInto(image, image, preview, notes, fileName);
 }
 
 bool IsTiffExtension(const std::string& extension) {
@@ -75,7 +76,7 @@ void DisplayInViewer(const std::string& fileName, const std::string& formatName,
     TFileStream file(fileName, fmOpenRead);
     viewer.LoadFromStream(file, formatName, kAllPages);
   }
-  DrawInto(viewer.DisplayGraphic(), preview, notes, fileName);
+  DrawInto(viewer.DisplayGraphic(), viewer.Graphic(), preview, notes, fileName);
 }
 
 struct TSignature {

@@ -30,7 +30,11 @@ TGraphicClass TBitmap::StaticClass() {
 }
 
 void TBitmap::LoadFromStream(TStream& Stream) {
-  SetDib(ReadBmp(Stream));
+  bool endsEarly = false;
+  TDib dib = ReadBmp(Stream, &endsEarly);
+  ClearWarnings();
+  if (endsEarly) MarkTruncated(kBitmapEndsEarly);
+  SetDib(std::move(dib));
 }
 
 void TBitmap::SaveToStream(TStream& Stream) {

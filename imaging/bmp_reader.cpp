@@ -131,28 +131,44 @@ void Validate(const TBmpInfo& info) {
   if (width * height > ImagePixelLimit()) Invalid();
 }
 
-TPalette ReadColorTable(TStream& stream, const TBmpInfo& info) {
-  const int bits = info.bitCount;
+// How many colour entries the file holds: what the header counts (or the depth's full
+// table), but never past a pixel offset that starts the pixels earlier, as OS/2 writers
+// do with short tables; bits above 8 need no table at all.
+uint32_t ColorTableEntries(const TBmpInfo& info, int64_t tableStart, int64_t pixelStart,
+                           int entrySize) {
   uint32_t count = info.clrUsed;
-  if (count == 0) count = bits <= 8 ? 1u << bits : 0;
-  if (count > kMaxPaletteEntries) Invalid();
+  if (count == 0) count = info.bitCount <= 8 ? 1u << info.bitCount : 0;
+  const int64_t gap = pixelStart - tableStart;
+  if (gap > 0 && gap < int64_t{count} * entrySize) count = static_cast<uint32_t>(gap / entrySize);
+  return count;
+}
+
+// Keeps the entries the depth can index (at most 256 for deeper images, which keep theirs
+// only to write them back) and passes over the rest, which some writers add.
+TPalette ReadColorTable(TStream& stream, const TBmpInfo& info, int64_t pixelStart) {
   const int entrySize = info.size == kBmpCoreHeaderSize ? kBmpTripleSize : kBmpQuadSize;
-  std::vector<uint8_t> table(count * entrySize);
+  const int64_t tableStart = stream.Position();
+  const uint32_t count = ColorTableEntries(info, tableStart, pixelStart, entrySize);
+  const int64_t tableEnd = tableStart + int64_t{count} * entrySize;
+  // Checked before anything is allocated: a table larger than the stream is a lie.
+  if (tableEnd > stream.Size()) Invalid();
+  const size_t usable = info.bitCount <= 8 ? size_t{1} << info.bitCount : kMaxPaletteEntries;
+  const size_t kept = std::min<size_t>(count, usable);
+  std::vector<uint8_t> table(kept * entrySize);
   ReadExactly(stream, table.data(), static_cast<int64_t>(table.size()));
+  stream.SetPosition(tableEnd);
   TPalette palette;
-  for (uint32_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < kept; ++i) {
     const uint8_t* entry = table.data() + i * entrySize;
     palette.push_back({entry[2], entry[1], entry[0]});
   }
-  if (bits <= 8) palette.resize(std::min<size_t>(palette.size(), size_t{1} << bits));
   return palette;
 }
 
 // The pixel bytes start after the colour table; a file that leaves a gap says so in its
 // pixel offset, which is honoured when it points past the table and into the file.
-void SeekToPixels(TStream& stream, int64_t fileStart, uint32_t pixelOffset) {
-  const int64_t pixels = fileStart + pixelOffset;
-  if (pixels > stream.Position() && pixels <= stream.Size()) stream.SetPosition(pixels);
+void SeekToPixels(TStream& stream, int64_t pixelStart) {
+  if (pixelStart > stream.Position() && pixelStart <= stream.Size()) stream.SetPosition(pixelStart);
 }
 
 void ReverseRows(TDib& dib) {
@@ -162,21 +178,25 @@ void ReverseRows(TDib& dib) {
 }
 
 // Runs of RLE4 or RLE8 codes into the rows, bottom row first; pixels the codes leave out
-// keep index 0, and codes that point outside the image are clipped.
+// keep index 0 (the background ImageMagick shows there too), and codes that point outside
+// the image are clipped.
 class TRleDecoder {
  public:
   TRleDecoder(const std::vector<uint8_t>& codes, TDib& dib, bool fourBit)
       : codes_(codes), dib_(dib), fourBit_(fourBit) {}
 
-  void Run() {
+  // Answers false when the codes ran out before the end-of-bitmap code and before the
+  // last pixel: the picture is partial.
+  bool Run() {
     while (i_ + 1 < codes_.size() && y_ < dib_.Height) {
       const uint8_t count = codes_[i_++];
       const uint8_t value = codes_[i_++];
       if (count > 0)
         Repeat(count, value);
       else if (!Escape(value))
-        return;
+        return true;
     }
+    return y_ >= dib_.Height || (y_ == dib_.Height - 1 && x_ >= dib_.Width);
   }
 
  private:
@@ -201,7 +221,10 @@ class TRleDecoder {
       case 1:  // end of bitmap
         return false;
       case 2:  // delta
-        if (i_ + 1 >= codes_.size()) return false;
+        if (i_ + 1 >= codes_.size()) {
+          i_ = codes_.size();
+          return true;
+        }
         x_ += codes_[i_];
         y_ += codes_[i_ + 1];
         i_ += 2;
@@ -231,7 +254,9 @@ class TRleDecoder {
   int y_ = 0;
 };
 
-void ReadPixels(TStream& stream, const TBmpInfo& info, TDib& dib) {
+// Answers false when the stream ends before the pixels the header declares; what was
+// read is kept and the rest stays index 0.
+bool ReadPixels(TStream& stream, const TBmpInfo& info, TDib& dib) {
   const int64_t rowsSize = dib.RowSize() * dib.Height;
   const int64_t available = std::max<int64_t>(0, stream.Size() - stream.Position());
   const bool rle = info.compression == biRLE4 || info.compression == biRLE8;
@@ -242,16 +267,16 @@ void ReadPixels(TStream& stream, const TBmpInfo& info, TDib& dib) {
   if (!rle) {
     ReadExactly(stream, dib.Bits.data(), count);
     if (info.height < 0) ReverseRows(dib);
-    return;
+    return count == std::min(declared, rowsSize);
   }
   std::vector<uint8_t> codes(static_cast<size_t>(count));
   ReadExactly(stream, codes.data(), count);
-  TRleDecoder(codes, dib, info.compression == biRLE4).Run();
+  return TRleDecoder(codes, dib, info.compression == biRLE4).Run();
 }
 
 }  // namespace
 
-TDib ReadBmp(TStream& Stream) {
+TDib ReadBmp(TStream& Stream, bool* EndsEarly) {
   const int64_t fileStart = Stream.Position();
   uint8_t fileHeader[kBmpFileHeaderSize];
   ReadExactly(Stream, fileHeader, sizeof fileHeader);
@@ -274,8 +299,10 @@ TDib ReadBmp(TStream& Stream) {
   dib.XPelsPerMeter = info.xPelsPerMeter;
   dib.YPelsPerMeter = info.yPelsPerMeter;
   dib.ClrImportant = info.clrImportant;
-  dib.Palette = ReadColorTable(Stream, info);
-  SeekToPixels(Stream, fileStart, pixelOffset);
-  ReadPixels(Stream, info, dib);
+  const int64_t pixelStart = fileStart + pixelOffset;
+  dib.Palette = ReadColorTable(Stream, info, pixelStart);
+  SeekToPixels(Stream, pixelStart);
+  const bool whole = ReadPixels(Stream, info, dib);
+  if (EndsEarly != nullptr) *EndsEarly = !whole;
   return dib;
 }

@@ -121,6 +121,7 @@ TGraphicClass TDibGraphic::StaticClass() {
 
 void TDibGraphic::LoadFromStream(TStream& Stream) {
   const int64_t start = Stream.Position();
+  ClearWarnings();
   pages_.clear();
   currentPage_ = 0;
   try {
@@ -156,6 +157,8 @@ void TDibGraphic::ReadAll(TStream& Stream, int64_t Start, int Count) {
   }
   pages_ = std::move(pages);
   ShowPage(1);
+  // A page cut short is a file cut short, whichever page is shown.
+  for (const auto& page : pages_) TakeWarnings(*page);
 }
 
 int TDibGraphic::CountPages(TStream&) {
@@ -163,7 +166,9 @@ int TDibGraphic::CountPages(TStream&) {
 }
 
 void TDibGraphic::ReadPage(TStream& Stream, int) {
-  SetDib(ReadBmp(Stream));
+  bool endsEarly = false;
+  SetDib(ReadBmp(Stream, &endsEarly));
+  if (endsEarly) MarkTruncated(kBitmapEndsEarly);
 }
 
 void TDibGraphic::SaveToStream(TStream& Stream) {
@@ -186,12 +191,10 @@ void TDibGraphic::Draw(TCanvas& Canvas, const TRect& R) {
 
 void TDibGraphic::Assign(const TGraphic& Source) {
   if (&Source == this) return;
+  ClearWarnings();
+  TakeWarnings(Source);
   if (const auto* dib = dynamic_cast<const TDibGraphic*>(&Source)) {
-    dib_ = dib->dib_;
-    format_ = dib->format_;
-    xResolution_ = dib->xResolution_;
-    yResolution_ = dib->yResolution_;
-    Changed();
+    CopyImage(*dib);
     return;
   }
   if (const auto* bitmap = dynamic_cast<const TBitmap*>(&Source)) {
@@ -276,8 +279,16 @@ TDibGraphic& TDibGraphic::Page(int Number) const {
   return *pages_[Number - 1];
 }
 
+void TDibGraphic::CopyImage(const TDibGraphic& Source) {
+  dib_ = Source.dib_;
+  format_ = Source.format_;
+  xResolution_ = Source.xResolution_;
+  yResolution_ = Source.yResolution_;
+  Changed();
+}
+
 void TDibGraphic::ShowPage(int Number) {
-  Assign(Page(Number));
+  CopyImage(Page(Number));
   currentPage_ = Number;
 }
 

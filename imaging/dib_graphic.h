@@ -62,8 +62,8 @@ class TDibGraphic : public TGraphic {
 
   void Draw(TCanvas& Canvas, const TRect& R) override;
   // From another TDibGraphic: its format, palette, resolutions and pixels (not its pages).
-  // From a TBitmap: its pixels and palette. From any other graphic: a true-colour image
-  // of its size, zero-filled, onto which it draws itself.
+  // From a TBitmap: its pixels and palette. Either way the source's load warnings too. From any
+  // other graphic: a true-colour image of its size, zero-filled, onto which it draws itself.
   void Assign(const TGraphic& Source) override;
   // To a TBitmap: the pixels and palette.
   void AssignTo(TGraphic& Dest) const override;
@@ -98,7 +98,7 @@ class TDibGraphic : public TGraphic {
   int PageCount() const { return static_cast<int>(pages_.size()); }
   TDibGraphic& Page(int Number) const;
   int CurrentPage() const { return currentPage_; }
-  // Copies page Number of the list into this graphic.
+  // Copies page Number of the list into this graphic; the warnings stay those of the load.
   void ShowPage(int Number);
   int PageToRead() const { return pageToRead_; }
   void SetPageToRead(int Value) { pageToRead_ = Value; }
@@ -128,6 +128,7 @@ class TDibGraphic : public TGraphic {
   void SetDib(TDib Value);
 
  private:
+  void CopyImage(const TDibGraphic& Source);
   void ReadAll(TStream& Stream, int64_t Start, int Count);
   void NextPage();
 

@@ -65,3 +65,8 @@ void TGraphic::MarkTruncated(const std::string& Warning) {
   truncated_ = true;
   AddWarning(Warning);
 }
+
+void TGraphic::TakeWarnings(const TGraphic& Source) {
+  if (!Source.Warnings().empty()) AddWarning(Source.Warnings());
+  truncated_ = truncated_ || Source.Truncated();
+}

@@ -89,6 +89,8 @@ class TGraphic {
   void ClearWarnings();
   void AddWarning(const std::string& Text);
   void MarkTruncated(const std::string& Warning);
+  // Adds another graphic's warnings, and its mark, to this one's.
+  void TakeWarnings(const TGraphic& Source);
   // Runs OnProgress when set.
   void Progress(TProgressStage Stage, uint8_t PercentDone, bool RedrawNow, const TRect& R,
                 const std::string& Msg);

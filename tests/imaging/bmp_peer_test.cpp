@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 
@@ -98,6 +99,118 @@ TEST(BmpPeerTest, ImageMagicksFilesOfEveryKindDecodeToItsPixels) {
     TBitmap bitmap;
     bitmap.LoadFromFile(file);
     ExpectSamePixels(bitmap, PeerDecode(dir, file), kind.tolerance, kind.options);
+  }
+}
+
+using Bytes = std::vector<uint8_t>;
+
+void Append(Bytes& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// "BM", the file size, and a pixel offset just past Head (header, masks, colour table).
+Bytes BmpFile(const Bytes& head, const Bytes& pixels) {
+  constexpr uint32_t kFileHeaderSize = 14;
+  Bytes file{'B', 'M'};
+  Append(file, kFileHeaderSize + head.size() + pixels.size(), 4);
+  Append(file, 0, 4);
+  Append(file, kFileHeaderSize + head.size(), 4);
+  return Concat({file, head, pixels});
+}
+
+// An info header of Size bytes; Masks (red, green, blue, alpha) fill the V2-V5 mask fields.
+Bytes InfoHeader(int32_t width, int32_t height, int bits, uint32_t compression, uint32_t colorsUsed,
+                 uint32_t size = 40, std::vector<uint32_t> masks = {}) {
+  Bytes header;
+  for (uint32_t field : {size, uint32_t(width), uint32_t(height)}) Append(header, field, 4);
+  Append(header, 1, 2);  // planes
+  Append(header, bits, 2);
+  for (uint32_t field : {compression, 0u, 2835u, 2835u, colorsUsed, 0u}) Append(header, field, 4);
+  for (uint32_t mask : masks) Append(header, mask, 4);
+  header.resize(size, 0);
+  return header;
+}
+
+Bytes CoreHeader(uint16_t width, uint16_t height, int bits) {
+  Bytes header;
+  for (uint32_t field : {12u, uint32_t(width), uint32_t(height), 1u, uint32_t(bits)})
+    Append(header, field, field == 12u ? 4 : 2);
+  return header;
+}
+
+// Count entries of Size bytes, a different colour each.
+Bytes ColourTable(int count, int size) {
+  Bytes table;
+  for (int i = 0; i < count; ++i)
+    for (int k = 0; k < size; ++k) table.push_back(static_cast<uint8_t>(i * 37 + k * 101));
+  return table;
+}
+
+Bytes PatternBytes(size_t count, int modulo) {
+  Bytes bytes(count);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7 % modulo);
+  return bytes;
+}
+
+// Run-length codes for a 4 x 3 image: the bottom row, half the next, and no end code.
+const Bytes kRleEndingEarly{4, 1, 0, 0, 2, 1};
+constexpr uint32_t kBiRle8 = 1, kBiRle4 = 2, kBiBitFields = 3;
+
+TEST(BmpPeerTest, EdgeFilesOfRealWritersDecodeAsImageMagickShowsThem) {
+  struct TCase {
+    const char* what;
+    Bytes file;
+    bool truncated;
+  };
+  const std::vector<uint32_t> alphaLast{0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF};
+  const TCase cases[] = {
+      // The table is as long as the pixel offset leaves room for, not 256 entries.
+      {"OS/2 8 bits, 3-entry table",
+       BmpFile(Concat({CoreHeader(32, 32, 8), ColourTable(3, 3)}), PatternBytes(32 * 32, 3)),
+       false},
+      {"24 bits, 300-entry table",
+       BmpFile(Concat({InfoHeader(5, 3, 24, 0, 300), ColourTable(300, 4)}), PatternBytes(48, 256)),
+       false},
+      {"32-bit fields, alpha mask, V5 header",
+       BmpFile(InfoHeader(5, 3, 32, kBiBitFields, 0, 124, alphaLast), PatternBytes(60, 256)),
+       false},
+      {"32-bit fields, alpha mask, 56-byte header",
+       BmpFile(InfoHeader(5, 3, 32, kBiBitFields, 0, 56, alphaLast), PatternBytes(60, 256)), false},
+      {"RLE8 ending early",
+       BmpFile(Concat({InfoHeader(4, 3, 8, kBiRle8, 2), ColourTable(2, 4)}), kRleEndingEarly),
+       true},
+      {"RLE4 ending early",
+       BmpFile(Concat({InfoHeader(4, 3, 4, kBiRle4, 2), ColourTable(2, 4)}),
+               {4, 0x11, 0, 0, 2, 0x11}),
+       true},
+      // An end-of-bitmap code may leave pixels out on purpose: that is no cut.
+      {"RLE8 ended by its code",
+       BmpFile(Concat({InfoHeader(4, 3, 8, kBiRle8, 2), ColourTable(2, 4)}),
+               Concat({kRleEndingEarly, {0, 1}})),
+       false},
+      {"RLE8 whole, without an end code",
+       BmpFile(Concat({InfoHeader(4, 3, 8, kBiRle8, 2), ColourTable(2, 4)}),
+               {4, 1, 0, 0, 4, 0, 0, 0, 4, 1}),
+       false},
+  };
+  TempDir dir;
+  for (const TCase& c : cases) {
+    const std::string file = dir.File("edge.bmp");
+    WriteWholeFile(file, std::string(c.file.begin(), c.file.end()));
+    // ImageMagick shows what it decoded of the RLE files, and says they end early.
+    const std::string ppm = dir.File("peer.ppm");
+    std::remove(ppm.c_str());
+    RunPeer("'" + file + "' -alpha off -depth 8 'ppm:" + ppm + "'");
+    TBitmap bitmap;
+    bitmap.LoadFromFile(file);
+    ExpectSamePixels(bitmap, ReadRgbPpm(ppm), 0, c.what);
+    EXPECT_EQ(bitmap.Truncated(), c.truncated) << c.what;
   }
 }
 

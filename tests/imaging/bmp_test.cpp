@@ -269,6 +269,12 @@ TEST(BmpTest, TruncatedPixelsLoadWithTheRestZero) {
   TBitmap bitmap = Load(file);
   EXPECT_EQ(bitmap.Canvas().Pixel(0, 1), (TRGBColor{9, 9, 9}));
   EXPECT_EQ(bitmap.Canvas().Pixel(0, 0), clBlack);
+  EXPECT_TRUE(bitmap.Truncated());
+  EXPECT_EQ(bitmap.Warnings(), "Bitmap data ends early");
+  // The next whole file clears the mark.
+  TMemoryStream whole(BmpFile(info, {9, 9, 9, 0, 9, 9, 9, 0}, 0));
+  bitmap.LoadFromStream(whole);
+  EXPECT_FALSE(bitmap.Truncated());
 }
 
 TEST(BmpTest, BadAndLyingHeadersAreInvalid) {
