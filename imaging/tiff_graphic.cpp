@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "imaging/negative_transform.h"
@@ -23,6 +24,7 @@ constexpr const char* kSetDirectoryItem = "TIFFSetDirectory";
 constexpr const char* kColorMapItem = "ColorMap";
 constexpr const char* kReadScanlineItem = "TIFFReadScanline";
 constexpr const char* kReadRgbaItem = "TIFFReadRGBAImage";
+constexpr const char* kTiffEndsEarly = "TIFF data ends early";
 
 // The code that older writers used for deflate; current ones write COMPRESSION_ADOBE_DEFLATE.
 constexpr uint16_t kOldDeflate = COMPRESSION_DEFLATE;
@@ -236,56 +238,96 @@ class TProgressSteps {
   int last_ = -1;
 };
 
-// Copies the decoded pixels of one page into the allocated image.
+// libtiff's RGBA reader with its put routine wrapped, to count the pixels it stored
+// before a strip or tile failed. libtiff hands the routine the address of Image, the first
+// member, which is the address of the whole.
+struct TCountingRgbaReader {
+  TIFFRGBAImage image{};
+  tileContigRoutine contig = nullptr;
+  tileSeparateRoutine separate = nullptr;
+  uint64_t pixelsPut = 0;
+
+  static TCountingRgbaReader& Of(TIFFRGBAImage* image) {
+    return *reinterpret_cast<TCountingRgbaReader*>(image);
+  }
+  static void PutContig(TIFFRGBAImage* image, uint32_t* to, uint32_t x, uint32_t y, uint32_t w,
+                        uint32_t h, int32_t fromSkew, int32_t toSkew, unsigned char* from) {
+    Of(image).pixelsPut += uint64_t{w} * h;
+    Of(image).contig(image, to, x, y, w, h, fromSkew, toSkew, from);
+  }
+  static void PutSeparate(TIFFRGBAImage* image, uint32_t* to, uint32_t x, uint32_t y, uint32_t w,
+                          uint32_t h, int32_t fromSkew, int32_t toSkew, unsigned char* r,
+                          unsigned char* g, unsigned char* b, unsigned char* a) {
+    Of(image).pixelsPut += uint64_t{w} * h;
+    Of(image).separate(image, to, x, y, w, h, fromSkew, toSkew, r, g, b, a);
+  }
+  void Wrap() {
+    if (image.isContig) {
+      contig = image.put.contig;
+      image.put.contig = PutContig;
+    } else {
+      separate = image.put.separate;
+      image.put.separate = PutSeparate;
+    }
+  }
+};
+static_assert(std::is_standard_layout_v<TCountingRgbaReader>);
+
+// Copies the decoded pixels of one page into the allocated image. A page whose data fails
+// after its first row (or strip, for the RGBA reader) keeps what was read, the rest zero;
+// a failure before that is an error: the picture is never all black.
 class TPixelReader {
  public:
   TPixelReader(TIFF* tiff, const TPageLayout& layout, TDibGraphic& image)
       : tiff_(tiff), layout_(layout), image_(image), dib_(image.Dib()), writer_(image.Dib()) {}
 
-  void Read(TReadMethod method) {
+  // Answers false when only part of the page could be read.
+  bool Read(TReadMethod method) {
     switch (method) {
       case rmSixteenBit:
-        ReadScanlines([this](const uint8_t* line, int y) { StoreHighBytes(line, y); });
-        break;
+        return ReadScanlines([this](const uint8_t* line, int y) { StoreHighBytes(line, y); });
       case rmFax:
-        ReadScanlines([this](const uint8_t* line, int y) { CopyRow(line, y); });
-        break;
+        return ReadScanlines([this](const uint8_t* line, int y) { CopyRow(line, y); });
       case rmRgba:
-        ReadRgba();
-        break;
+        return ReadRgba();
       case rmDirect:
-        ReadScanlines([this](const uint8_t* line, int y) { StoreDirectRow(line, y); });
-        break;
+        return ReadScanlines([this](const uint8_t* line, int y) { StoreDirectRow(line, y); });
     }
+    return true;
   }
 
  private:
   template <class StoreLine>
-  void ReadScanlines(StoreLine store) {
+  bool ReadScanlines(StoreLine store) {
     std::vector<uint8_t> line(static_cast<size_t>(layout_.scanlineSize));
     TProgressSteps progress(image_, layout_.height);
     for (uint32_t y = 0; y < layout_.height; ++y) {
-      if (TIFFReadScanline(tiff_, line.data(), y, 0) < 0) RaiseTiffLibraryError(kReadScanlineItem);
+      if (TIFFReadScanline(tiff_, line.data(), y, 0) < 0) {
+        if (y == 0) RaiseTiffLibraryError(kReadScanlineItem);
+        return false;
+      }
       store(line.data(), static_cast<int>(y));
       progress.Done(y + 1);
     }
+    return true;
   }
 
   // The rows in stored order (the page is turned upright afterwards, as for the other
-  // methods). A decoding error is an error: the picture is never left part black.
-  void ReadRgba() {
+  // methods).
+  bool ReadRgba() {
     const size_t pixels = size_t{layout_.width} * layout_.height;
     std::vector<uint32_t> raster(pixels);
     char reason[kRgbaMessageSize] = "";
-    TIFFRGBAImage reader{};
-    if (!TIFFRGBAImageOK(tiff_, reason) || !TIFFRGBAImageBegin(&reader, tiff_, 1, reason)) {
+    TCountingRgbaReader reader;
+    if (!TIFFRGBAImageOK(tiff_, reason) || !TIFFRGBAImageBegin(&reader.image, tiff_, 1, reason)) {
       NoteTiffLibraryError(reason);
       RaiseTiffLibraryError(kReadRgbaItem);
     }
-    reader.req_orientation = layout_.orientation;
-    const int read = TIFFRGBAImageGet(&reader, raster.data(), layout_.width, layout_.height);
-    TIFFRGBAImageEnd(&reader);
-    if (!read) RaiseTiffLibraryError(kReadRgbaItem);
+    reader.image.req_orientation = layout_.orientation;
+    reader.Wrap();
+    const int read = TIFFRGBAImageGet(&reader.image, raster.data(), layout_.width, layout_.height);
+    TIFFRGBAImageEnd(&reader.image);
+    if (!read && reader.pixelsPut == 0) RaiseTiffLibraryError(kReadRgbaItem);
     for (uint32_t r = 0; r < layout_.height; ++r) {
       uint8_t* row = image_.ScanLine(static_cast<int>(r));
       const uint32_t* from = raster.data() + size_t{r} * layout_.width;
@@ -296,6 +338,7 @@ class TPixelReader {
              static_cast<uint8_t>(TIFFGetB(from[x]))});
     }
     image_.ReportProgress(psRunning, 100);
+    return read != 0;
   }
 
   void CopyRow(const uint8_t* line, int y) {
@@ -415,7 +458,7 @@ void TTiffGraphic::ReadPage(TStream& Stream, int Number) {
   textTags_ = ReadTextTags(tiff);
   compression_ = compression.value_or(WritableCompression(format));
   rowsPerStrip_ = RowsPerStripOf(tiff, layout.height);
-  TPixelReader(tiff, layout, *this).Read(method);
+  if (!TPixelReader(tiff, layout, *this).Read(method)) MarkTruncated(kTiffEndsEarly);
   // Raw samples of white-is-zero images are the negative of what is shown; the RGBA
   // reader has already converted them.
   const bool grey = format == ifBlackWhite || format == ifGray16 || format == ifGray256;

@@ -404,6 +404,55 @@ TEST(TiffGraphicTest, DamagedPixelDataIsAnErrorNotABlackImage) {
   EXPECT_TRUE(ReadError<ETiffError>(bytes).starts_with("ETiffError TIFFReadScanline: "));
 }
 
+// Files cut as a broken download cuts them: the directory first, the file ending inside
+// the third strip of 8 rows (or the third tile of 16 x 16, which starts the second tile
+// row). The 16 rows before it are kept and the page says it is partial; a file ending
+// inside its first strip is an error, never a black picture.
+TEST(TiffGraphicTest, StripsCutShortKeepTheRowsBeforeTheCut) {
+  struct TCase {
+    const char* what;
+    TTestPage page;
+  };
+  auto with = [](TTestPage page, uint16_t compression, uint32_t rowsPerStrip, uint32_t tile) {
+    page.compression = compression;
+    page.rowsPerStrip = rowsPerStrip;
+    page.tileSize = tile;
+    return page;
+  };
+  Bytes greyRamp(32 * 32);
+  for (size_t i = 0; i < greyRamp.size(); ++i) greyRamp[i] = static_cast<uint8_t>(i * 5 + 1);
+  TTestPage cmyk = Page(32, 32, 8, PHOTOMETRIC_SEPARATED, {});
+  cmyk.samplesPerPixel = 4;
+  for (size_t i = 0; i < 32 * 32; ++i) cmyk.pixels.insert(cmyk.pixels.end(), {10, 90, 0, 40});
+  const TCase cases[] = {
+      {"LZW colour, RGBA reader", with(RgbPage(32, 32), COMPRESSION_LZW, 8, 0)},
+      {"packbits colour, scanlines", with(RgbPage(32, 32), COMPRESSION_PACKBITS, 8, 0)},
+      {"white-is-zero grey, scanlines",
+       with(Page(32, 32, 8, PHOTOMETRIC_MINISWHITE, greyRamp), COMPRESSION_NONE, 8, 0)},
+      {"CMYK, RGBA reader", with(cmyk, COMPRESSION_NONE, 8, 0)},
+      {"deflate tiles, RGBA reader", with(RgbPage(32, 48), COMPRESSION_ADOBE_DEFLATE, 0, 16)},
+  };
+  constexpr uint32_t kCutStrip = 2;
+  constexpr int kRowsKept = 16;
+  for (const TCase& c : cases) {
+    const Bytes whole = DirectoryFirst(TiffBytes({c.page}));
+    const auto image = Read(whole);
+    EXPECT_FALSE(image->Truncated()) << c.what;
+    Bytes cut = whole;
+    cut.resize(StripOffset(whole, kCutStrip) + 3);
+    const auto partial = Read(cut);
+    EXPECT_TRUE(partial->Truncated()) << c.what;
+    EXPECT_EQ(partial->Warnings(), "TIFF data ends early") << c.what;
+    for (int y = 0; y < static_cast<int>(c.page.height); ++y) {
+      EXPECT_EQ(std::memcmp(partial->ScanLine(y), image->ScanLine(y), image->RowSize()) == 0,
+                y < kRowsKept)
+          << c.what << ", row " << y;
+    }
+    cut.resize(StripOffset(whole, 0) + 3);
+    EXPECT_TRUE(ReadError<ETiffError>(cut).starts_with("ETiffError TIFFRead")) << c.what;
+  }
+}
+
 TEST(TiffGraphicTest, AbsurdlyWideSamplesEndInAnError) {
   // 60000 bits in each of 40 samples: the bits of one pixel overflow 32-bit arithmetic.
   Bytes bytes = TiffBytes({Page(1, 1, 8, PHOTOMETRIC_MINISBLACK, {0})});

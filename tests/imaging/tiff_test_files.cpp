@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "tests/support/temp_dir.h"
@@ -94,18 +95,65 @@ void WriteTiles(TIFF* tiff, const TTestPage& page) {
   }
 }
 
-// The offset of the entry for tag in the first directory, or 0.
-size_t EntryOffset(const std::vector<uint8_t>& bytes, uint16_t tag) {
-  auto u16 = [&](size_t at) { return static_cast<uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8); };
-  auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at) | u16(at + 2) << 16); };
+uint16_t Get16(const std::vector<uint8_t>& bytes, size_t at) {
+  return static_cast<uint16_t>(bytes.at(at) | bytes.at(at + 1) << 8);
+}
+
+uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
+  return static_cast<uint32_t>(Get16(bytes, at) | Get16(bytes, at + 2) << 16);
+}
+
+void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
+}
+
+constexpr size_t kHeaderSize = 8;
+constexpr size_t kEntrySize = 12;
+
+size_t FirstDirectory(const std::vector<uint8_t>& bytes) {
   if (bytes.at(0) != 'I') throw std::runtime_error("not a little-endian TIFF file");
-  const size_t directory = u32(4);
-  const uint16_t entries = u16(directory);
+  return Get32(bytes, 4);
+}
+
+// The offset of the entry for tag in the first directory, if it has one.
+std::optional<size_t> FindEntry(const std::vector<uint8_t>& bytes, uint16_t tag) {
+  const size_t directory = FirstDirectory(bytes);
+  const uint16_t entries = Get16(bytes, directory);
   for (size_t i = 0; i < entries; ++i) {
-    const size_t entry = directory + 2 + 12 * i;
-    if (u16(entry) == tag) return entry;
+    const size_t entry = directory + 2 + kEntrySize * i;
+    if (Get16(bytes, entry) == tag) return entry;
   }
+  return std::nullopt;
+}
+
+size_t EntryOffset(const std::vector<uint8_t>& bytes, uint16_t tag) {
+  if (const auto entry = FindEntry(bytes, tag)) return *entry;
   throw std::runtime_error("tag not in the first directory");
+}
+
+// The entry of the strip offsets, or of the tile offsets in a tiled file.
+size_t OffsetsEntry(const std::vector<uint8_t>& bytes) {
+  if (const auto entry = FindEntry(bytes, TIFFTAG_STRIPOFFSETS)) return *entry;
+  return EntryOffset(bytes, TIFFTAG_TILEOFFSETS);
+}
+
+int64_t ValueBytes(const std::vector<uint8_t>& bytes, size_t entry) {
+  return int64_t{TIFFDataWidth(static_cast<TIFFDataType>(Get16(bytes, entry + 2)))} *
+         Get32(bytes, entry + 4);
+}
+
+// Where the values of an entry are: in the entry itself when they fit in four bytes.
+size_t ValuesAt(const std::vector<uint8_t>& bytes, size_t entry) {
+  return ValueBytes(bytes, entry) <= 4 ? entry + 8 : Get32(bytes, entry + 8);
+}
+
+// Adds Shift to every strip or tile offset (LONG values, as libtiff writes them).
+void ShiftOffsets(std::vector<uint8_t>& bytes, uint32_t shift) {
+  const size_t entry = OffsetsEntry(bytes);
+  if (Get16(bytes, entry + 2) != TIFF_LONG) throw std::runtime_error("offsets are not LONG");
+  const size_t values = ValuesAt(bytes, entry);
+  for (uint32_t i = 0; i < Get32(bytes, entry + 4); ++i)
+    Put32(bytes, values + 4 * i, Get32(bytes, values + 4 * i) + shift);
 }
 
 }  // namespace
@@ -137,6 +185,35 @@ void DropTag(std::vector<uint8_t>& bytes, uint16_t tag) {
   const size_t entry = EntryOffset(bytes, tag);
   bytes[entry] = kUnknownTag & 0xFF;
   bytes[entry + 1] = kUnknownTag >> 8;
+}
+
+std::vector<uint8_t> DirectoryFirst(const std::vector<uint8_t>& bytes) {
+  const size_t directory = FirstDirectory(bytes);
+  const uint16_t entries = Get16(bytes, directory);
+  if (Get32(bytes, directory + 2 + kEntrySize * entries) != 0)
+    throw std::runtime_error("more than one directory");
+  // The directory and its values, then the pixel data.
+  std::vector<uint8_t> moved(bytes.begin(), bytes.begin() + kHeaderSize);
+  moved.insert(moved.end(), bytes.begin() + directory, bytes.end());
+  moved.insert(moved.end(), bytes.begin() + kHeaderSize, bytes.begin() + directory);
+  Put32(moved, 4, kHeaderSize);
+  const auto back = static_cast<uint32_t>(directory - kHeaderSize);
+  for (size_t i = 0; i < entries; ++i) {
+    const size_t entry = kHeaderSize + 2 + kEntrySize * i;
+    if (ValueBytes(moved, entry) <= 4) continue;
+    if (Get32(moved, entry + 8) < directory) throw std::runtime_error("values before directory");
+    Put32(moved, entry + 8, Get32(moved, entry + 8) - back);
+  }
+  ShiftOffsets(moved, static_cast<uint32_t>(bytes.size() - directory));
+  return moved;
+}
+
+uint32_t StripOffset(const std::vector<uint8_t>& bytes, uint32_t index) {
+  const size_t entry = OffsetsEntry(bytes);
+  if (index >= Get32(bytes, entry + 4)) throw std::runtime_error("no such strip");
+  const size_t values = ValuesAt(bytes, entry);
+  return Get16(bytes, entry + 2) == TIFF_LONG ? Get32(bytes, values + 4 * index)
+                                              : Get16(bytes, values + 2 * index);
 }
 
 void SetTagValue(std::vector<uint8_t>& bytes, uint16_t tag, uint32_t value) {

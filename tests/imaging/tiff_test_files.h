@@ -40,3 +40,10 @@ std::vector<uint8_t> TiffBytes(const std::vector<TTestPage>& pages);
 // private one (so it is absent), or the value of a one-value SHORT or LONG entry replaced.
 void DropTag(std::vector<uint8_t>& bytes, uint16_t tag);
 void SetTagValue(std::vector<uint8_t>& bytes, uint16_t tag, uint32_t value);
+
+// A one-page little-endian file of libtiff's with its directory (and the values it points
+// to) moved before the pixel data, as Pillow and fax software lay files out: cutting such a
+// file cuts strips, not the directory.
+std::vector<uint8_t> DirectoryFirst(const std::vector<uint8_t>& bytes);
+// Where strip (or tile) Index starts, from the first directory.
+uint32_t StripOffset(const std::vector<uint8_t>& bytes, uint32_t index);
