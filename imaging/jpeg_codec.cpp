@@ -39,28 +39,24 @@ bool IsInk(J_COLOR_SPACE space) {
 
 // Cyan, magenta, yellow and black samples to blue, green and red, as other viewers show
 // them without a colour profile: each colour is what its ink and the black leave of white.
-// Adobe's writers store every sample inverted (0 is full ink); an Adobe marker says so.
+// Samples are taken as Adobe's writers store them, inverted (0 is full ink), whether or
+// not the file has an Adobe marker: ImageMagick and Pillow read every CMYK file so.
 class TInkConversion {
  public:
-  explicit TInkConversion(bool inverted) : inverted_(inverted) {}
-
   void ToBlueGreenRed(const uint8_t* ink, uint8_t* out, JDIMENSION width) const {
     for (JDIMENSION x = 0; x < width; ++x, ink += kInkComponents, out += 3) {
-      const int black = Left(ink[3]);
-      out[0] = Mixed(Left(ink[2]), black);
-      out[1] = Mixed(Left(ink[1]), black);
-      out[2] = Mixed(Left(ink[0]), black);
+      const int black = ink[3];
+      out[0] = Mixed(ink[2], black);
+      out[1] = Mixed(ink[1], black);
+      out[2] = Mixed(ink[0], black);
     }
   }
 
  private:
-  // How much of white a sample leaves.
-  int Left(uint8_t sample) const { return inverted_ ? sample : kFullInk - sample; }
+  // Colour and black: how much of white each leaves.
   static uint8_t Mixed(int colour, int black) {
     return static_cast<uint8_t>((colour * black + kFullInk / 2) / kFullInk);
   }
-
-  bool inverted_;
 };
 
 struct TFinalPass {
@@ -127,7 +123,7 @@ class TDecoder {
     // Anything else but grey comes out in the bitmap's byte order.
     if (IsInk(info_.jpeg_color_space)) {
       info_.out_color_space = JCS_CMYK;
-      ink_.emplace(info_.saw_Adobe_marker != 0);
+      ink_.emplace();
     } else {
       info_.out_color_space = settings_.Grayscale || info_.out_color_space == JCS_GRAYSCALE
                                   ? JCS_GRAYSCALE

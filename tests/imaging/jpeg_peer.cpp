@@ -38,6 +38,8 @@ std::vector<uint8_t> PeerEncode(int width, int height, const PeerEncodeOptions& 
   info.in_color_space = options.space;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, options.quality, TRUE);
+  if (options.stored != JCS_UNKNOWN) jpeg_set_colorspace(&info, options.stored);
+  if (!options.adobeMarker) info.write_Adobe_marker = FALSE;
   if (options.progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
   std::vector<uint8_t> row(width * components);

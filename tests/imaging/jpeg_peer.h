@@ -22,6 +22,11 @@ struct PeerEncodeOptions {
   int quality = 75;
   bool progressive = false;
   J_COLOR_SPACE space = JCS_RGB;  // JCS_GRAYSCALE or JCS_CMYK make such files
+  // The colour space stored in the file (JCS_YCCK for CMYK input: Adobe's transform 2);
+  // JCS_UNKNOWN: libjpeg's default for the input.
+  J_COLOR_SPACE stored = JCS_UNKNOWN;
+  // libjpeg marks CMYK and YCCK files with an Adobe marker unless told not to.
+  bool adobeMarker = true;
 };
 
 // A JPEG of a test pattern (gradients and a little noise), made by libjpeg.

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <set>
 
 #include "imaging/canvas.h"
@@ -217,13 +218,36 @@ TEST_F(JpegTest, NonJpegBytesFailAtLoadAndKeepTheImage) {
   EXPECT_EQ(image.Width(), 0);
 }
 
-// Ink files as ImageMagick writes them (Adobe's inverted CMYK), shown as ImageMagick
-// shows them.
+// Ink files as independent writers make them: Adobe's inverted CMYK (ImageMagick, Pillow),
+// YCCK (Adobe's transform 2) and plain CMYK without an Adobe marker (libjpeg); each shown
+// as ImageMagick shows it.
 TEST_F(JpegTest, InkJpegsShowAsImageMagickShowsThem) {
-  const std::vector<std::pair<const char*, std::string>> writers = {
-      {"ImageMagick", "convert source.ppm -colorspace CMYK -quality 95 ink.jpg"},
+  struct TWriter {
+    const char* what;
+    std::function<void(const TempDir&)> write;  // writes ink.jpg from source.ppm
   };
-  for (const auto& [writer, command] : writers) {
+  auto shell = [](const std::string& command) {
+    return [command](const TempDir& dir) {
+      const std::string run = "cd '" + dir.Path() + "' && " + command + " >/dev/null 2>&1";
+      ASSERT_EQ(std::system(run.c_str()), 0) << command;
+    };
+  };
+  auto libjpeg = [](PeerEncodeOptions options) {
+    return [options](const TempDir& dir) {
+      const Bytes file = PeerEncode(32, 16, options);
+      WriteWholeFile(dir.File("ink.jpg"), std::string(file.begin(), file.end()));
+    };
+  };
+  const TWriter writers[] = {
+      {"ImageMagick", shell("convert source.ppm -colorspace CMYK -quality 95 ink.jpg")},
+      // Debian's Pillow, not a Python environment's that may lack it.
+      {"Pillow", shell("/usr/bin/python3 -c \"from PIL import Image; "
+                       "Image.open('source.ppm').convert('CMYK').save('ink.jpg', quality=95)\"")},
+      {"libjpeg YCCK", libjpeg({.quality = 95, .space = JCS_CMYK, .stored = JCS_YCCK})},
+      {"libjpeg CMYK without Adobe marker",
+       libjpeg({.quality = 95, .space = JCS_CMYK, .adobeMarker = false})},
+  };
+  for (const TWriter& writer : writers) {
     TempDir dir;
     std::string ppm = "P6\n32 16\n255\n";
     for (int y = 0; y < 16; ++y)
@@ -231,16 +255,18 @@ TEST_F(JpegTest, InkJpegsShowAsImageMagickShowsThem) {
         ppm +=
             {static_cast<char>(x * 8), static_cast<char>(y * 16), static_cast<char>(255 - x * 4)};
     WriteWholeFile(dir.File("source.ppm"), ppm);
-    const std::string run = "cd '" + dir.Path() + "' && " + command +
-                            " && convert ink.jpg -colorspace sRGB -depth 8 peer.ppm";
-    ASSERT_EQ(std::system((run + " >/dev/null 2>&1").c_str()), 0) << writer;
+    writer.write(dir);
+    const std::string peerRun = "cd '" + dir.Path() +
+                                "' && convert ink.jpg -colorspace sRGB -depth 8 peer.ppm "
+                                ">/dev/null 2>&1";
+    ASSERT_EQ(std::system(peerRun.c_str()), 0) << writer.what;
     const TRgbImage peer = ReadRgbPpm(dir.File("peer.ppm"));
     const std::string file = ReadWholeFile(dir.File("ink.jpg"));
     TJPEGImage image;
     Load(image, Bytes(file.begin(), file.end()));
     TBitmap& bitmap = image.Bitmap();
-    ASSERT_EQ(bitmap.Width(), peer.Width) << writer;
-    ASSERT_EQ(bitmap.Height(), peer.Height) << writer;
+    ASSERT_EQ(bitmap.Width(), peer.Width) << writer.what;
+    ASSERT_EQ(bitmap.Height(), peer.Height) << writer.what;
     int worst = 0;
     for (int y = 0; y < peer.Height; ++y)
       for (int x = 0; x < peer.Width; ++x) {
@@ -250,7 +276,7 @@ TEST_F(JpegTest, InkJpegsShowAsImageMagickShowsThem) {
                           std::abs(ours.Green - theirs.Green), std::abs(ours.Blue - theirs.Blue)});
       }
     // The same libjpeg samples on both sides; only the rounding of the mix may differ.
-    EXPECT_LE(worst, 1) << writer;
+    EXPECT_LE(worst, 1) << writer.what;
   }
 }
 
