@@ -21,7 +21,7 @@ namespace {
 
 // Larger frames are valid but only slow the search down: the reader refuses them before it
 // allocates. The default limits themselves are covered by the unit tests.
-constexpr int64_t kLargestFuzzedPixels = 1 << 18;
+constexpr int64_t kLargestFuzzedPixels = 1 << 14;
 // Frame delays of a few milliseconds, and a bounded wait for the next one.
 constexpr int kFastSpeed = 100000;
 constexpr int kMaxWaits = 20;
@@ -35,17 +35,21 @@ bool SmallEnoughToDraw(TGIFImage& image) {
   return Area(image.Width(), image.Height()) <= kLargestFuzzedPixels;
 }
 
+// Tiles of a one-pixel frame cover the whole rectangle, one stretch each: a small one keeps
+// every tiny input fast and still clips tiles on each side.
+const TRect kTiledRect = Rect(-1, -1, 4, 3);
+
 TBitmap SmallTarget() {
   TBitmap target;
   target.SetSize(13, 7);
   return target;
 }
 
-void DrawFirstFrame(TGIFImage& image, TGIFDrawOptions options) {
+void DrawFirstFrame(TGIFImage& image, TGIFDrawOptions options, const TRect& rect) {
   image.SetDrawOptions(options);
   TBitmap target = SmallTarget();
   try {
-    target.Canvas().StretchDraw(Rect(-3, 1, 11, 9), image);
+    target.Canvas().StretchDraw(rect, image);
   } catch (const EInvalidGraphic&) {
   }
 }
@@ -93,8 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (image.Empty() || !SmallEnoughToDraw(image)) return 0;
-  DrawFirstFrame(image, drTransparent);
-  DrawFirstFrame(image, drTransparent | drWebPalette | drTile);
+  DrawFirstFrame(image, drTransparent, Rect(-3, 1, 11, 9));
+  DrawFirstFrame(image, drTransparent | drWebPalette | drTile, kTiledRect);
   if (image.Images().Count() > 1 && image.Width() < UINT16_MAX) {
     ChangeWhileAnimating(image, size % 2 == 0);
   }

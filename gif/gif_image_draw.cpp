@@ -143,17 +143,19 @@ void TGIFImage::PainterEnded(TGIFPainter& painter, TGIFPainter** reference,
 
 void TGIFImage::StopDraw() {
   MessageLoop& loop = MessageLoop::Current();
-  for (;;) {
-    {
-      std::lock_guard lock(paintersLock_);
-      if (drawPainter_ == nullptr) break;
-      drawPainter_->Stop();
-      if (!drawPainter_->Threaded()) break;
-    }
+  const auto threadedDrawPainterRuns = [this] {
+    std::lock_guard lock(paintersLock_);
+    if (drawPainter_ == nullptr) return false;
+    drawPainter_->Stop();
+    return drawPainter_->Threaded();
+  };
+  while (threadedDrawPainterRuns()) {
     if (loop.ProcessMessages()) {
       loop.PostQuit();
       break;
     }
+    // The hand-over just dispatched may have been its end: then there is nothing to wait for.
+    if (!threadedDrawPainterRuns()) break;
     loop.WaitMessage(kWaitSliceMs);
   }
   FreeBitmap();
@@ -163,17 +165,16 @@ void TGIFImage::StopDraw() {
 // after a quit request, which is posted again at the end.
 void TGIFImage::StopPainters() {
   MessageLoop& loop = MessageLoop::Current();
+  const auto threadedPaintersRun = [this] {
+    std::lock_guard lock(paintersLock_);
+    for (const auto& painter : painters_) painter->Stop();
+    return std::any_of(painters_.begin(), painters_.end(),
+                       [](const auto& painter) { return painter->Threaded(); });
+  };
   bool quit = false;
-  for (;;) {
-    {
-      std::lock_guard lock(paintersLock_);
-      for (const auto& painter : painters_) painter->Stop();
-      if (std::none_of(painters_.begin(), painters_.end(),
-                       [](const auto& painter) { return painter->Threaded(); })) {
-        break;
-      }
-    }
+  while (threadedPaintersRun()) {
     if (loop.ProcessMessages()) quit = true;
+    if (!threadedPaintersRun()) break;
     loop.WaitMessage(kWaitSliceMs);
   }
   if (quit) loop.PostQuit();
