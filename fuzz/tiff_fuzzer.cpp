@@ -17,7 +17,7 @@ namespace {
 
 // Larger images are valid but make each run slow and memory-hungry; the refusal of sizes
 // over the library's limit is fuzzed all the same.
-constexpr int64_t kLargestFuzzedPixels = 1 << 20;
+constexpr int64_t kLargestFuzzedPixels = 1 << 16;
 constexpr int kZoomModes = zmFitToPage + 1;
 
 // First read with a small pixel budget; only what fits it goes on through the viewer.
