@@ -40,6 +40,7 @@ int RunWindows(const std::string& programFolder) {
   TJPEGCompressionForm jpegCompressionForm(&mainForm);
   // A child of the editor, so that it takes input while the editor is modal.
   TPreviewForm previewForm(programFolder, &scheduleForm);
+  previewForm.SetLog(&mainForm.Log());
   scheduleForm.SetPreviewer([&](const std::string& url) { previewForm.Preview(url); });
   mainForm.SetScheduleForm(&scheduleForm);
   mainForm.SetJPEGCompressionForm(&jpegCompressionForm);

@@ -13,6 +13,7 @@
 namespace Ui {
 class TPreviewForm;
 }
+class TEventLog;
 
 class TPreviewForm : public QWidget {
   Q_OBJECT
@@ -26,8 +27,12 @@ class TPreviewForm : public QWidget {
   THttpCli& HTTP() { return http_; }
   TPicture& Picture() { return picture_; }
 
+  // The log that gets the window's fetches and their outcome; none: nothing is logged.
+  void SetLog(const TEventLog* log) { log_ = log; }
+
   // Downloads the URL, unchanged, into the program folder and shows it; returns when the
-  // image is shown. Errors other than the client's busy report pass on.
+  // image is shown. Errors other than the client's busy report pass on, named by the URL
+  // (without its password).
   void FetchAndShow(const std::string& url);
   // What the editor's Preview buttons do: show this window, not modal, and fetch.
   void Preview(const std::string& url);
@@ -37,11 +42,14 @@ class TPreviewForm : public QWidget {
 
  private:
   std::string ProgramFolder() const;
+  void Fetch(const std::string& url, const std::string& shownUrl);
   void ShowPicture();
+  void Log(const std::string& text) const;
 
   std::unique_ptr<Ui::TPreviewForm> ui_;
   std::string programFolder_;
   THttpCli http_;
   TFileDownload download_;
   TPicture picture_;
+  const TEventLog* log_ = nullptr;
 };

@@ -277,6 +277,26 @@ TEST_F(FetchJobTest, DownloadProgressIsShownAtMostTenTimesASecond) {
   EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("DownloadProgress")->text(), "");
 }
 
+// A target name without a folder is saved in the current folder; the log and the status bar
+// name the file by its absolute path, so that the operator can find it.
+TEST_F(FetchJobTest, ARelativeTargetIsNamedByItsAbsolutePath) {
+  struct TWorkingFolder {
+    explicit TWorkingFolder(const std::string& folder) { std::filesystem::current_path(folder); }
+    ~TWorkingFolder() { std::filesystem::current_path(previous); }
+    std::filesystem::path previous = std::filesystem::current_path();
+  };
+  {
+    const TWorkingFolder inTheTestFolder(dir_.Path());
+    Start({Line("/charts/chart.gif", "rel-@H@N.bmp")});
+    SlowTick();
+  }
+  const std::string saved = dir_.File("rel-1015.bmp");
+  EXPECT_TRUE(FileExists(saved));
+  EXPECT_NE(Log().find("UTC Saved " + saved + "\n"), std::string::npos) << Log();
+  EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
+            "Saved " + saved + " at 2026-12-08 10:15:05 UTC");
+}
+
 TEST_F(FetchJobTest, EmptyFilenameSavesNothingAndNoOrDisabledPrinterPrintsNothing) {
   Start({Line("/charts/chart.gif", "", "N"),
          ScheduleEvent{
