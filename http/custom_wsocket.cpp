@@ -61,6 +61,7 @@ void TCustomWSocket::Release(std::unique_ptr<TCustomWSocket> socket) {
 void TCustomWSocket::ResetToDefaults() {
   StopConnectTimer();
   remoteAddrs_.clear();
+  addrListGiven_.clear();
   remotePort_ = 0;
   addrIndex_ = 0;
   addrFormat_ = AF_INET;
@@ -106,7 +107,9 @@ void TCustomWSocket::AssignText(const std::string& value, const char* propertyNa
 }
 
 void TCustomWSocket::SetAddr(const std::string& value) {
+  const std::string before = addrStr_;
   AssignText(value, "Addr", addrStr_, addrAssigned_, addrResolved_);
+  if (addrStr_ != before) addrListGiven_.clear();
 }
 
 void TCustomWSocket::SetAddrList(const std::vector<std::string>& addresses) {
@@ -119,9 +122,11 @@ void TCustomWSocket::SetAddrList(const std::vector<std::string>& addresses) {
   }
   SetAddr(addresses.front());
   // A text that is no address is left to the resolution of Addr, as SetAddr leaves it.
+  // The list stands in for that resolution, so a layer that connects elsewhere (to a
+  // SOCKS server) still resolves its own address.
   if (parsed.size() != addresses.size() || state_ != wsClosed) return;
-  remoteAddrs_ = std::move(parsed);
-  addrResolved_ = true;
+  addrListGiven_ = std::move(parsed);
+  addrResolved_ = false;
 }
 
 void TCustomWSocket::SetPort(const std::string& value) {

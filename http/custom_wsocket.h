@@ -259,6 +259,7 @@ class TCustomWSocket {
   TMessage earlyReply_;
 
   std::string addrStr_;
+  std::vector<TSocketAddress> addrListGiven_;  // by SetAddrList, for Addr
   bool addrAssigned_ = false;
   int addrFormat_ = AF_INET;
   int proto_ = IPPROTO_TCP;

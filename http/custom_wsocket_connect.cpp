@@ -95,7 +95,7 @@ void TCustomWSocket::ResolvePort() {
 
 void TCustomWSocket::ResolveAddr() {
   if (addrResolved_) return;
-  remoteAddrs_ = WSocketResolveHostAll(addrStr_);
+  remoteAddrs_ = addrListGiven_.empty() ? WSocketResolveHostAll(addrStr_) : addrListGiven_;
   addrResolved_ = true;
 }
 

@@ -12,6 +12,7 @@
 #include "http/http_cli.h"
 #include "runtime/winsock_errors.h"
 #include "tests/http/scripted_http_server.h"
+#include "tests/http/scripted_socks_server.h"
 
 namespace {
 
@@ -147,4 +148,24 @@ TEST(EveryAddress, WhenAllRefuseTheErrorNamesTheLastAddressTried) {
     EXPECT_EQ(outcome.status, 404);
     EXPECT_EQ(outcome.reason, "Connection refused (Error #10061) connecting to " + c.last);
   }
+}
+
+// The addresses of the document's host are for the SOCKS server to reach; the client
+// itself connects to the SOCKS server's address, here another one than the host's.
+TEST(EveryAddress, ThroughSocksTheClientConnectsToTheSocksServerNotToTheHost) {
+  const std::string request4A = Bytes({4, 1, 0x1f, 0x90, 0, 0, 0, 1, 0}) + "127.0.0.2" + '\0';
+  const std::string granted = Bytes({0, 90, 0, 0, 0, 0, 0, 0});
+  TScriptedSocksServer socks(
+      {{request4A.size(), "", granted}, {0, "\r\n\r\n", HttpReply("200 OK", {}, "relayed"), true}});
+  THttpCli client;
+  TMemoryStream body;
+  client.RcvdStream = &body;
+  client.SetSocksServer("127.0.0.1");
+  client.SetSocksPort(socks.Port());
+  client.SetSocksLevel("4A");
+  client.URL = "http://127.0.0.2:8080/doc.txt";
+  client.Get();
+  EXPECT_EQ(client.StatusCode(), 200) << client.ReasonPhrase();
+  EXPECT_EQ(std::string(body.Bytes().begin(), body.Bytes().end()), "relayed");
+  EXPECT_EQ(socks.received.substr(0, request4A.size()), request4A);
 }

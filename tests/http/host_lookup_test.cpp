@@ -3,6 +3,8 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "http/custom_wsocket.h"
 #include "http/resolvers.h"
 #include "runtime/exceptions.h"
@@ -50,5 +52,8 @@ TEST(HostLookupHook, AnswersBlockingAndAsynchronousLookupsUntilItEnds) {
     EXPECT_EQ(AsyncLookup("station.test"), (std::vector<std::string>{"0", "10.9.8.7"}));
   }
   EXPECT_EQ(WSocketResolveHost("localhost"), htonl(INADDR_LOOPBACK));
-  EXPECT_EQ(AsyncLookup("localhost"), (std::vector<std::string>{"0", "127.0.0.1"}));
+  const std::vector<std::string> system = AsyncLookup("localhost");
+  ASSERT_FALSE(system.empty());
+  EXPECT_EQ(system.front(), "0");
+  EXPECT_NE(std::find(system.begin(), system.end(), "127.0.0.1"), system.end());
 }
