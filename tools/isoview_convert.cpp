@@ -56,6 +56,7 @@ bool Convert(const TArguments& args) {
   const std::string extension = LowerCase(ExtractFileExt(args.in));
   if (extension == ".bmp") {
     preview.LoadFromFile(args.in);
+    notes.Take(*preview.Graphic());
   } else if (DibFormats().Find(args.in)) {
     TImageScrollBox viewer;
     DisplayViewerFile(args.in, viewer, bitmap, &notes);

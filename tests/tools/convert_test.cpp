@@ -179,7 +179,7 @@ TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
 // the partial picture is still written, the reader's warning goes to standard error, and
 // the exit status is 1. The whole files convert cleanly.
 TEST_F(ConvertTest, CutFilesAreWrittenWithAWarningAndExitOne) {
-  for (const std::string kind : {"gif", "png", "jpg"}) {
+  for (const std::string kind : {"gif", "png", "jpg", "bmp"}) {
     const std::string whole = dir_.File("whole." + kind);
     ASSERT_EQ(RunCommand("convert -size 64x64 gradient:red-blue '" + whole + "' 2>&1").status, 0);
     const TCommandResult clean = Convert("'" + whole + "' " + Path("whole.bmp"));
