@@ -138,8 +138,10 @@ uint32_t ColorTableEntries(const TBmpInfo& info, int64_t tableStart, int64_t pix
                            int entrySize) {
   uint32_t count = info.clrUsed;
   if (count == 0) count = info.bitCount <= 8 ? 1u << info.bitCount : 0;
+  // An offset with no room for even one entry is wrong, not a short table.
   const int64_t gap = pixelStart - tableStart;
-  if (gap > 0 && gap < int64_t{count} * entrySize) count = static_cast<uint32_t>(gap / entrySize);
+  if (gap >= entrySize && gap < int64_t{count} * entrySize)
+    count = static_cast<uint32_t>(gap / entrySize);
   return count;
 }
 

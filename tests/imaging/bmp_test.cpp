@@ -141,6 +141,26 @@ TEST(BmpTest, ColourTableCountsWhatIsWritten) {
   EXPECT_EQ(Load(deepFile).Palette(), (TPalette{{9, 9, 9}}));
 }
 
+// A pixel offset inside the table the header declares ends the table there, as OS/2
+// writers mean it; one with no room for a single entry is wrong and the whole table is
+// read. Either way the bitmap is written back so that it reads the same again.
+TEST(BmpTest, PixelOffsetInsideTheColourTable) {
+  TInfo info;
+  info.bits = 1;
+  const Bytes rest{3, 2, 1, 0, 6, 5, 4, 0, 0x80, 0, 0, 0};
+  TBitmap shortened = Load(BmpFile(info, rest, 4));
+  EXPECT_EQ(shortened.Palette(), (TPalette{{1, 2, 3}}));
+  EXPECT_EQ(shortened.ScanLine(0)[0], 6);  // the pixels start at the offset
+  TBitmap whole = Load(BmpFile(info, rest, 2));
+  EXPECT_EQ(whole.Palette(), (TPalette{{1, 2, 3}, {4, 5, 6}}));
+  EXPECT_EQ(whole.Canvas().Pixel(0, 0), (TRGBColor{4, 5, 6}));
+  for (TBitmap* bitmap : {&shortened, &whole}) {
+    TBitmap back = Load(Save(*bitmap));
+    EXPECT_EQ(back.Palette(), bitmap->Palette());
+    EXPECT_EQ(back.Dib().Bits, bitmap->Dib().Bits);
+  }
+}
+
 TEST(BmpTest, CoreHeaderFilesAreWrittenBackAsCore) {
   // 12-byte core header: width 2, height 1, 1 plane, 4 bits; 16 three-byte entries.
   Bytes file{'B', 'M'};
