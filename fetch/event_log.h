@@ -34,7 +34,6 @@ class TEventLog {
   int LostLines() const { return lostLines_; }
 
  private:
-  bool Append(const std::string& lines) const;
   void RotateIfFull() const;
 
   std::string fileName_;

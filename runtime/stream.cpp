@@ -10,6 +10,7 @@
 
 #include "runtime/atomic_file.h"
 #include "runtime/exceptions.h"
+#include "runtime/file_write.h"
 
 int64_t TStream::Size() {
   const int64_t here = Position();
@@ -93,7 +94,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
   const auto* in = static_cast<const uint8_t*>(buffer);
   int64_t done = 0;
   while (done < count) {
-    const ssize_t n = ::write(fd_, in + done, static_cast<size_t>(count - done));
+    const ssize_t n = WriteToFile(fileName_, fd_, in + done, static_cast<size_t>(count - done));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) writeErrno_ = errno;
     // A write that takes nothing without an error is a full medium.
