@@ -53,3 +53,7 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
   parts.hour = static_cast<int>(rest / 60);
   return parts;
 }
+
+TDateTime DateTimeFromUnixSeconds(int64_t seconds) {
+  return {(seconds - kUnixDayOfDayZero * 24 * 60 * 60) * 1000};
+}

@@ -20,6 +20,8 @@ constexpr int64_t kMillisecondsPerDay = 24 * 60 * kMillisecondsPerMinute;
 
 TDateTime EncodeDateTime(const TDateTimeParts& parts);
 TDateTimeParts DecodeDateTime(TDateTime value);
+// The UTC date-time of a count of seconds since 1970-01-01 00:00 UTC (a file's times).
+TDateTime DateTimeFromUnixSeconds(int64_t seconds);
 inline TDateTime IncMinutes(TDateTime value, int64_t minutes) {
   return {value.ms + minutes * kMillisecondsPerMinute};
 }
