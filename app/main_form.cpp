@@ -40,6 +40,7 @@ constexpr int kViewerRightMargin = 8;
 // Where the errors of the window's own handlers come from, as the error display names them.
 constexpr const char* kStartUpSource = "Start-up";
 constexpr const char* kClockSource = "Clock";
+constexpr const char* kArchiveSource = "Archive";
 constexpr const char* kScheduleSource = "Schedule";
 constexpr const char* kEditorSource = "Editor";
 constexpr const char* kJPEGQualitySource = "JPEG quality";
@@ -184,6 +185,7 @@ void TMainForm::FormShow() {
       log_.Add("Socket error swallowed (" + reason + "): " + message);
     });
     log_.Add("Isoview started in " + programFolder_);
+    archive_.emplace(programFolder_, log_, *environment_.clock, *environment_.zone);
     const int removed = RemoveDeadTemporaries(programFolder_);
     if (removed > 0) log_.Add("Removed " + IntToStr(removed) + " temporary files of ended runs");
     LoadEventTable();
@@ -225,6 +227,7 @@ void TMainForm::ShowQueue() {
 }
 
 void TMainForm::SlowClockTimerTimer() {
+  if (archive_) RunHandler(kArchiveSource, [this] { archive_->PruneWhenDue(); });
   if (queue_.Empty()) return;
   slowClockTimer_.stop();
   RunDueLines();
@@ -248,9 +251,10 @@ void TMainForm::RunQueuedLine(TFetchQueue::Position line) {
   const TFetchInputs inputs = CutFetchInputs(line->line);
   try {
     ShowStatus("Downloading " + UrlWithoutPassword(inputs.URL) + "...");
-    RunFetchJob({*this, download_, preview_, ui_->ImageScrollBox1->ImageScrollBox(), log_,
-                 programFolder_, *environment_.clock, *environment_.zone},
-                inputs, line->progress);
+    RunFetchJob(
+        {*this, download_, preview_, ui_->ImageScrollBox1->ImageScrollBox(), log_, programFolder_,
+         *environment_.clock, *environment_.zone, archive_ ? &*archive_ : nullptr},
+        inputs, line->progress);
     ShowStatus("Done");
     queue_.Remove(line);
     ShowQueue();

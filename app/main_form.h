@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "app/qt_printer.h"
 #include "app/update_throttle.h"
 #include "app/utc_clock.h"
+#include "fetch/archive.h"
 #include "fetch/event_log.h"
 #include "fetch/fetch_job.h"
 #include "fetch/fetch_queue.h"
@@ -120,6 +122,8 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   TUtcClock utcClock_;
   TFetchQueue queue_;
   TEventLog log_;
+  // Made when the program folder is known, at the window's first showing.
+  std::optional<TArchive> archive_;
   TQtPrinter printer_;
   THttpCli http_;
   TFileDownload download_;

@@ -106,8 +106,8 @@ int main() {
   TImageScrollBox viewer;
   TBenchWindow window;
   const TEventLog log(dir.File("isoview.log"));
-  const TFetchJobContext context{window, download,   preview,       viewer,
-                                 log,    dir.Path(), SystemClock(), SystemTimeZone()};
+  const TFetchJobContext context{window,     download,      preview,          viewer, log,
+                                 dir.Path(), SystemClock(), SystemTimeZone(), nullptr};
   const TFetchInputs inputs{"n", url, "n", dir.File("ours.gif"), "Chart"};
   const std::string pipeline = "curl -s -o '" + dir.File("peer-chart.gif") + "' '" + url +
                                "' && convert '" + dir.File("peer-chart.gif") +

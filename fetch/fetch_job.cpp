@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "fetch/archive.h"
 #include "fetch/date_codes.h"
 #include "fetch/event_log.h"
 #include "fetch/jpeg_quality.h"
@@ -92,18 +93,38 @@ void ShowKeptPicture(const TFetchJobContext& context, const TBitmap& picture) {
   context.window.PreviewChanged();
 }
 
+// A save that fails for lack of space prunes the archive before the error passes on, so
+// that the job's retry finds room.
+bool SaveArchived(const TFetchJobContext& context, const std::string& fileName) {
+  try {
+    return SavePreviewFile(context.preview, fileName, [&] {
+      return ReadJPEGQuality(context.programFolder + kJPEGQualityFileName);
+    });
+  } catch (const std::exception& error) {
+    if (context.archive) context.archive->PruneAfterFailedSave(error);
+    throw;
+  }
+}
+
+void Archive(const TFetchJobContext& context, const std::string& fileName) {
+  if (!context.archive) return;
+  context.archive->Record(fileName);
+  context.archive->Prune();
+}
+
 void Save(const TFetchJobContext& context, const std::string& filename, TJobProgress& progress) {
   context.window.ShowStatus("Saving " + filename + "...");
   context.window.ProcessMessages();
   if (progress.expandedFilename.empty())
     progress.expandedFilename = ExpandDateCodes(filename, context.clock, context.zone);
   const std::string& expanded = progress.expandedFilename;
-  const bool saved = SavePreviewFile(context.preview, expanded, [&] {
-    return ReadJPEGQuality(context.programFolder + kJPEGQualityFileName);
-  });
+  const bool saved = SaveArchived(context, expanded);
   const std::string absolute = AbsolutePath(expanded);
   context.log.Add(saved ? "Saved " + absolute : "Not saved (kind not written): " + absolute);
-  if (saved) context.window.FileSaved(absolute);
+  if (saved) {
+    Archive(context, absolute);
+    context.window.FileSaved(absolute);
+  }
   context.window.ShowStatus("Done");
   context.window.ProcessMessages();
 }

@@ -15,6 +15,7 @@ class TBitmap;
 class TPicture;
 class TImageScrollBox;
 class TEventLog;
+class TArchive;
 
 // What the job needs from the window it runs in.
 class TFetchJobWindow {
@@ -41,6 +42,8 @@ struct TFetchJobContext {
   std::string programFolder;
   const TClock& clock;
   const TTimeZone& zone;
+  // Lists each save and prunes after it; none: saves are not archived.
+  TArchive* archive = nullptr;
 };
 
 // The steps of a job, in order; what a retry starts from.

@@ -1,10 +1,13 @@
 #include "app/main_form.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 
+#include "fetch/saved_list.h"
 #include "gui/application.h"
 #include "gui/stop_signals.h"
 #include "runtime/text_file.h"
@@ -149,4 +152,34 @@ TEST_F(MainFormTest, TheFirstTickAfterAStallQueuesTheSkippedMinutesOldestFirst) 
   EXPECT_NE(log.find("UTC Clock jumped from 09:30 to 09:33: 3 events of 09:31-09:32 queued late\n"),
             std::string::npos)
       << log;
+}
+
+// The slow tick prunes the archive at its first run and then once an hour of the window's
+// clock; each listed picture here is a day old and the policy keeps less.
+TEST_F(MainFormTest, TheSlowTickPrunesTheArchiveOnceAnHour) {
+  WriteWholeFile(dir_.File("archive.txt"), "keep-days 1\n");
+  const auto saveDayOld = [&](const std::string& name) {
+    const std::string path = dir_.File(name);
+    WriteWholeFile(path, "a chart");
+    const TDateTime saved = IncMinutes(clock_.Now(), -25 * 60);
+    const int64_t unixSeconds = (saved.ms - DateTimeFromUnixSeconds(0).ms) / 1000;
+    const timespec times[2] = {{unixSeconds, 0}, {unixSeconds, 0}};
+    EXPECT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_TRUE(RecordSave(dir_.File("saved.txt"), {saved, path}));
+    return path;
+  };
+  auto form = MakeForm();
+  const std::string first = saveDayOld("first.gif");
+  form->show();
+  form->SlowClockTimerTimer();
+  EXPECT_FALSE(FileExists(first));
+  const std::string second = saveDayOld("second.gif");
+  clock_.AdvanceMinutes(59);
+  form->SlowClockTimerTimer();
+  EXPECT_TRUE(FileExists(second));
+  clock_.AdvanceMinutes(1);
+  form->SlowClockTimerTimer();
+  EXPECT_FALSE(FileExists(second));
+  EXPECT_NE(ReadWholeFile(dir_.File("isoview.log")).find("Archive: deleted " + second),
+            std::string::npos);
 }

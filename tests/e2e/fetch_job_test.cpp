@@ -242,6 +242,12 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
   EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
             "Saved " + dir_.File("chart-261208-1015.bmp") + " at 2026-12-08 10:15:05 UTC");
 
+  // Each save is listed for the archive at its UTC time.
+  std::string listed;
+  for (const std::string kind : {"gif", "jpg", "bmp"})
+    listed += "2026-12-08 10:15:05 UTC\t" + dir_.File("chart-261208-1015." + kind) + "\n";
+  EXPECT_EQ(ReadWholeFile(dir_.File("saved.txt")), listed);
+
   const std::string log = Log();
   for (const std::string& text :
        Texts{"Fetching " + url, "Downloaded " + url + ": 200 OK, ", "Displayed 48 x 32",
