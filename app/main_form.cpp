@@ -326,6 +326,7 @@ void TMainForm::PrintPreview(const std::string& Neg) {
 
 void TMainForm::FileSaved(const std::string& FileName) {
   lastSaved_->setText(ToQString(LastSavedText(FileName, QueueTime())));
+  lastSaved_->setToolTip(lastSaved_->text());
 }
 
 void TMainForm::Edit1Click() {

@@ -6,7 +6,7 @@
 #include "runtime/strings.h"
 
 std::string LastSavedText(const std::string& FileName, TDateTime Utc) {
-  return "Saved " + FileName + " at " + Trim(LogStamp(Utc));
+  return "Saved " + Trim(LogStamp(Utc)) + ": " + FileName;
 }
 
 std::string NextEventText(const std::optional<TNextEvent>& Next) {

@@ -8,7 +8,8 @@
 #include "app/next_event.h"
 #include "runtime/date_time.h"
 
-// "Saved /path/chart.gif at 2026-12-08 15:12:03 UTC".
+// "Saved 2026-12-08 15:12:03 UTC: /path/chart.gif": the time first, which a narrow
+// window keeps when it cuts the text.
 std::string LastSavedText(const std::string& FileName, TDateTime Utc);
 // "Next: 15:30 Radar", or "No events scheduled".
 std::string NextEventText(const std::optional<TNextEvent>& Next);

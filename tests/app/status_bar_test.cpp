@@ -99,7 +99,7 @@ TEST(StatusTexts, FailingSourcesAndDownloadProgress) {
   for (const auto& [received, length, text] : progress)
     EXPECT_EQ(DownloadProgressText(received, length), text) << received << " of " << length;
   EXPECT_EQ(LastSavedText("/srv/charts/a.gif", EncodeDateTime({2026, 12, 8, 15, 12, 3})),
-            "Saved /srv/charts/a.gif at 2026-12-08 15:12:03 UTC");
+            "Saved 2026-12-08 15:12:03 UTC: /srv/charts/a.gif");
 }
 
 // Updates counted over a stream of changes: at most one per 100 ms of the clock.

@@ -240,7 +240,7 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
   ExpectNearJpeg(jpegName, ChartColor);
 
   EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
-            "Saved " + dir_.File("chart-261208-1015.bmp") + " at 2026-12-08 10:15:05 UTC");
+            "Saved 2026-12-08 10:15:05 UTC: " + dir_.File("chart-261208-1015.bmp"));
 
   // Each save is listed for the archive at its UTC time.
   std::string listed;
@@ -300,7 +300,7 @@ TEST_F(FetchJobTest, ARelativeTargetIsNamedByItsAbsolutePath) {
   EXPECT_TRUE(FileExists(saved));
   EXPECT_NE(Log().find("UTC Saved " + saved + "\n"), std::string::npos) << Log();
   EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
-            "Saved " + saved + " at 2026-12-08 10:15:05 UTC");
+            "Saved 2026-12-08 10:15:05 UTC: " + saved);
 }
 
 TEST_F(FetchJobTest, EmptyFilenameSavesNothingAndNoOrDisabledPrinterPrintsNothing) {
