@@ -13,8 +13,6 @@ namespace {
 constexpr char kHttpVersion[] = "1.0";
 constexpr char kBusyText[] = "HTTP component is busy";
 constexpr char kNothingToPostText[] = "HTTP component has nothing to post";
-// A proxy would have to tunnel the TLS connection (CONNECT), which this client does not do.
-constexpr char kHttpsViaProxyText[] = "https is not supported through a proxy";
 constexpr char kCantResolveText[] = "can't resolve hostname to IP address";
 constexpr char kCantConnectText[] = "can't connect: ";
 constexpr uintptr_t kTimeoutTimerId = 1;
@@ -110,6 +108,7 @@ void THttpCli::StartRequest(THttpRequest Rq) {
   rqType_ = Rq;
   ResetResponse();
   credentials_ = {Username, Password, {}};
+  TakeEnvironmentProxy();
   const std::string documentPath = StartTarget(URL, Proxy, ProxyPort, target_, credentials_);
   documentName_ = DeriveDocumentName(documentPath);
   StartTimeout();
@@ -143,8 +142,13 @@ void THttpCli::StartLookup() {
   stage_ = TStage::kLookup;
   ChangeState(hsDnsLookup);
   Progress();
-  if (target_.Secure && !Proxy.empty()) {
-    EndWith(kFailedRequestStatus, kHttpsViaProxyText, kHttpErrorHttpsViaProxy);
+  tunnelOpen_ = false;
+  if (!proxyProblem_.empty()) {
+    EndWith(kFailedRequestStatus, proxyProblem_, kHttpErrorProxyUnusable);
+    return;
+  }
+  if (ProxyResolvesNames()) {
+    ConnectTo(target_.ServerName);
     return;
   }
   try {
@@ -167,14 +171,20 @@ void THttpCli::HandleLookupDone(TCustomWSocket*, uint16_t Error) {
     EndWith(kFailedRequestStatus, kCantResolveText, Error);
     return;
   }
-  dnsResult_ = socket_.DnsResult();
+  ConnectTo(socket_.DnsResult());
+}
+
+// address: the server's, or its name for a SOCKS server that resolves it.
+void THttpCli::ConnectTo(const std::string& address) {
+  dnsResult_ = address;
   ChangeState(hsDnsLookupDone);
   socket_.SetAddrList(socket_.DnsResultList());
   socket_.SetLocalAddr(LocalAddr);
   socket_.SetPort(target_.ServerPort);
   socket_.SetProto("tcp");
-  socket_.SetSslEnable(target_.Secure);
-  socket_.SetSslServerName(target_.ServerName);
+  // Through a tunnel TLS starts once the proxy has opened it, and is for the origin.
+  socket_.SetSslEnable(target_.Secure && !Tunnelled());
+  socket_.SetSslServerName(Tunnelled() ? target_.HostHeaderValue : target_.ServerName);
   socksFailure_.clear();
   stage_ = TStage::kConnect;
   ApplySocksSettings();  // an invalid level is reported as a failed start
@@ -216,6 +226,10 @@ void THttpCli::HandleConnected(TCustomWSocket* Sender, uint16_t Error) {
     EndWith(kFailedRequestStatus, reason, Error);
     return;
   }
+  if (Tunnelled() && !tunnelOpen_) {
+    AskForTunnel();
+    return;
+  }
   connected_ = true;
   stage_ = TStage::kAwaitingReply;
   reader_.Reset();
@@ -250,8 +264,9 @@ void THttpCli::SendRequest(const std::string& Method, const std::string& Version
   THttpRequestLine request;
   request.Method = Method;
   request.Version = Version;
-  request.RequestPath = target_.RequestPath;
+  request.RequestPath = Tunnelled() ? TunnelledRequestPath(target_) : target_.RequestPath;
   request.HostHeaderValue = HostField(target_);
+  request.ToProxy = !Proxy.empty() && !Tunnelled();
   if (credentials_.Origin == TargetOrigin(target_)) {
     request.Username = credentials_.Username;
     request.Password = credentials_.Password;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "http/http_reply_reader.h"
 #include "http/http_request_header.h"
 #include "http/http_target.h"
+#include "http/proxy_env.h"
 #include "http/wsocket.h"
 #include "runtime/stream.h"
 
@@ -115,6 +117,11 @@ class THttpCli : public THttpRequestSettings {
   void SetSocksAuthentication(TSocksAuthentication value) { socks_.Authentication = value; }
   TWSocket& CtrlSocket() { return socket_; }
 
+  // From now on each request takes its proxy from these variables, as proxy_env.h
+  // describes: at its start Proxy, ProxyPort, ProxyUsername, ProxyPassword and the SOCKS
+  // settings are set from the choice for its URL.
+  void SetProxyEnvironment(TProxyEnvironment environment);
+
   // Events; an empty one is skipped.
   THttpNotifyEvent OnStateChange, OnSessionConnected, OnRequestHeaderBegin, OnRequestHeaderEnd,
       OnHeaderBegin, OnHeaderEnd, OnHeaderData, OnDocBegin, OnDocEnd, OnSendBegin, OnSendEnd,
@@ -162,12 +169,16 @@ class THttpCli : public THttpRequestSettings {
   } socks_;
   bool connected_ = false;
   std::string dnsResult_;
+  std::optional<TProxyEnvironment> proxyEnvironment_;
+  std::string proxyProblem_;  // why the environment's proxy cannot be used
+  bool tunnelOpen_ = false;   // the proxy has opened the tunnel of this connection
 
   // Where a request is in its life; the public State() follows the design's steps.
   enum class TStage {
     kIdle,                // no request, or one whose end has been told
     kLookup,              // the server's name is being looked up
     kConnect,             // connecting (and SOCKS and TLS on the way)
+    kTunnel,              // an HTTP proxy is asked for a tunnel to the https server
     kStartFailed,         // the socket reported a failure while asked to look up or connect
     kAwaitingReply,       // the request is out, nothing of the reply has come
     kHeader,              // header lines are coming
@@ -203,6 +214,14 @@ class THttpCli : public THttpRequestSettings {
 
   void WireSocket();
   void ApplySocksSettings();
+  void TakeEnvironmentProxy();
+  bool ProxyResolvesNames() const;
+  void ConnectTo(const std::string& address);
+  bool Tunnelled() const;
+  void AskForTunnel();
+  void TunnelData();
+  void TakeTunnelPiece(const TReplyPiece& piece);
+  void TunnelReplyEnded();
   void Progress() { lastProgress_ = std::chrono::steady_clock::now(); }
   void StartTimeout();
   void CheckTimeout();

@@ -15,6 +15,7 @@ constexpr char kLineTooLongText[] = "HTTP line too long";
 constexpr char kTooManyRedirectionsText[] = "Too many redirections";
 constexpr char kBadContentLengthText[] = "Bad Content-Length in reply";
 constexpr char kEmptyReplyText[] = "Empty reply from server";
+constexpr char kProxyClosedText[] = "The proxy closed the connection before opening a tunnel";
 constexpr char kHtmlType[] = "text/html";
 constexpr int kFirstErrorStatus = 400;
 // Replies to these carry no body, whatever their Content-Length says.
@@ -35,6 +36,10 @@ bool THttpCli::Reading() const {
 }
 
 void THttpCli::HandleData(TCustomWSocket*, uint16_t) {
+  if (stage_ == TStage::kTunnel) {
+    TunnelData();
+    return;
+  }
   if (!Reading()) {
     // Bytes behind a reply that has ended belong to no request: left waiting they would
     // be offered again and again.
@@ -181,6 +186,12 @@ void THttpCli::HandleClosed(TCustomWSocket* Sender, uint16_t Error) {
       TriggerHeaderEnd();
       FollowLocation(Sender, Error);
       return;
+    case TStage::kTunnel:
+      if (Error == 0)
+        SetOutcome(kFailedRequestStatus, kProxyClosedText, kHttpErrorEmptyReply);
+      else
+        SetOutcome(kFailedRequestStatus, SocketErrorWithCode(Error), Error);
+      break;
     case TStage::kHeader:
       if (Error != 0) doneError_ = Error;
       break;

@@ -14,4 +14,8 @@ constexpr uint16_t kHttpErrorEmptyReply = 20032;
 constexpr uint16_t kHttpErrorTooManyRedirects = 20033;
 constexpr uint16_t kHttpErrorLineTooLong = 20034;
 constexpr uint16_t kHttpErrorStreamWrite = 20035;
-constexpr uint16_t kHttpErrorHttpsViaProxy = 20036;
+// The HTTP proxy refused to open a tunnel to an https server; StatusCode and ReasonPhrase
+// are the proxy's.
+constexpr uint16_t kHttpErrorProxyRefused = 20036;
+// The proxy variables name a proxy the client cannot use.
+constexpr uint16_t kHttpErrorProxyUnusable = 20037;

@@ -13,6 +13,12 @@ std::string BasicCredentials(const std::string& user, const std::string& passwor
   return "Basic " + Base64Encode(user + ":" + password);
 }
 
+void AddProxyAuthorization(std::vector<std::string>& lines, const THttpRequestSettings& settings) {
+  if (!settings.ProxyUsername.empty())
+    lines.push_back("Proxy-Authorization: " +
+                    BasicCredentials(settings.ProxyUsername, settings.ProxyPassword));
+}
+
 }  // namespace
 
 std::vector<std::string> RequestHeaderLines(const THttpRequestSettings& settings,
@@ -34,11 +40,17 @@ std::vector<std::string> RequestHeaderLines(const THttpRequestSettings& settings
     lines.push_back("If-Modified-Since: " + HttpDate(settings.ModifiedSince) + " GMT");
   if (!request.Username.empty())
     lines.push_back("Authorization: " + BasicCredentials(request.Username, request.Password));
-  if (!settings.Proxy.empty() && !settings.ProxyUsername.empty())
-    lines.push_back("Proxy-Authorization: " +
-                    BasicCredentials(settings.ProxyUsername, settings.ProxyPassword));
+  if (request.ToProxy) AddProxyAuthorization(lines, settings);
   AddWhenSet(lines, "Cookie", settings.Cookie);
   if (!settings.ContentRangeBegin.empty() || !settings.ContentRangeEnd.empty())
     lines.push_back("Range: bytes=" + settings.ContentRangeBegin + "-" + settings.ContentRangeEnd);
+  return lines;
+}
+
+std::vector<std::string> TunnelRequestLines(const THttpRequestSettings& settings,
+                                            const std::string& authority) {
+  std::vector<std::string> lines = {"CONNECT " + authority + " HTTP/1.1", "Host: " + authority};
+  AddWhenSet(lines, "User-Agent", settings.Agent);
+  AddProxyAuthorization(lines, settings);
   return lines;
 }

@@ -39,9 +39,17 @@ struct THttpRequestLine {
   int64_t PostSize = 0;  // the Content-Length of a POST
   // The credentials for this server, empty when it gets none.
   std::string Username, Password;
+  // The request goes to the proxy itself (not through its tunnel): it carries the proxy's
+  // credentials.
+  bool ToProxy = false;
 };
 
 // The header lines of one request in their order, without line ends and without the
 // blank line that ends the header.
 std::vector<std::string> RequestHeaderLines(const THttpRequestSettings& settings,
                                             const THttpRequestLine& request);
+
+// The header lines of the CONNECT request that asks the proxy for a tunnel to authority
+// ("host:port").
+std::vector<std::string> TunnelRequestLines(const THttpRequestSettings& settings,
+                                            const std::string& authority);

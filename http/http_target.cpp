@@ -158,6 +158,20 @@ std::string HostField(const THttpTarget& target) {
   return UrlHost(target.HostHeaderValue) + PortSuffix(target);
 }
 
+std::string TunnelAuthority(const THttpTarget& target) {
+  const std::string& host = target.HostHeaderValue;
+  const bool bare6 = host.find(':') != std::string::npos && host.front() != '[';
+  return (bare6 ? "[" + host + "]" : host) + ":" +
+         OrDefault(target.HostPort, DefaultPort(target.Secure));
+}
+
+std::string TunnelledRequestPath(const THttpTarget& target) {
+  TUrlParts parts;
+  std::string path;
+  SplitURL(target.RequestPath, parts, path);
+  return OriginForm(path);
+}
+
 std::string StartTarget(const std::string& url, const std::string& proxy,
                         const std::string& proxyPort, THttpTarget& target,
                         THttpCredentials& credentials) {

@@ -20,6 +20,13 @@ std::string TargetOrigin(const THttpTarget& target);
 // The Host header's value: the host, and its port when that is not the default.
 std::string HostField(const THttpTarget& target);
 
+// What an HTTP proxy is asked to connect to for a tunnel: "host:port", the port always
+// written, an IPv6 address in brackets.
+std::string TunnelAuthority(const THttpTarget& target);
+// The request target sent through a tunnel: the path (and query) of the absolute URL a
+// proxied request names.
+std::string TunnelledRequestPath(const THttpTarget& target);
+
 // A user's name and password and the origin (as TargetOrigin) they belong to: they are
 // sent to that origin only.
 struct THttpCredentials {

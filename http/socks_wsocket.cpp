@@ -15,8 +15,11 @@ namespace {
 constexpr char kSocksProtocol[] = "tcp";
 constexpr char kDefaultSocksLevel[] = "5";
 
+// 5h is SOCKS 5 whose user gives the server host names to resolve; the socket sends Addr
+// as it is set either way.
 bool IsSocksLevel(const std::string& level) {
-  return level == "4" || level == "4A" || level == "4a" || level == "5";
+  const std::string upper = UpperCase(level);
+  return upper == "4" || upper == "4A" || upper == "5" || upper == "5H";
 }
 
 }  // namespace
@@ -40,7 +43,7 @@ void TCustomSocksWSocket::SetSocksPort(const std::string& value) {
 void TCustomSocksWSocket::SetSocksLevel(const std::string& value) {
   if (!CheckClosedFor("level")) return;
   if (!IsSocksLevel(value)) {
-    ReportError("Invalid socks level. Must be 4, 4A or 5.");
+    ReportError("Invalid socks level. Must be 4, 4A, 5 or 5h.");
     return;
   }
   socksLevel_ = UpperCase(value);

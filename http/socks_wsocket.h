@@ -83,7 +83,7 @@ class TCustomSocksWSocket : public TCustomWSocket {
   std::string boundPort_;
 
   bool CheckClosedFor(const char* what);
-  bool IsSocks4() const { return socksLevel_ != "5"; }
+  bool IsSocks4() const { return socksLevel_.front() == '4'; }
   bool ReadReply();
   void JudgeReply();
   void MethodChosen(uint8_t method);

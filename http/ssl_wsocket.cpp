@@ -89,6 +89,15 @@ void TCustomSslWSocket::TriggerSessionConnected(uint16_t Error) {
   StartHandshake();
 }
 
+void TCustomSslWSocket::StartTlsOnConnection() {
+  if (State() != wsConnected || ssl_) {
+    ReportError("TLS can start only on an open plain connection");
+    return;
+  }
+  sslEnable_ = true;
+  StartHandshake();
+}
+
 void TCustomSslWSocket::StartHandshake() {
   sslErrorText_.clear();
   try {

@@ -28,6 +28,11 @@ class TCustomSslWSocket : public TCustomSocksWSocket {
   // True once the handshake has succeeded, until the close.
   bool SslEstablished() const { return ssl_ != nullptr && established_; }
 
+  // Secures the plain connection that is open now, as after an HTTP proxy has opened a
+  // tunnel: the handshake runs as with SslEnable, and OnSessionConnected fires again once
+  // the server has proved who it is (with kSslError when that failed).
+  void StartTlsOnConnection();
+
   int Send(const void* data, int length) override;
 
  protected:

@@ -169,14 +169,56 @@ TEST_F(Https, PlainHttpServerOnAnHttpsUrlFailsTheHandshake) {
   EXPECT_EQ(Text(body), "");
 }
 
-TEST_F(Https, ThroughAProxyHttpsIsRefusedWithoutConnecting) {
-  TScriptedHttpServer proxy({{HttpReply("200 OK", {}, "from the proxy")}});
-  client.Proxy = "127.0.0.1:" + proxy.Port();
-  Get("https://localhost/img.gif");
-  EXPECT_EQ(client.StatusCode(), 404);
-  EXPECT_EQ(client.ReasonPhrase(), "https is not supported through a proxy");
-  EXPECT_TRUE(proxy.requests.empty());
-  EXPECT_EQ(done.size(), 1u);
+// The CONNECT request byte for byte, and every way a proxy can refuse or fail to open the
+// tunnel ending the request with what it said.
+TEST_F(Https, AProxyIsAskedForATunnelAndItsRefusalEndsTheRequest) {
+  struct TCase {
+    const char* name;
+    TScriptedReply reply;
+    int status;
+    std::string reason;
+    uint16_t error;
+  };
+  const TCase cases[] = {
+      {"authentication wanted",
+       {"HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic\r\n\r\n"},
+       407,
+       "Proxy Authentication Required",
+       20036},
+      {"refused with a body",
+       {HttpReply("502 Bad Gateway", {"Content-Length: 4"}, "nope")},
+       502,
+       "Bad Gateway",
+       20036},
+      {"1xx is no tunnel", {"HTTP/1.1 100 Continue\r\n\r\n"}, 100, "Continue", 20036},
+      {"no HTTP reply",
+       {"SSH-2.0-OpenSSH\r\n\r\n"},
+       404,
+       "Bad reply from the proxy to CONNECT",
+       20036},
+      {"closed unanswered",
+       {"", true},
+       404,
+       "The proxy closed the connection before opening a tunnel",
+       20032},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptedHttpServer proxy({c.reply});
+    client.Proxy = "127.0.0.1";
+    client.ProxyPort = proxy.Port();
+    client.ProxyUsername = "u";
+    client.ProxyPassword = "p";
+    Get("https://Charts.example:8443/img.gif");
+    EXPECT_EQ(client.StatusCode(), c.status);
+    EXPECT_EQ(client.ReasonPhrase(), c.reason);
+    EXPECT_EQ(done, std::vector<uint16_t>{c.error});
+    EXPECT_EQ(Text(body), "");
+    ASSERT_EQ(proxy.requests.size(), 1u);
+    EXPECT_EQ(proxy.requests[0],
+              "CONNECT Charts.example:8443 HTTP/1.1\r\nHost: Charts.example:8443\r\n"
+              "User-Agent: Mozilla/3.0 (compatible)\r\nProxy-Authorization: Basic dTpw\r\n\r\n");
+  }
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST_F(WSocketLayers, EveryCloseEmptiesTheSocksServer) {
   std::string reported;
   socket.OnError = [&](TCustomWSocket* sender) { reported = sender->ErrorMessage(); };
   socket.SetSocksLevel("6");
-  EXPECT_EQ(reported, "Invalid socks level. Must be 4, 4A or 5.");
+  EXPECT_EQ(reported, "Invalid socks level. Must be 4, 4A, 5 or 5h.");
 }
 
 TEST_F(WSocketLayers, LineModeGivesOneDataCallPerLineWithItsLineEnd) {

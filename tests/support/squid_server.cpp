@@ -23,9 +23,9 @@ constexpr const char* kWrittenFiles[] = {"access.log", "cache.log", "squid.pid"}
 
 }  // namespace
 
-TSquidServer::TSquidServer(TSquidAuthentication authentication)
+TSquidServer::TSquidServer(TSquidAuthentication authentication, TSquidTunnels tunnels)
     : port_(FreeLoopbackPort()), service_("isoviewtest" + std::to_string(port_)) {
-  WriteConfiguration(authentication);
+  WriteConfiguration(authentication, tunnels);
   HandOverToProxyUser();
   if (!process_.Start({kSquid, "-N", "-n", service_, "-f", dir_.File("squid.conf")}, port_))
     reason_ = "squid did not start: " +
@@ -40,13 +40,16 @@ TSquidServer::~TSquidServer() {
       std::filesystem::remove(entry.path());
 }
 
-void TSquidServer::WriteConfiguration(TSquidAuthentication authentication) const {
+void TSquidServer::WriteConfiguration(TSquidAuthentication authentication,
+                                      TSquidTunnels tunnels) const {
   std::ofstream conf(dir_.File("squid.conf"));
   conf << "http_port 127.0.0.1:" << port_ << "\nvisible_hostname isoview-test\n"
        << "pid_filename " << dir_.File("squid.pid") << "\ncache_log " << dir_.File("cache.log")
        << "\nlogformat records %rm %ru\t%>Hs\t%un\n"
        << "access_log stdio:" << dir_.File("access.log") << " records\n"
        << "cache deny all\ncache_mem 8 MB\npinger_enable off\n";
+  if (tunnels == TSquidTunnels::Refused)
+    conf << "acl tunnel method CONNECT\nhttp_access deny tunnel\n";
   if (authentication == TSquidAuthentication::Basic) {
     const TCommandResult hash =
         RunCommand(std::string("openssl passwd -apr1 '") + Password() + "'");

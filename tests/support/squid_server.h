@@ -2,7 +2,8 @@
 // Debian's squid as an HTTP proxy on loopback, on a port chosen at run time, with a
 // configuration written for the test into a temporary folder; with proxy authentication
 // it asks for Basic credentials checked by basic_ncsa_auth against a file made with
-// openssl. It caches nothing, so that every request reaches the origin server.
+// openssl. It opens tunnels to any port unless told to refuse them. It caches nothing, so that
+// every request reaches the origin server.
 
 #include <csignal>
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include "tests/support/temp_dir.h"
 
 enum class TSquidAuthentication { None, Basic };
+// Whether squid opens tunnels (CONNECT) for its clients, to any port.
+enum class TSquidTunnels { Allowed, Refused };
 
 // What squid logged of one request it took.
 struct TProxyRecord {
@@ -23,7 +26,8 @@ struct TProxyRecord {
 
 class TSquidServer {
  public:
-  explicit TSquidServer(TSquidAuthentication authentication);
+  explicit TSquidServer(TSquidAuthentication authentication,
+                        TSquidTunnels tunnels = TSquidTunnels::Allowed);
   ~TSquidServer();
   TSquidServer(const TSquidServer&) = delete;
   TSquidServer& operator=(const TSquidServer&) = delete;
@@ -46,6 +50,6 @@ class TSquidServer {
   // squid's orderly shutdown takes seconds; nothing of it outlives the folder.
   TServerProcess process_{SIGKILL};
 
-  void WriteConfiguration(TSquidAuthentication authentication) const;
+  void WriteConfiguration(TSquidAuthentication authentication, TSquidTunnels tunnels) const;
   void HandOverToProxyUser() const;
 };
