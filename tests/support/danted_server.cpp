@@ -20,21 +20,22 @@ std::string RandomText(const char* prefix) {
 
 }  // namespace
 
-TDantedServer::TDantedServer(TDantedMethod method) {
+TDantedServer::TDantedServer(TDantedMethod method, TDantedLog log) {
   if (::access(kDanted, X_OK) != 0) {
     reason_ = std::string(kDanted) + " is not installed (scripts/deps installs dante-server)";
     return;
   }
   const uint16_t port = FreeLoopbackPort();
   port_ = std::to_string(port);
-  WriteConfiguration(method);
+  WriteConfiguration(method, log);
   const std::string conf = dir_.File("danted.conf"), pidFile = dir_.File("danted.pid");
   if (!process_.Start({kDanted, "-f", conf, "-p", pidFile}, port))
     reason_ = "danted did not start: " + Log();
 }
 
-void TDantedServer::WriteConfiguration(TDantedMethod method) const {
+void TDantedServer::WriteConfiguration(TDantedMethod method, TDantedLog log) const {
   std::ofstream conf(dir_.File("danted.conf"));
+  if (log == TDantedLog::Detailed) conf << "debug: 1\n";
   conf << "logoutput: " << dir_.File("danted.log") << "\n"
        << "internal: 127.0.0.1 port = " << port_ << "\n"
        << "external: 127.0.0.1\n"

@@ -11,10 +11,13 @@
 #include "tests/support/temp_dir.h"
 
 enum class TDantedMethod { None, Username };
+// Detailed: danted also logs each request as the client sent it (its debug output, about
+// a thousand lines a connection), e.g. "ATYP: 3 address: localhost.8080".
+enum class TDantedLog { Connections, Detailed };
 
 class TDantedServer {
  public:
-  explicit TDantedServer(TDantedMethod method);
+  explicit TDantedServer(TDantedMethod method, TDantedLog log = TDantedLog::Connections);
   TDantedServer(const TDantedServer&) = delete;
   TDantedServer& operator=(const TDantedServer&) = delete;
 
@@ -33,7 +36,7 @@ class TDantedServer {
   // danted serves from child processes of its own: the group ends with it.
   TServerProcess process_{SIGTERM};
 
-  void WriteConfiguration(TDantedMethod method) const;
+  void WriteConfiguration(TDantedMethod method, TDantedLog log) const;
 };
 
 // A system user with a random name and password, removed again when the object goes.
