@@ -79,6 +79,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   ui_->BasicPanel->installEventFilter(this);
   http_.OnDocBegin = [this](THttpCli*) { progressThrottle_.Restart(); };
   http_.OnDocData = [this](THttpCli* http, const char*, int) { ShowDownloadProgress(*http); };
+  http_.SetProxyEnvironment(environment_.proxies);
   connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);
   connect(ui_->DefaultJPEGcompression1, &QAction::triggered, this,
           &TMainForm::DefaultJPEGcompression1Click);
@@ -185,6 +186,7 @@ void TMainForm::FormShow() {
       log_.Add("Socket error swallowed (" + reason + "): " + message);
     });
     log_.Add("Isoview started in " + programFolder_);
+    for (const std::string& line : ProxyReport(environment_.proxies)) log_.Add(line);
     archive_.emplace(programFolder_, log_, *environment_.clock, *environment_.zone);
     const int removed = RemoveDeadTemporaries(programFolder_);
     if (removed > 0) log_.Add("Removed " + IntToStr(removed) + " temporary files of ended runs");

@@ -34,6 +34,7 @@ struct TMainFormEnvironment {
   const TClock* clock = &SystemClock();
   const TTimeZone* zone = &SystemTimeZone();
   std::string programFolder;  // ends in "/"; empty: the running program's executable folder
+  TProxyEnvironment proxies = ProcessProxyEnvironment();  // what the client's proxies are
 };
 
 class TMainForm : public QMainWindow, private TFetchJobWindow {

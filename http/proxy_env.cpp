@@ -115,6 +115,13 @@ TProxyEnvironment ProcessProxyEnvironment() {
   return environment;
 }
 
+std::string ProxiedHost(const std::string& url) {
+  TUrlParts parts;
+  std::string path;
+  SplitURL(WithLowerScheme(url), parts, path);
+  return parts.host;
+}
+
 TProxyChoice ChooseProxy(const std::string& url, const TProxyEnvironment& environment) {
   TUrlParts parts;
   std::string path;

@@ -32,6 +32,9 @@ struct TProxyChoice {
 
 TProxyChoice ChooseProxy(const std::string& url, const TProxyEnvironment& environment);
 
+// The host of url as no_proxy lists are matched against it.
+std::string ProxiedHost(const std::string& url);
+
 // One line per scheme, as the program logs them at its start, e.g.
 // "Proxy for https: http://me@gate:3128 (https_proxy), not for hosts in no_proxy=.local".
 std::vector<std::string> ProxyReport(const TProxyEnvironment& environment);

@@ -21,6 +21,7 @@ TPreviewForm::TPreviewForm(std::string programFolder, QWidget* parent)
       programFolder_(std::move(programFolder)),
       download_(http_) {
   ui_->setupUi(this);
+  http_.SetProxyEnvironment(ProcessProxyEnvironment());
   connect(ui_->OkButton, &QPushButton::clicked, this, &TPreviewForm::OkButtonClick);
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   move(screen.center() - rect().center());

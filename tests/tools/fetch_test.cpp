@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -191,12 +192,78 @@ TEST(FetchTool, OptionsTakeTheRequestThroughProxiesAndTrustAnAuthority) {
   EXPECT_EQ(origin.Requests("/chart.gif"), 4);
 }
 
+// The proxy variables of this process (which the tool inherits) while it lives.
+class TProxyVariables {
+ public:
+  explicit TProxyVariables(const std::map<std::string, std::string>& values) {
+    Clear();
+    for (const auto& [name, value] : values) ::setenv(name.c_str(), value.c_str(), 1);
+  }
+  ~TProxyVariables() { Clear(); }
+
+ private:
+  static void Clear() {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY"})
+      ::unsetenv(name);
+  }
+};
+
+TEST(FetchTool, ProxiesComeFromTheEnvironmentUnlessTheOptionsSayOtherwise) {
+  TempDir dir;
+  THttpFileServer origin;
+  origin.Serve("/chart.gif", "GIF89a");
+  TSquidServer squid(TSquidAuthentication::None);
+  TDantedServer danted(TDantedMethod::None);
+  ASSERT_TRUE(squid.Running()) << squid.Reason();
+  ASSERT_TRUE(danted.Running()) << danted.Reason();
+  const std::string proxy = "127.0.0.1:" + std::to_string(squid.Port());
+  // Nothing listens there: a request that went to it would fail.
+  const std::string dead = "127.0.0.1:1";
+  struct TCase {
+    std::map<std::string, std::string> environment;
+    std::string options;
+    const char* status;
+    int proxied, socksed;  // requests through squid, connections through danted
+  };
+  const TCase cases[] = {
+      {{{"http_proxy", proxy}}, "", "200", 1, 0},
+      {{{"HTTP_PROXY", "http://" + dead}, {"no_proxy", "127.0.0.1"}}, "", "200", 0, 0},
+      {{{"http_proxy", proxy}, {"NO_PROXY", "127.0.0.1"}}, "--noproxy ''", "200", 1, 0},
+      {{{"http_proxy", dead}}, "--noproxy localhost,127.0.0.1", "200", 0, 0},
+      {{{"http_proxy", dead}}, "--proxy " + proxy, "200", 1, 0},
+      {{{"http_proxy", dead}}, "--proxy " + dead + " --noproxy 127.0.0.0/8", "200", 0, 0},
+      {{{"all_proxy", "socks5h://127.0.0.1:" + danted.Port()}}, "", "200", 0, 1},
+      {{{"http_proxy", dead}},
+       "--socks 127.0.0.1:" + danted.Port() + " --socks-level 5h",
+       "200",
+       0,
+       1},
+      {{{"http_proxy", "ftp://" + proxy}}, "", "404", 0, 0},
+  };
+  int proxied = 0, socksed = 0, fetched = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.options + " " + c.environment.begin()->first);
+    TProxyVariables variables(c.environment);
+    const TCommandResult result =
+        Fetch(c.options + " " + origin.Url("/chart.gif") + " " + dir.File("out"));
+    EXPECT_TRUE(result.output.starts_with("StatusCode: " + std::string(c.status) + "\n"))
+        << result.output;
+    proxied += c.proxied;
+    socksed += c.socksed;
+    if (std::string(c.status) == "200") ++fetched;
+    EXPECT_EQ(squid.NextRecords(c.proxied).size(), static_cast<size_t>(c.proxied));
+    EXPECT_EQ(danted.Relayed(origin.Port()), socksed) << danted.Log();
+  }
+  EXPECT_EQ(origin.Requests("/chart.gif"), fetched);
+}
+
 TEST(FetchTool, HelpListsEveryOptionAndAWrongCommandLineExitsWithTwo) {
   const TCommandResult help = Fetch("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* option :
-       {"--timeout SECONDS", "--proxy HOST:PORT", "--proxy-user USER:PASS", "--socks HOST:PORT",
-        "--socks-level 4|4A|5", "--socks-user USER:PASS", "--cacert FILE", "--help"})
+  for (const char* option : {"--timeout SECONDS", "--proxy HOST:PORT", "--proxy-user USER:PASS",
+                             "--socks HOST:PORT", "--socks-level 4|4A|5|5h",
+                             "--socks-user USER:PASS", "--noproxy LIST", "--cacert FILE", "--help"})
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
 
   for (const char* wrong :

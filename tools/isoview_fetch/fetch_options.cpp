@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "http/no_proxy.h"
 #include "runtime/conversion.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
@@ -17,8 +18,12 @@ const char kFetchUsage[] =
     "  --proxy HOST:PORT        go through this HTTP proxy\n"
     "  --proxy-user USER:PASS   the proxy's Basic credentials\n"
     "  --socks HOST:PORT        connect through this SOCKS server\n"
-    "  --socks-level 4|4A|5     the SOCKS version (5)\n"
+    "  --socks-level 4|4A|5|5h  the SOCKS version (5); 4A and 5h let the server resolve "
+    "the host\n"
     "  --socks-user USER:PASS   the SOCKS 5 user name and password\n"
+    "  --noproxy LIST           no proxy for these hosts (as no_proxy; replaces it)\n"
+    "Without --proxy and --socks the proxies of http_proxy, https_proxy, all_proxy (and "
+    "their upper-case forms) are used, except for the hosts in no_proxy.\n"
     "  --cacert FILE            trust the authorities in FILE too (as SSL_CERT_FILE does)\n"
     "  --help                   show this and exit\n"
     "Exit status: 0 when the request succeeded, 1 when it failed (an error, or a final "
@@ -60,7 +65,7 @@ bool ParseTimeout(const std::string& value, int& timeout) {
 
 bool ParseSocksLevel(const std::string& value, std::string& level) {
   level = UpperCase(value);
-  return level == "4" || level == "4A" || level == "5";
+  return level == "4" || level == "4A" || level == "5" || level == "5H";
 }
 
 using TValueReader = std::function<bool(const std::string& value, TFetchOptions& options)>;
@@ -82,6 +87,12 @@ const std::map<std::string, TValueReader>& ValueOptions() {
       {"--socks-user",
        [](const std::string& v, TFetchOptions& o) {
          return SplitUserPassword(v, o.socksUser, o.socksPassword);
+       }},
+      {"--noproxy",
+       [](const std::string& v, TFetchOptions& o) {
+         o.noProxyGiven = true;
+         o.noProxy = v;
+         return true;
        }},
       {"--cacert",
        [](const std::string& v, TFetchOptions& o) {
@@ -124,8 +135,9 @@ bool ParseFetchOptions(const std::vector<std::string>& args, TFetchOptions& opti
   return true;
 }
 
-void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client) {
-  client.Timeout = options.timeout;
+namespace {
+
+void ApplyExplicitProxies(const TFetchOptions& options, THttpCli& client) {
   if (!options.proxyHost.empty()) {
     client.Proxy = options.proxyHost;
     client.ProxyPort = options.proxyPort;
@@ -141,6 +153,27 @@ void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client) {
     client.SetSocksAuthentication(socksAuthenticateUsercode);
     client.SetSocksUsercode(options.socksUser);
     client.SetSocksPassword(options.socksPassword);
+  }
+}
+
+bool ExemptByNoProxy(const TFetchOptions& options) {
+  return options.noProxyGiven && NoProxyMatches(ProxiedHost(options.url), options.noProxy);
+}
+
+}  // namespace
+
+void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client,
+                       TProxyEnvironment environment) {
+  client.Timeout = options.timeout;
+  const bool explicitProxy = !options.proxyHost.empty() || !options.socksHost.empty();
+  if (!explicitProxy) {
+    if (options.noProxyGiven) {
+      environment.erase("NO_PROXY");
+      environment["no_proxy"] = options.noProxy;
+    }
+    client.SetProxyEnvironment(std::move(environment));
+  } else if (!ExemptByNoProxy(options)) {
+    ApplyExplicitProxies(options, client);
   }
   // The client reads its extra authorities from SSL_CERT_FILE for each connection.
   if (!options.caFile.empty()) ::setenv("SSL_CERT_FILE", options.caFile.c_str(), 1);

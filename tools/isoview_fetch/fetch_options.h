@@ -1,17 +1,20 @@
 #pragma once
 // The command line of isoview-fetch: the options that set the client up as the program
-// would fetch a source (time-out, HTTP proxy, SOCKS proxy, trusted authorities), then the
-// URL and the file.
+// would fetch a source (time-out, HTTP proxy, SOCKS proxy or the environment's proxies,
+// trusted authorities), then the URL and the file.
 
 #include <string>
 #include <vector>
 
 #include "http/http_cli.h"
+#include "http/proxy_env.h"
 
 struct TFetchOptions {
   int timeout = THttpRequestSettings().Timeout;
   std::string proxyHost, proxyPort, proxyUser, proxyPassword;
   std::string socksHost, socksPort, socksLevel, socksUser, socksPassword;
+  bool noProxyGiven = false;  // --noproxy, whose list may be empty
+  std::string noProxy;
   std::string caFile;
   bool help = false;
   std::string url, file;
@@ -24,5 +27,8 @@ extern const char kFetchUsage[];
 bool ParseFetchOptions(const std::vector<std::string>& args, TFetchOptions& options,
                        std::string& error);
 
-// Sets client up as the options say; options left out keep the client's defaults.
-void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client);
+// Sets client up as the options say; options left out keep the client's defaults. Without
+// --proxy and --socks the proxies come from environment, whose no_proxy --noproxy
+// replaces; with them, --noproxy names the hosts they are not used for.
+void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client,
+                       TProxyEnvironment environment = ProcessProxyEnvironment());
