@@ -148,7 +148,7 @@ void THttpCli::StartLookup() {
     return;
   }
   if (ProxyResolvesNames()) {
-    ConnectTo(target_.ServerName);
+    ConnectTo({target_.ServerName});
     return;
   }
   try {
@@ -171,14 +171,14 @@ void THttpCli::HandleLookupDone(TCustomWSocket*, uint16_t Error) {
     EndWith(kFailedRequestStatus, kCantResolveText, Error);
     return;
   }
-  ConnectTo(socket_.DnsResult());
+  ConnectTo(socket_.DnsResultList());
 }
 
-// address: the server's, or its name for a SOCKS server that resolves it.
-void THttpCli::ConnectTo(const std::string& address) {
-  dnsResult_ = address;
+// addresses: the server's, or its name for a SOCKS server that resolves it.
+void THttpCli::ConnectTo(const std::vector<std::string>& addresses) {
+  dnsResult_ = addresses.empty() ? std::string() : addresses.front();
   ChangeState(hsDnsLookupDone);
-  socket_.SetAddrList(socket_.DnsResultList());
+  socket_.SetAddrList(addresses);
   socket_.SetLocalAddr(LocalAddr);
   socket_.SetPort(target_.ServerPort);
   socket_.SetProto("tcp");

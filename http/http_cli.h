@@ -216,7 +216,7 @@ class THttpCli : public THttpRequestSettings {
   void ApplySocksSettings();
   void TakeEnvironmentProxy();
   bool ProxyResolvesNames() const;
-  void ConnectTo(const std::string& address);
+  void ConnectTo(const std::vector<std::string>& addresses);
   bool Tunnelled() const;
   void AskForTunnel();
   void TunnelData();
