@@ -14,6 +14,9 @@ namespace {
 
 constexpr char kSocksProtocol[] = "tcp";
 constexpr char kDefaultSocksLevel[] = "5";
+// SOCKS 5 sends names, users and passwords after one length byte: a longer text would be
+// cut, and the server would read its tail as the port or the next field.
+constexpr size_t kMaxSocks5Text = 255;
 
 // 5h is SOCKS 5 whose user gives the server host names to resolve; the socket sends Addr
 // as it is set either way.
@@ -153,6 +156,10 @@ void TCustomSocksWSocket::SendConnectRequest() {
     SendSocks4Request();
     return;
   }
+  if (Addr().size() > kMaxSocks5Text) {
+    SocksFailed(kSocksResolveError, "host name too long for SOCKS 5");
+    return;
+  }
   socksState_ = ssConnectReply;
   replyCount_ = 0;
   SendSocksRequest(Socks5ConnectRequest(Addr(), targetPort_));
@@ -223,6 +230,10 @@ void TCustomSocksWSocket::MethodChosen(uint8_t method) {
   if (method == kSocksMethodNone) {
     if (offered) TriggerSocksAuthState(socksAuthNotRequired);
     SendConnectRequest();
+    return;
+  }
+  if (socksUsercode_.size() > kMaxSocks5Text || socksPassword_.size() > kMaxSocks5Text) {
+    SocksFailed(kSocksAuthenticationFailed, "SOCKS 5 user name or password too long");
     return;
   }
   socksState_ = ssAuthReply;

@@ -108,3 +108,41 @@ TEST(SocksNames, EachLevelSendsTheNameOrTheAddressItResolved) {
     EXPECT_EQ(lookups, c.lookups);
   }
 }
+
+// One length byte carries a SOCKS 5 name, user or password: a longer one ends the
+// negotiation before it is sent, instead of going out cut.
+TEST(SocksNames, Socks5RefusesTextsLongerThanItsLengthByte) {
+  const std::string longName(300, 'h');
+  struct TCase {
+    const char* name;
+    std::string host, user;
+    int error;
+    std::string text;
+  };
+  const TCase cases[] = {
+      {"host name", longName, "", 20017, "host name too long for SOCKS 5"},
+      {"user", "charts.test", longName, 20015, "SOCKS 5 user name or password too long"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TScriptedSocksServer server({{3, "", Bytes({5, c.user.empty() ? 0 : 2})}});
+    THttpCli client;
+    client.Timeout = 10;
+    client.SetSocksServer("127.0.0.1");
+    client.SetSocksPort(server.Port());
+    client.SetSocksLevel("5h");
+    if (!c.user.empty()) {
+      client.SetSocksAuthentication(socksAuthenticateUsercode);
+      client.SetSocksUsercode(c.user);
+    }
+    std::vector<std::pair<int32_t, std::string>> errors;
+    client.OnSocksError = [&](TCustomWSocket*, int32_t error, const std::string& text) {
+      errors.emplace_back(error, text);
+    };
+    client.URL = "http://" + c.host + "/x.gif";
+    client.Get();
+    EXPECT_EQ(errors, (std::vector<std::pair<int32_t, std::string>>{{c.error, c.text}}));
+    EXPECT_EQ(client.StatusCode(), 404);
+    EXPECT_EQ(server.received.size(), 3u);  // the method request alone
+  }
+}
