@@ -3,8 +3,6 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 
-#include <mutex>
-
 #include "runtime/winsock_errors.h"
 
 namespace {
@@ -34,31 +32,14 @@ THostLookupResult SystemLookup(const std::string& name) {
   return result;
 }
 
-std::mutex hookMutex;
-std::shared_ptr<const THostLookup> hook;  // empty: the system's lookup
-
-std::shared_ptr<const THostLookup> CurrentHook() {
-  std::lock_guard lock(hookMutex);
-  return hook;
-}
-
-std::shared_ptr<const THostLookup> ExchangeHook(std::shared_ptr<const THostLookup> next) {
-  std::lock_guard lock(hookMutex);
-  hook.swap(next);
-  return next;
-}
-
 }  // namespace
 
 THostLookupResult LookupHost(const std::string& name) {
-  // A copy of the pointer, so a hook replaced meanwhile lives until its answer is given.
-  const std::shared_ptr<const THostLookup> current = CurrentHook();
+  const std::shared_ptr<const THostLookup> current = HostLookupHook().Current();
   return current ? (*current)(name) : SystemLookup(name);
 }
 
-TScopedHostLookup::TScopedHostLookup(THostLookup hook)
-    : replaced_(ExchangeHook(std::make_shared<const THostLookup>(std::move(hook)))) {}
-
-TScopedHostLookup::~TScopedHostLookup() {
-  ExchangeHook(std::move(replaced_));
+TReplaceable<THostLookup>& HostLookupHook() {
+  static TReplaceable<THostLookup> hook;
+  return hook;
 }

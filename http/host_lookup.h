@@ -13,9 +13,10 @@
 // must not touch state of the test's thread without its own locking.
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "runtime/replaceable.h"
 
 struct THostLookupResult {
   int Error = 0;                       // a Windows Sockets error number; 0 when found
@@ -28,14 +29,12 @@ using THostLookup = std::function<THostLookupResult(const std::string& name)>;
 // The addresses of name from the hook in place, else from getaddrinfo.
 THostLookupResult LookupHost(const std::string& name);
 
-// Answers every lookup with hook while it lives, then restores the lookup it replaced.
-class TScopedHostLookup {
- public:
-  explicit TScopedHostLookup(THostLookup hook);
-  ~TScopedHostLookup();
-  TScopedHostLookup(const TScopedHostLookup&) = delete;
-  TScopedHostLookup& operator=(const TScopedHostLookup&) = delete;
+// The lookup in place of the system's while a TScopedHostLookup lives.
+TReplaceable<THostLookup>& HostLookupHook();
 
- private:
-  std::shared_ptr<const THostLookup> replaced_;
+// Answers every lookup with hook while it lives, then restores the lookup it replaced.
+class TScopedHostLookup : public TScopedReplacement<THostLookup> {
+ public:
+  explicit TScopedHostLookup(THostLookup hook)
+      : TScopedReplacement(HostLookupHook(), std::move(hook)) {}
 };

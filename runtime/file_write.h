@@ -12,8 +12,9 @@
 #include <sys/types.h>
 
 #include <functional>
-#include <memory>
 #include <string>
+
+#include "runtime/replaceable.h"
 
 using TFileWriter =
     std::function<ssize_t(const std::string& fileName, int fd, const void* data, size_t count)>;
@@ -21,14 +22,12 @@ using TFileWriter =
 // As ::write(fd, data, count), through the writer in place; fileName names the open file.
 ssize_t WriteToFile(const std::string& fileName, int fd, const void* data, size_t count);
 
-// Writes through writer while it lives, then restores the writer it replaced.
-class TScopedFileWriter {
- public:
-  explicit TScopedFileWriter(TFileWriter writer);
-  ~TScopedFileWriter();
-  TScopedFileWriter(const TScopedFileWriter&) = delete;
-  TScopedFileWriter& operator=(const TScopedFileWriter&) = delete;
+// The writer in place of the system's while a TScopedFileWriter lives.
+TReplaceable<TFileWriter>& FileWriterHook();
 
- private:
-  std::shared_ptr<const TFileWriter> replaced_;
+// Writes through writer while it lives, then restores the writer it replaced.
+class TScopedFileWriter : public TScopedReplacement<TFileWriter> {
+ public:
+  explicit TScopedFileWriter(TFileWriter writer)
+      : TScopedReplacement(FileWriterHook(), std::move(writer)) {}
 };
