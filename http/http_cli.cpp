@@ -86,6 +86,13 @@ void THttpCli::Head() {
   RunRequest(rqHead);
 }
 
+void THttpCli::GetASync() {
+  StartRequest(rqGet);
+}
+void THttpCli::HeadASync() {
+  StartRequest(rqHead);
+}
+
 void THttpCli::Abort() {
   EndWith(kFailedRequestStatus, SocketErrorWithCode(WSAECONNABORTED), WSAECONNABORTED);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // THttpCli: fetches one URL at a time over HTTP/1.0 and writes the body into the caller's
 // RcvdStream. A request runs as a chain of socket events and of messages the client posts
-// to its own hidden window; Get wraps that chain by pumping the message loop until the
-// client is ready again. Failures do not raise: they end the request and show in
-// StatusCode, ReasonPhrase and the Error of OnRequestDone.
+// to its own hidden window; GetASync starts that chain, and Get wraps it by pumping the
+// message loop until the client is ready again. Failures do not raise: they end the request and
+// show in StatusCode, ReasonPhrase and the Error of OnRequestDone.
 
 #include <array>
 #include <chrono>
@@ -74,6 +74,10 @@ class THttpCli : public THttpRequestSettings {
   void Get();
   void Post();
   void Head();
+  // Start a GET (HEAD) of URL and return at once, so that several clients can run on one
+  // message loop; OnRequestDone reports the end, success or failure. Raise as Get does.
+  void GetASync();
+  void HeadASync();
   // Ends the running request at once, as its time-out would, with WSAECONNABORTED; does
   // nothing while the client is ready.
   void Abort();
