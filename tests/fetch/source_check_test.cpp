@@ -1,0 +1,302 @@
+#include "fetch/source_check.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "runtime/strings.h"
+#include "tests/http/loopback_server.h"
+#include "tests/http/nginx_server.h"
+#include "tests/http/scripted_http_server.h"
+#include "tests/support/pump.h"
+#include "tests/support/server_process.h"
+#include "tests/support/shell_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// An HTTP server on loopback that answers "METHOD /path" from a table (an empty reply
+// closes the connection unanswered; a path not in the table gets no answer at all) and
+// counts the connections it has open at once. With a batch size it holds every request
+// until that many are waiting, or all that are still to come.
+class TCheckServer {
+ public:
+  using TReplies = std::map<std::string, std::string>;
+  explicit TCheckServer(TReplies replies, size_t batch = 1, size_t expected = 0)
+      : replies_(std::move(replies)),
+        batch_(batch),
+        toCome_(expected),
+        server_([this](TCustomWSocket& c) { Accepted(c); }) {}
+
+  std::string URL(const std::string& path) const {
+    return "http://127.0.0.1:" + server_.Port() + path;
+  }
+  size_t Peak() const { return peak_; }
+  size_t Open() const { return open_.size(); }
+  std::vector<std::string> requests;  // each request's header, in arrival order
+
+ private:
+  struct TWaiting {
+    TCustomWSocket* connection;
+    std::string request;
+  };
+  TReplies replies_;
+  size_t batch_, toCome_;
+  TLoopbackServer server_;
+  std::set<TCustomWSocket*> open_;
+  size_t peak_ = 0;
+  std::map<TCustomWSocket*, std::string> received_;
+  std::vector<TWaiting> waiting_;
+
+  void Accepted(TCustomWSocket& connection) {
+    open_.insert(&connection);
+    peak_ = std::max(peak_, open_.size());
+    connection.OnSessionClosed = [this](TCustomWSocket* s, uint16_t) { open_.erase(s); };
+    connection.OnDataAvailable = [this](TCustomWSocket* s, uint16_t) { Receive(*s); };
+  }
+  void Receive(TCustomWSocket& connection) {
+    char buffer[4096];
+    const int count = connection.Receive(buffer, sizeof buffer);
+    if (count <= 0) return;
+    std::string& text = received_[&connection];
+    const bool wasComplete = text.find("\r\n\r\n") != std::string::npos;
+    text.append(buffer, count);
+    if (wasComplete || text.find("\r\n\r\n") == std::string::npos) return;
+    requests.push_back(text.substr(0, text.find("\r\n\r\n")));
+    waiting_.push_back({&connection, requests.back()});
+    if (waiting_.size() >= std::min(batch_, toCome_ == 0 ? batch_ : toCome_)) AnswerWaiting();
+  }
+  void AnswerWaiting() {
+    for (const TWaiting& waiting : waiting_) {
+      const size_t end = waiting.request.find(" HTTP/");
+      const auto reply = replies_.find(waiting.request.substr(0, end));
+      if (toCome_ > 0) --toCome_;
+      if (reply == replies_.end()) continue;
+      // Counted as closed before the reply goes: the client may connect again at once.
+      open_.erase(waiting.connection);
+      waiting.connection->SendStr(reply->second);
+      waiting.connection->CloseDelayed();
+    }
+    waiting_.clear();
+  }
+};
+
+std::string ClosedPortUrl() {
+  std::string port;
+  {
+    TLoopbackServer gone;
+    port = gone.Port();
+  }
+  return "http://127.0.0.1:" + port + "/chart.gif";
+}
+
+// openssl s_server with a certificate signed by nobody the client trusts.
+class TSelfSignedServer {
+ public:
+  TSelfSignedServer() : port_(FreeLoopbackPort()) {
+    const std::string key = dir_.File("key.pem"), certificate = dir_.File("cert.pem");
+    made_ = RunCommand(
+                "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                "-nodes -subj /CN=127.0.0.1 -days 2 -keyout '" +
+                key + "' -out '" + certificate + "' 2>/dev/null")
+                    .status == 0 &&
+            process_.Start(
+                {"/bin/sh", "-c",
+                 "exec openssl s_server -quiet -www -accept 127.0.0.1:" + std::to_string(port_) +
+                     " -cert '" + certificate + "' -key '" + key + "'"},
+                port_);
+  }
+  bool Running() const { return made_; }
+  std::string URL() const { return "https://127.0.0.1:" + std::to_string(port_) + "/chart.gif"; }
+
+ private:
+  TempDir dir_;
+  uint16_t port_;
+  TServerProcess process_{SIGTERM};
+  bool made_ = false;
+};
+
+struct TRun {
+  std::map<size_t, TSourceCheckResult> results;
+  int finished = 0;
+};
+
+TSourceCheckOptions Direct() {
+  TSourceCheckOptions options;
+  options.Proxies = std::nullopt;
+  options.Timeout = 20;  // a guard only: every row ends by itself
+  return options;
+}
+
+void Wire(TSourceCheck& check, TRun& run) {
+  check.OnResult = [&run](size_t index, const TSourceCheckResult& result) {
+    EXPECT_EQ(run.results.count(index), 0u) << "reported twice: " << result.Url;
+    run.results[index] = result;
+  };
+  check.OnFinished = [&run] { ++run.finished; };
+}
+
+const char kChart[] = "Content-Type: image/gif";
+const char kWhen[] = "Last-Modified: Tue, 08 Dec 2026 06:00:00 GMT";
+
+}  // namespace
+
+// Every kind of answer a source gives, checked in one run: the scripted server for what
+// only a script can say (and as the proxy the environment names), nginx for the everyday
+// rows, openssl s_server for TLS.
+TEST(SourceCheck, EachRowGetsTheStatusTheServerGaveOrWhyThereWasNone) {
+  TNginxServer nginx;
+  ASSERT_TRUE(nginx.Running()) << nginx.Reason();
+  nginx.Put("chart.gif", std::string(3000, 'g'));
+  TSelfSignedServer tls;
+  ASSERT_TRUE(tls.Running());
+  const std::string ok = HttpReply("200 OK", {kChart, "Content-Length: 5000", kWhen}, "");
+  TCheckServer scripted({
+      {"HEAD /ok.gif", ok},
+      {"HEAD /missing.gif", HttpReply("404 Not Found", {"Content-Length: 0"}, "")},
+      {"HEAD /moved.gif", HttpReply("301 Moved Permanently", {"Location: /ok.gif"}, "")},
+      {"HEAD /elsewhere.gif", HttpReply("302 Found", {"Location: /ok.gif"}, "")},
+      {"HEAD /gone.gif", HttpReply("308 Permanent Redirect", {"Location: /missing.gif"}, "")},
+      {"HEAD /no-head.gif", HttpReply("405 Method Not Allowed", {}, "")},
+      {"GET /no-head.gif",
+       HttpReply("206 Partial Content", {kChart, "Content-Range: bytes 0-1023/5000"},
+                 std::string(1024, 'g'))},
+      {"HEAD /not-done.gif", HttpReply("501 Not Implemented", {}, "")},
+      {"GET /not-done.gif", HttpReply("200 OK", {kChart}, std::string(100000, 'g'))},
+      {"HEAD /hangs-up.gif", ""},
+      {"GET /hangs-up.gif", ok},
+      {"HEAD http://charts.example/proxied.gif", ok},
+  });
+  const std::string plain = "http://127.0.0.1:" + std::to_string(nginx.PlainPort());
+  const struct {
+    std::string url;
+    bool ok;
+    int statusCode;
+    std::string status;  // the start of it for failures without a reply
+    std::string finalUrl;
+    bool moved;
+    std::string contentType;
+    int64_t contentLength;
+  } rows[] = {
+      {scripted.URL("/ok.gif"), true, 200, "200 OK", "", false, "image/gif", 5000},
+      {scripted.URL("/missing.gif"), false, 404, "404 Not Found", "", false, "", 0},
+      {scripted.URL("/moved.gif"), true, 200, "200 OK", scripted.URL("/ok.gif"), true, "image/gif",
+       5000},
+      {scripted.URL("/elsewhere.gif"), true, 200, "200 OK", scripted.URL("/ok.gif"), false,
+       "image/gif", 5000},
+      {scripted.URL("/gone.gif"), false, 404, "404 Not Found", scripted.URL("/missing.gif"), true,
+       "", 0},
+      {scripted.URL("/no-head.gif"), true, 206, "206 Partial Content", "", false, "image/gif",
+       5000},
+      {scripted.URL("/not-done.gif"), true, 200, "200 OK", "", false, "image/gif", -1},
+      {scripted.URL("/hangs-up.gif"), true, 200, "200 OK", "", false, "image/gif", 5000},
+      {ClosedPortUrl(), false, 0, "Connection refused (Error #10061)", "", false, "", -1},
+      {tls.URL(), false, 0, "certificate verify failed: self-signed certificate", "", false, "",
+       -1},
+      {plain + "/chart.gif", true, 200, "200 OK", "", false, "image/gif", 3000},
+      {plain + "/redirect/301/relative/chart.gif", true, 200, "200 OK", plain + "/chart.gif", true,
+       "image/gif", 3000},
+      {plain + "/missing.gif", false, 404, "404 Not Found", "", false, "text/html", -2},
+      {"http://charts.example/proxied.gif", true, 200, "200 OK", "", false, "image/gif", 5000},
+  };
+  std::vector<std::string> urls;
+  for (const auto& row : rows) urls.push_back(row.url);
+  // The scripted server is also the HTTP proxy of every host but this one.
+  TSourceCheckOptions options = Direct();
+  options.Proxies = {{"http_proxy", scripted.URL("")}, {"no_proxy", "127.0.0.1"}};
+  TSourceCheck check(options);
+  TRun run;
+  Wire(check, run);
+  check.Start(urls);
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&] { return run.finished > 0; }));
+  ASSERT_EQ(run.results.size(), std::size(rows));
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto& row = rows[i];
+    const TSourceCheckResult& got = run.results[i];
+    SCOPED_TRACE(row.url + ": " + got.Status);
+    EXPECT_EQ(got.Url, row.url);
+    EXPECT_EQ(got.Ok, row.ok);
+    EXPECT_EQ(got.StatusCode, row.statusCode);
+    EXPECT_TRUE(got.Status.starts_with(row.status));
+    EXPECT_EQ(got.FinalUrl, row.finalUrl);
+    EXPECT_EQ(got.MovedPermanently, row.moved);
+    EXPECT_EQ(got.ContentType, row.contentType);
+    if (row.contentLength != -2) {
+      EXPECT_EQ(got.ContentLength, row.contentLength);
+    }
+  }
+  EXPECT_EQ(run.results[0].LastModified, "Tue, 08 Dec 2026 06:00:00 GMT");
+  EXPECT_FALSE(run.results[10].LastModified.empty()) << "nginx names its file's time";
+  // The stand-in GET asks for the first bytes only; no other row needed one.
+  size_t gets = 0;
+  for (const std::string& request : scripted.requests) {
+    if (!request.starts_with("GET ")) continue;
+    ++gets;
+    EXPECT_NE(request.find("\r\nRange: bytes=0-1023"), std::string::npos) << request;
+  }
+  EXPECT_EQ(gets, 3u);
+  EXPECT_EQ(run.finished, 1);
+  EXPECT_EQ(check.Done(), check.Total());
+}
+
+// Ten sources on a server that holds each request until four are waiting: the check
+// keeps four running and never more. Blank and repeated URLs are not asked for.
+TEST(SourceCheck, NeverMoreThanFourRequestsAtOnce) {
+  const size_t count = 10;
+  TCheckServer::TReplies replies;
+  for (size_t i = 0; i < count; ++i)
+    replies["HEAD /chart" + std::to_string(i) + ".gif"] = HttpReply("200 OK", {kChart}, "");
+  TCheckServer server(replies, 4, count);
+  std::vector<std::string> urls = {"", "  "};
+  for (size_t i = 0; i < 2 * count; ++i)
+    urls.push_back(server.URL("/chart" + std::to_string(i % count) + ".gif"));
+  TSourceCheck check(Direct());
+  TRun run;
+  Wire(check, run);
+  check.Start(urls);
+  EXPECT_EQ(check.Total(), count);
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&] { return run.finished > 0; }));
+  EXPECT_EQ(server.requests.size(), count);
+  EXPECT_EQ(server.Peak(), 4u);
+  for (const auto& [index, result] : run.results) {
+    EXPECT_EQ(result.Url, check.Urls()[index]);
+    EXPECT_EQ(result.Status, "200 OK");
+  }
+}
+
+// Cancelled with four requests waiting for a silent server: all six sources are reported
+// cancelled at once, the connections are ended, and a new check can start straight away.
+TEST(SourceCheck, ACancelEndsTheRunningRequestsAndReportsEverySourceLeft) {
+  TCheckServer silent({});
+  TCheckServer answering({{"HEAD /chart.gif", HttpReply("200 OK", {kChart}, "")}});
+  std::vector<std::string> urls;
+  for (int i = 0; i < 6; ++i) urls.push_back(silent.URL("/chart" + std::to_string(i) + ".gif"));
+  TSourceCheck check(Direct());
+  TRun cancelled;
+  Wire(check, cancelled);
+  check.Start(urls);
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&] { return silent.requests.size() == 4; }));
+  check.Cancel();
+  EXPECT_EQ(cancelled.finished, 1);
+  EXPECT_FALSE(check.Running());
+  EXPECT_EQ(check.Done(), 6u);
+  ASSERT_EQ(cancelled.results.size(), 6u);
+  for (const auto& [index, result] : cancelled.results) {
+    EXPECT_EQ(result.Status, "Cancelled");
+    EXPECT_EQ(result.StatusCode, 0);
+    EXPECT_FALSE(result.Ok);
+  }
+
+  TRun again;
+  Wire(check, again);
+  check.Start({answering.URL("/chart.gif")});
+  ASSERT_TRUE(
+      PumpUntil(MessageLoop::Current(), [&] { return again.finished > 0 && silent.Open() == 0; }));
+  ASSERT_EQ(again.results.size(), 1u);
+  EXPECT_EQ(again.results[0].Status, "200 OK");
+  EXPECT_EQ(cancelled.results.size(), 6u) << "the aborted requests tell nothing more";
+  EXPECT_EQ(silent.requests.size(), 4u);
+}
