@@ -2,7 +2,9 @@
 // first) with the program's HTTP client, set up by the options as the program would fetch
 // a source; once the request has ended it prints what the request gave. Exit 0 when the
 // request succeeded; 1 when it failed (a non-zero Error or a final status of 400 or more),
-// the file cannot be made or Get raised; 2 on bad usage.
+// the file cannot be made or Get raised; 2 on bad usage. With --check LIST it checks the
+// sources of a list file instead and prints a line for each (tools/isoview_fetch/
+// check_list.h).
 
 #include <cstdio>
 #include <exception>
@@ -10,9 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "fetch/source_check.h"
 #include "http/http_cli.h"
 #include "http/url_helpers.h"
+#include "runtime/message_loop.h"
 #include "runtime/stream.h"
+#include "runtime/text_file.h"
+#include "tools/isoview_fetch/check_list.h"
 #include "tools/isoview_fetch/fetch_options.h"
 
 namespace {
@@ -47,6 +53,45 @@ int Fetch(const TFetchOptions& options) {
   return failed ? kExitFailed : kExitSucceeded;
 }
 
+// The lines are printed in the list's order once every source has answered.
+int CheckSources(const TFetchOptions& options, const std::vector<std::string>& urls) {
+  TSourceCheckOptions checkOptions;
+  checkOptions.Timeout = options.timeout;
+  checkOptions.Proxies = std::nullopt;  // the options choose them, as for one URL
+  checkOptions.SetUpClient = [&options](THttpCli& client) { ApplyFetchOptions(options, client); };
+  TSourceCheck check(checkOptions);
+  std::vector<TSourceCheckResult> results;
+  bool finished = false;
+  check.OnResult = [&results](std::size_t index, const TSourceCheckResult& result) {
+    if (results.size() <= index) results.resize(index + 1);
+    results[index] = result;
+  };
+  check.OnFinished = [&finished] { finished = true; };
+  check.Start(urls);
+  MessageLoop& loop = MessageLoop::Current();
+  while (!finished) {
+    loop.ProcessMessages();
+    if (!finished) loop.WaitMessage(-1);
+  }
+  bool anyFailed = false;
+  for (const TSourceCheckResult& result : results) {
+    std::printf("%s\n", CheckLine(result).c_str());
+    anyFailed = anyFailed || !result.Ok;
+  }
+  return anyFailed ? kExitFailed : kExitSucceeded;
+}
+
+int Check(const TFetchOptions& options) {
+  std::vector<std::string> lines;
+  try {
+    lines = ReadTextFile(options.checkFile);
+  } catch (const std::exception& E) {
+    std::fprintf(stderr, "isoview-fetch: %s\n", E.what());
+    return kExitUsage;
+  }
+  return CheckSources(options, ListFileUrls(lines));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,7 +106,7 @@ int main(int argc, char** argv) {
     return kExitSucceeded;
   }
   try {
-    return Fetch(options);
+    return options.checkFile.empty() ? Fetch(options) : Check(options);
   } catch (const std::exception& E) {
     std::fprintf(stderr, "%s\n", E.what());
     return kExitFailed;

@@ -12,8 +12,15 @@
 
 const char kFetchUsage[] =
     "usage: isoview-fetch [OPTION...] URL FILE\n"
+    "       isoview-fetch [OPTION...] --check LIST\n"
     "Downloads URL into FILE with the program's HTTP client and prints what the request "
     "gave.\n"
+    "With --check, asks the server of every URL in LIST (a schedule.txt, or a resource.txt "
+    "whose first line is the column titles) whether the chart is there, four at a time, "
+    "downloading none, and prints one line per URL, fields separated by tabs:\n"
+    "  ok|moved|failed CODE URL FINAL-URL REASON\n"
+    "(moved: reachable through a permanent redirect; CODE and FINAL-URL are - when there "
+    "is none).\n"
     "  --timeout SECONDS        end a request without progress for SECONDS (0: never; 60)\n"
     "  --proxy HOST:PORT        go through this HTTP proxy\n"
     "  --proxy-user USER:PASS   the proxy's Basic credentials\n"
@@ -27,7 +34,9 @@ const char kFetchUsage[] =
     "  --cacert FILE            trust the authorities in FILE too (as SSL_CERT_FILE does)\n"
     "  --help                   show this and exit\n"
     "Exit status: 0 when the request succeeded, 1 when it failed (an error, or a final "
-    "status of 400 or more) or FILE cannot be made, 2 on a wrong command line.\n";
+    "status of 400 or more) or FILE cannot be made, 2 on a wrong command line. With "
+    "--check: 0 when every source answered 2xx, 1 when any failed, 2 on a wrong command "
+    "line or a LIST that cannot be read.\n";
 
 namespace {
 
@@ -94,6 +103,11 @@ const std::map<std::string, TValueReader>& ValueOptions() {
          o.noProxy = v;
          return true;
        }},
+      {"--check",
+       [](const std::string& v, TFetchOptions& o) {
+         o.checkFile = v;
+         return !v.empty();
+       }},
       {"--cacert",
        [](const std::string& v, TFetchOptions& o) {
          o.caFile = v;
@@ -125,6 +139,11 @@ bool ParseFetchOptions(const std::vector<std::string>& args, TFetchOptions& opti
       error = "bad value for " + arg;
       return false;
     }
+  }
+  if (!options.checkFile.empty()) {
+    if (operands.empty()) return true;
+    error = "--check takes a LIST and no URL or FILE";
+    return false;
   }
   if (operands.size() != 2) {
     error = "a URL and a FILE are needed";

@@ -1,7 +1,7 @@
 #pragma once
 // The command line of isoview-fetch: the options that set the client up as the program
 // would fetch a source (time-out, HTTP proxy, SOCKS proxy or the environment's proxies,
-// trusted authorities), then the URL and the file.
+// trusted authorities), then the URL and the file, or --check and a list file.
 
 #include <string>
 #include <vector>
@@ -18,12 +18,14 @@ struct TFetchOptions {
   std::string caFile;
   bool help = false;
   std::string url, file;
+  std::string checkFile;  // --check: the list file whose sources are checked instead
 };
 
 extern const char kFetchUsage[];
 
 // Reads args (without the program's name); false, with what was wrong in error, on a
-// command line that names no URL and file or has an option or value it does not know.
+// command line that names neither a URL and a file nor --check and a list file, or has an
+// option or value it does not know.
 bool ParseFetchOptions(const std::vector<std::string>& args, TFetchOptions& options,
                        std::string& error);
 

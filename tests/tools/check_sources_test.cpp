@@ -1,0 +1,89 @@
+// isoview-fetch --check run as a program on list files in a temporary folder.
+
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "schedule/resource_entry.h"
+#include "schedule/schedule_event.h"
+#include "tests/support/http_file_server.h"
+#include "tests/support/shell_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+// A loopback port that nothing listens on.
+std::string RefusedUrl() {
+  const int probe = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+  close(probe);
+  return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/chart.gif";
+}
+
+std::string ScheduleLine(const std::string& url) {
+  return ScheduleEvent{{"0600", "", "Chart", url, "", "chart.gif"}}.ToLine();
+}
+
+std::string ResourceLine(const std::string& url) {
+  return ResourceEntry{{"Europe", "Sfc", "GIF", "6h", "Met", "Chart", "n", url}}.ToLine();
+}
+
+}  // namespace
+
+// Each list kind gives one line per distinct URL, in the list's order, and the exit
+// status says whether any failed.
+TEST(CheckSourcesTool, PrintsALinePerSourceAndFailsWhenAnyFailed) {
+  THttpFileServer server;
+  server.Serve("/good.gif", "GIF89a", 200, "image/gif");
+  const std::string good = server.Url("/good.gif"), missing = server.Url("/missing.gif");
+  const std::string refused = RefusedUrl();
+  const std::string titles =
+      ResourceEntry{{"Region", "Type", "Scale", "Hours", "Source", "Name", "N", "URL"}}.ToLine();
+  const struct {
+    std::string name;
+    std::vector<std::string> lines;
+    std::vector<std::string> printed;  // a failure's reason is matched by its start
+    int status;
+  } cases[] = {
+      {"schedule.txt",
+       {ScheduleLine(good), ScheduleLine(missing), ScheduleLine(""), ScheduleLine(good),
+        ScheduleLine(refused)},
+       {"ok\t200\t" + good + "\t-\t200 OK", "failed\t404\t" + missing + "\t-\t404 Not Found",
+        "failed\t-\t" + refused + "\t-\tConnection refused (Error #10061)"},
+       1},
+      {"resource.txt", {titles, ResourceLine(good)}, {"ok\t200\t" + good + "\t-\t200 OK"}, 0},
+      {"empty.txt", {}, {}, 0},
+  };
+  TempDir dir;
+  for (const auto& list : cases) {
+    SCOPED_TRACE(list.name);
+    std::string text;
+    for (const std::string& line : list.lines) text += line + "\r\n";
+    WriteWholeFile(dir.File(list.name), text);
+    const TCommandResult result = RunTool("isoview-fetch", "--check " + dir.File(list.name));
+    EXPECT_EQ(result.status, list.status) << result.output;
+    std::vector<std::string> printed;
+    for (size_t at = 0, end; (end = result.output.find('\n', at)) != std::string::npos;
+         at = end + 1)
+      printed.push_back(result.output.substr(at, end - at));
+    ASSERT_EQ(printed.size(), list.printed.size()) << result.output;
+    for (size_t i = 0; i < printed.size(); ++i)
+      EXPECT_TRUE(printed[i].starts_with(list.printed[i])) << printed[i];
+  }
+}
+
+TEST(CheckSourcesTool, AListThatCannotBeReadOrAWrongCommandLineExitsWithTwo) {
+  TempDir dir;
+  WriteWholeFile(dir.File("schedule.txt"), "");
+  EXPECT_EQ(RunTool("isoview-fetch", "--check " + dir.File("absent.txt")).status, 2);
+  EXPECT_EQ(RunTool("isoview-fetch", "--check " + dir.File("schedule.txt") + " http://a/b").status,
+            2);
+  EXPECT_EQ(RunTool("isoview-fetch", "--check").status, 2);
+}
