@@ -13,7 +13,7 @@ constexpr std::array<TFixedColumn, kResourceColumnCount> kResourceColumns = {{
     {29, 9, 9},
     {38, 40, 40},
     {78, 2, 1},
-    {80, 255, 255},
+    {80, kResourceUrlWidth, kResourceUrlWidth},
 }};
 
 }  // namespace

@@ -10,6 +10,8 @@
 // them.
 enum TResourceColumn { rcText1, rcText2, rcText3, rcText4, rcText5, rcResourceName, rcNeg, rcURL };
 inline constexpr int kResourceColumnCount = 8;
+// The most characters of a URL the file keeps.
+inline constexpr size_t kResourceUrlWidth = 255;
 
 struct ResourceEntry {
   std::array<std::string, kResourceColumnCount> fields;

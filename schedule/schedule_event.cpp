@@ -10,7 +10,7 @@ constexpr std::array<TFixedColumn, kScheduleFieldCount> kScheduleColumns = {{
     {1, 5, 4},
     {6, 2, 1},
     {8, 52, 50},
-    {60, 140, 140},
+    {60, kScheduleUrlWidth, kScheduleUrlWidth},
     {200, 2, 2},
     {202, 255, 255},
 }};

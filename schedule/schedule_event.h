@@ -7,6 +7,8 @@
 
 enum TScheduleField { sfTime, sfNeg, sfResourceName, sfURL, sfPrint, sfFilename };
 inline constexpr int kScheduleFieldCount = 6;
+// The most characters of a URL the file keeps.
+inline constexpr size_t kScheduleUrlWidth = 140;
 
 // The editor's titles of the fields; they are not stored in the file.
 inline constexpr std::array<const char*, kScheduleFieldCount> kScheduleTitles = {
