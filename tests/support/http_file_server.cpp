@@ -14,6 +14,25 @@ namespace {
 
 constexpr int kPollMilliseconds = 50;
 
+std::string ReasonPhrase(int status) {
+  switch (status) {
+    case 200:
+      return "OK";
+    case 301:
+      return "Moved Permanently";
+    case 302:
+      return "Found";
+    case 307:
+      return "Temporary Redirect";
+    case 308:
+      return "Permanent Redirect";
+    case 500:
+      return "Internal Server Error";
+    default:
+      return "Not Found";
+  }
+}
+
 std::string RequestPath(const std::string& request) {
   const size_t start = request.find(' ');
   if (start == std::string::npos) return {};
@@ -128,7 +147,17 @@ std::string THttpFileServer::Url(const std::string& path) const {
 void THttpFileServer::Serve(const std::string& path, std::string body, int status,
                             std::string contentType) {
   const std::lock_guard lock(mutex_);
-  replies_[path] = {status, std::move(body), std::move(contentType)};
+  replies_[path] = {status, std::move(body), std::move(contentType), {}};
+}
+
+void THttpFileServer::Redirect(const std::string& path, std::string location, int status) {
+  const std::lock_guard lock(mutex_);
+  replies_[path] = {status, {}, "text/html", "Location: " + location + "\r\n"};
+}
+
+void THttpFileServer::AddHeader(const std::string& path, const std::string& line) {
+  const std::lock_guard lock(mutex_);
+  replies_[path].headers += line + "\r\n";
 }
 
 int THttpFileServer::Requests(const std::string& path) const {
@@ -182,12 +211,9 @@ std::string THttpFileServer::Reply(const std::string& path) {
   released_.wait(lock, [&] { return held_ != path; });
   const auto found = replies_.find(path);
   const TReply reply = found == replies_.end()
-                           ? TReply{404, "<HTML><BODY>Not found</BODY></HTML>", "text/html"}
+                           ? TReply{404, "<HTML><BODY>Not found</BODY></HTML>", "text/html", {}}
                            : found->second;
-  const std::string reason = reply.status == 200   ? "OK"
-                             : reply.status == 500 ? "Internal Server Error"
-                                                   : "Not Found";
-  return "HTTP/1.0 " + std::to_string(reply.status) + " " + reason +
-         "\r\nContent-Type: " + reply.contentType +
-         "\r\nContent-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
+  return "HTTP/1.0 " + std::to_string(reply.status) + " " + ReasonPhrase(reply.status) +
+         "\r\nContent-Type: " + reply.contentType + "\r\n" + reply.headers +
+         "Content-Length: " + std::to_string(reply.body.size()) + "\r\n\r\n" + reply.body;
 }

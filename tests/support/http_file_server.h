@@ -30,6 +30,10 @@ class THttpFileServer {
 
   void Serve(const std::string& path, std::string body, int status = 200,
              std::string contentType = "application/octet-stream");
+  // Answers the path with a redirection (301, 302, 307 or 308) to location.
+  void Redirect(const std::string& path, std::string location, int status = 301);
+  // Adds a header line ("Last-Modified: ...") to the path's reply, once it is served.
+  void AddHeader(const std::string& path, const std::string& line);
   // How many requests for the path have arrived so far.
   int Requests(const std::string& path) const;
   // Requests for the path wait for Release before they are answered (one at a time:
@@ -42,6 +46,7 @@ class THttpFileServer {
     int status = 200;
     std::string body;
     std::string contentType;
+    std::string headers;  // Location and further lines, each with its CR LF
   };
   void Listen();
   void Run();
