@@ -15,6 +15,8 @@
 #include "schedule/list_files.h"
 #include "schedule/qt_string_grid.h"
 #include "schedule/row_sort.h"
+#include "schedule/source_check_form.h"
+#include "schedule/source_urls.h"
 #include "ui_schedule_form.h"
 
 namespace {
@@ -127,16 +129,35 @@ std::vector<Row> RowsOf(TStringGrid& grid, int firstRow) {
   return rows;
 }
 
+// Data rows only: the title rows hold the column titles.
+TUrlColumn UrlColumn(TStringGrid& grid, int column, std::size_t width) {
+  grid.FinishEditing();
+  TUrlColumn urls{{}, width};
+  for (int row = 1; row < grid.RowCount(); ++row) urls.cells.push_back(grid.Cells(column, row));
+  return urls;
+}
+
+// Only the cells that changed are written, so that the others keep their state.
+void SetUrlColumn(TStringGrid& grid, int column, const TUrlColumn& urls) {
+  for (int row = 1; row < grid.RowCount() && row <= static_cast<int>(urls.cells.size()); ++row)
+    if (grid.Cells(column, row) != urls.cells[row - 1])
+      grid.SetCells(column, row, urls.cells[row - 1]);
+}
+
 }  // namespace
 
 TScheduleForm::TScheduleForm(std::string programFolder, QWidget* parent)
     : QDialog(parent),
       ui_(std::make_unique<Ui::TScheduleForm>()),
-      programFolder_(std::move(programFolder)) {
+      programFolder_(std::move(programFolder)),
+      sourceCheckForm_(std::make_unique<TSourceCheckForm>(this)) {
   ui_->setupUi(this);
   SetGridSizes(*ui_->SourceGrid, kResourceColumnWidths, kResourceRowHeight);
   SetGridSizes(*ui_->StringGrid1, kScheduleColumnWidths, kScheduleRowHeight);
   ConnectControls();
+  sourceCheckForm_->OnUseNewUrl = [this](const std::string& oldUrl, const std::string& newUrl) {
+    return UseNewUrl(oldUrl, newUrl);
+  };
   // Modal to the main window only, so that the preview window and the error display
   // opened while editing can be used.
   setWindowModality(Qt::WindowModal);
@@ -160,6 +181,7 @@ void TScheduleForm::ConnectControls() {
   onClick(ui_->SchedulePreviewButton, &TScheduleForm::SchedulePreviewButtonClick);
   onClick(ui_->CloseNoSaveButton, &TScheduleForm::CloseNoSaveButtonClick);
   onClick(ui_->ExitSaveButton, &TScheduleForm::ExitSaveButtonClick);
+  onClick(ui_->CheckSourcesButton, &TScheduleForm::CheckSourcesButtonClick);
   connect(ui_->SourceGrid, &TStringGrid::TitleRowMouseUp, this, &TScheduleForm::SourceGridMouseUp);
   connect(ui_->StringGrid1, &TStringGrid::TitleRowMouseUp, this,
           &TScheduleForm::StringGrid1MouseUp);
@@ -313,6 +335,35 @@ bool TScheduleForm::SaveAndExit() {
     accept();
   });
   return saved;
+}
+
+void TScheduleForm::CheckSourcesButtonClick() {
+  RunHandler(kEditorSource, [this] {
+    TSourceCheckForm& form = *sourceCheckForm_;
+    form.Check(SourceUrls(UrlColumns()));
+    form.show();
+    form.raise();
+  });
+}
+
+std::vector<TUrlColumn> TScheduleForm::UrlColumns() {
+  return {UrlColumn(*ui_->SourceGrid, rcURL, kResourceUrlWidth),
+          UrlColumn(*ui_->StringGrid1, sfURL, kScheduleUrlWidth)};
+}
+
+// An edit like the operator's own: saved only by "Exit and save changes".
+int TScheduleForm::UseNewUrl(const std::string& oldUrl, const std::string& newUrl) {
+  std::vector<TUrlColumn> columns = UrlColumns();
+  const int changed = ReplaceSourceUrl(columns, oldUrl, newUrl);
+  SetUrlColumn(*ui_->SourceGrid, rcURL, columns[0]);
+  SetUrlColumn(*ui_->StringGrid1, sfURL, columns[1]);
+  return changed;
+}
+
+// The check's rows belong to the grids of this opening: both exits end it.
+void TScheduleForm::done(int result) {
+  sourceCheckForm_->close();
+  QDialog::done(result);
 }
 
 TScheduleForm::TGridsText TScheduleForm::GridsText() {

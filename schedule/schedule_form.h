@@ -13,6 +13,8 @@ namespace Ui {
 class TScheduleForm;
 }
 class TStringGrid;
+class TSourceCheckForm;
+struct TUrlColumn;
 
 class TScheduleForm : public QDialog {
   Q_OBJECT
@@ -22,6 +24,7 @@ class TScheduleForm : public QDialog {
   ~TScheduleForm() override;
 
   Ui::TScheduleForm& Form() { return *ui_; }
+  TSourceCheckForm& SourceCheckForm() { return *sourceCheckForm_; }
   bool ReloadGuard() const { return reloadGuard_; }
   // Fetches and shows a URL in the preview window.
   void SetPreviewer(std::function<void(const std::string& url)> previewer) {
@@ -43,12 +46,14 @@ class TScheduleForm : public QDialog {
   void SchedulePreviewButtonClick();
   void CloseNoSaveButtonClick();
   void ExitSaveButtonClick();
+  void CheckSourcesButtonClick();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void done(int result) override;
 
  private:
   using TGridsText = std::vector<std::vector<std::string>>;
@@ -66,6 +71,8 @@ class TScheduleForm : public QDialog {
   void LoadScheduleGrid(bool missing);
   void Preview(const std::string& url);
   void SetPreviewButtonsEnabled(bool enabled);
+  std::vector<TUrlColumn> UrlColumns();
+  int UseNewUrl(const std::string& oldUrl, const std::string& newUrl);
 
   std::unique_ptr<Ui::TScheduleForm> ui_;
   std::string programFolder_;
@@ -78,4 +85,7 @@ class TScheduleForm : public QDialog {
   bool gridsLoaded_ = false;
   TGridsText loadedText_;
   std::function<void(const std::string& url)> previewer_;
+  // A window of its own, child of the editor so that it takes input while the editor is
+  // modal.
+  std::unique_ptr<TSourceCheckForm> sourceCheckForm_;
 };
