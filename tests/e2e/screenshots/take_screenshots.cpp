@@ -1,5 +1,6 @@
 // Pictures of the windows for the README, taken offscreen with QWidget::grab: the main
-// window while one of its sources fails, and the schedule editor with the demo's lists.
+// window while one of its sources fails, the schedule editor with the demo's lists, and the
+// source check of a station whose charts answer in every way.
 // Usage: isoview_screenshots FOLDER (scripts/screenshots runs it).
 
 #include <stdlib.h>
@@ -15,9 +16,12 @@
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
 #include "schedule/schedule_form.h"
+#include "schedule/source_check_form.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/http_file_server.h"
+#include "tests/support/pump.h"
 #include "tests/support/temp_dir.h"
+#include "ui_schedule_form.h"
 
 namespace {
 
@@ -82,6 +86,41 @@ bool ScheduleEditor(const std::string& folder, const THttpFileServer& server) {
   return Save(editor, folder + "/schedule-editor.png");
 }
 
+// A URL of a loopback port that nobody listens on.
+std::string RefusingUrl(const std::string& path) {
+  std::string url;
+  {
+    const THttpFileServer gone;
+    url = gone.Url(path);
+  }
+  return url;
+}
+
+// The surface chart is there, the radar moved for good, the ice chart is gone and the wave
+// chart's server refuses.
+bool SourceCheck(const std::string& folder, const THttpFileServer& server) {
+  TempDir station;
+  const std::string waves = RefusingUrl("/charts/waves.gif");
+  SaveListFiles(
+      station.Path(),
+      {ScheduleEvent{{"0000", "n", "Surface analysis", server.Url("/charts/surface.gif"), "y",
+                      "surface-@Y@M@D-@H@N.gif"}},
+       ScheduleEvent{{"0600", "y", "Radar composite", server.Url("/radar/latest.gif"), "y",
+                      "radar-@Y@M@D-@H@N.bmp"}},
+       ScheduleEvent{{"1100", "n", "Satellite infrared", server.Url("/charts/satellite.jpg"), "n",
+                      "satellite-@Y@M@D-@H@N.jpg"}}},
+      {ResourceEntry{{"Region", "Type", "Scale", "Hours", "Source", "Name", "N", "URL"}},
+       ResourceEntry{
+           {"Arctic", "Ice", "1:10M", "24h", "Met", "Sea ice", "n", server.Url("/charts/ice.gif")}},
+       ResourceEntry{{"Europe", "Waves", "1:20M", "12h", "Met", "Wave height", "n", waves}}});
+  TScheduleForm editor(station.Path());
+  editor.show();
+  editor.Form().CheckSourcesButton->click();
+  TSourceCheckForm& check = editor.SourceCheckForm();
+  if (!PumpUntil(MessageLoop::Current(), [&check] { return !check.Running(); })) return false;
+  return Save(check, folder + "/source-check.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,7 +137,13 @@ int main(int argc, char** argv) {
   THttpFileServer server;
   server.Serve("/charts/surface.gif", DemoImage("chart.gif"), 200, "image/gif");
   server.Serve("/charts/satellite.jpg", DemoImage("photo.jpg"), 200, "image/jpeg");
+  server.AddHeader("/charts/surface.gif", "Last-Modified: Tue, 08 Dec 2026 06:12:40 GMT");
+  server.AddHeader("/charts/satellite.jpg", "Last-Modified: Tue, 08 Dec 2026 10:45:02 GMT");
+  server.Redirect("/radar/latest.gif", server.Url("/radar/composite.gif"));
+  server.Serve("/radar/composite.gif", DemoImage("chart.gif"), 200, "image/gif");
+  server.AddHeader("/radar/composite.gif", "Last-Modified: Tue, 08 Dec 2026 10:15:00 GMT");
   const bool main = MainWindowWithAFailingSource(argv[1], server);
   const bool editor = ScheduleEditor(argv[1], server);
-  return main && editor ? 0 : 1;
+  const bool check = SourceCheck(argv[1], server);
+  return main && editor && check ? 0 : 1;
 }
