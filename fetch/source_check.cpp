@@ -46,6 +46,8 @@ struct TSourceCheck::TSlot {
   bool connected = false;            // this leg reached the server
   bool redirected = false;
   bool movedPermanently = false;
+  bool temporaryHop = false;  // a hop so far was not 301 or 308
+  std::string permanentUrl;
   std::optional<TSourceCheckResult> reply;  // taken when the final reply's header was in
 };
 
@@ -67,8 +69,10 @@ std::unique_ptr<TSourceCheck::TSlot> TSourceCheck::NewSlot() {
   client.OnLocationChange = [&s](THttpCli* sender) {
     s.redirected = true;
     s.connected = false;
-    if (std::ranges::count(kPermanentRedirects, sender->StatusCode()) > 0)
-      s.movedPermanently = true;
+    const bool permanent = std::ranges::count(kPermanentRedirects, sender->StatusCode()) > 0;
+    s.movedPermanently |= permanent;
+    s.temporaryHop |= !permanent;
+    if (!s.temporaryHop) s.permanentUrl = sender->Location();
   };
   client.OnBeforeHeaderSend = [&s](THttpCli*, const std::string& method,
                                    std::vector<std::string>& lines) {
@@ -136,7 +140,8 @@ void TSourceCheck::Launch(TSlot& slot, std::size_t index) {
 
 void TSourceCheck::StartRequest(TSlot& slot, bool head) {
   slot.head = head;
-  slot.connected = slot.redirected = slot.movedPermanently = false;
+  slot.connected = slot.redirected = slot.movedPermanently = slot.temporaryHop = false;
+  slot.permanentUrl.clear();
   slot.reply.reset();
   slot.client.URL = urls_[*slot.index];
   try {
@@ -178,6 +183,7 @@ void TSourceCheck::RequestDone(TSlot& slot, uint16_t error) {
   TSourceCheckResult result = replied ? *slot.reply : FailedResult(slot.client.ReasonPhrase());
   if (slot.redirected) result.FinalUrl = slot.client.Location();
   result.MovedPermanently = slot.movedPermanently;
+  result.PermanentUrl = slot.permanentUrl;
   Finish(slot, std::move(result));
 }
 

@@ -29,6 +29,10 @@ struct TSourceCheckResult {
   std::string LastModified;
   std::string FinalUrl;           // where the redirects ended; empty when not redirected
   bool MovedPermanently = false;  // some hop was 301 or 308
+  // Where the hops from the start lead while each is 301 or 308: the URL to use instead
+  // of Url. Empty when the first hop was temporary or there was none. It stops before a
+  // temporary hop, whose target may change tomorrow.
+  std::string PermanentUrl;
 };
 
 struct TSourceCheckOptions {

@@ -129,8 +129,9 @@ void TSourceCheckForm::ShowResult(std::size_t index, const TSourceCheckResult& r
   ui_->ResultGrid->item(row, scLength)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetCell(row, scLastModified, result.LastModified);
   SetCell(row, scFinalUrl, UrlWithoutPassword(result.FinalUrl));
-  if (result.MovedPermanently && !result.FinalUrl.empty()) {
+  if (!result.PermanentUrl.empty()) {
     auto* button = new QPushButton(kUseNewUrlCaption);
+    button->setToolTip(ToQString(UrlWithoutPassword(result.PermanentUrl)));
     connect(button, &QPushButton::clicked, this, [this, row] { UseNewUrlClick(row); });
     ui_->ResultGrid->setCellWidget(row, scUseNewUrl, button);
   }
@@ -173,8 +174,9 @@ void TSourceCheckForm::UseNewUrlClick(int row) {
   if (index >= urls_.size() || !OnUseNewUrl) return;
   auto* button = qobject_cast<QPushButton*>(ui_->ResultGrid->cellWidget(row, scUseNewUrl));
   RunHandler(kCheckSource, [&] {
-    CheckKeepsCredentials(urls_[index], results_[index].FinalUrl);
-    const int changed = OnUseNewUrl(urls_[index], results_[index].FinalUrl);
+    const std::string& newUrl = results_[index].PermanentUrl;
+    CheckKeepsCredentials(urls_[index], newUrl);
+    const int changed = OnUseNewUrl(urls_[index], newUrl);
     if (!button) return;
     button->setText(ToQString(RowsChanged(changed)));
     button->setEnabled(false);

@@ -59,6 +59,11 @@ class SourceCheckFormTest : public ::testing::Test {
     server_.AddHeader("/charts/surface.gif", std::string("Last-Modified: ") + kLastModified);
     server_.Redirect("/old/radar.gif", server_.Url("/charts/radar.gif"));
     server_.Serve("/charts/radar.gif", std::string(99, 'r'), 200, "image/gif");
+    // Only the permanent hops from the start make a new URL: a temporary one may be a
+    // mirror of the day, and a URL redirected temporarily has not moved.
+    server_.Redirect("/chain/then-temporary.gif", Url("/chain/hop.gif"), 301);
+    server_.Redirect("/chain/hop.gif", Url("/charts/radar.gif"), 302);
+    server_.Redirect("/chain/temporary-first.gif", Url("/old/radar.gif"), 302);
   }
   ~SourceCheckFormTest() override { TApplication::Instance().ErrorDisplay().Dismiss(); }
 
@@ -103,27 +108,32 @@ class SourceCheckFormTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(SourceCheckFormTest, ListsEachUrlOfBothGridsOnceWithWhatItsServerAnswered) {
-  Open({Url("/charts/surface.gif"), Url("/charts/gone.gif"), Url("/old/radar.gif")},
-       {Url("/old/radar.gif"), "", Url("/charts/surface.gif")});
+  Open({Url("/charts/surface.gif"), Url("/charts/gone.gif"), Url("/old/radar.gif"),
+        Url("/chain/then-temporary.gif")},
+       {Url("/old/radar.gif"), "", Url("/charts/surface.gif"), Url("/chain/temporary-first.gif")});
   form_.Form().CheckSourcesButton->click();
   // Started, not finished: the click returns at once and the window is not modal.
   EXPECT_TRUE(Check().isVisible());
   EXPECT_FALSE(Check().isModal());
   EXPECT_TRUE(Check().Running());
-  EXPECT_EQ(Progress(), "0 of 3");
+  EXPECT_EQ(Progress(), "0 of 5");
   ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [this] { return !Check().Running(); }));
 
   struct TRow {
-    std::string url, status, type, length, lastModified, finalUrl, button;
+    std::string url, status, type, length, lastModified, finalUrl;
+    std::string newUrl;  // what "Use the new URL" writes; empty: not offered
   };
+  const std::string radar = Url("/charts/radar.gif");
   const std::vector<TRow> rows{
       {Url("/charts/surface.gif"), "200 OK", "image/gif", "1234", kLastModified, "", ""},
       {Url("/charts/gone.gif"), "404 Not Found", "text/html", "35", "", "", ""},
-      {Url("/old/radar.gif"), "200 OK", "image/gif", "99", "", Url("/charts/radar.gif"),
-       "Use the new URL"},
+      {Url("/old/radar.gif"), "200 OK", "image/gif", "99", "", radar, radar},
+      {Url("/chain/then-temporary.gif"), "200 OK", "image/gif", "99", "", radar,
+       Url("/chain/hop.gif")},
+      {Url("/chain/temporary-first.gif"), "200 OK", "image/gif", "99", "", radar, ""},
   };
-  ASSERT_EQ(Check().Form().ResultGrid->rowCount(), 3);
-  for (int row = 0; row < 3; ++row) {
+  ASSERT_EQ(Check().Form().ResultGrid->rowCount(), 5);
+  for (int row = 0; row < 5; ++row) {
     const TRow& r = rows[row];
     SCOPED_TRACE(r.url);
     EXPECT_EQ(Cell(row, cUrl), r.url);
@@ -132,9 +142,13 @@ TEST_F(SourceCheckFormTest, ListsEachUrlOfBothGridsOnceWithWhatItsServerAnswered
     EXPECT_EQ(Cell(row, cLength), r.length);
     EXPECT_EQ(Cell(row, cLastModified), r.lastModified);
     EXPECT_EQ(Cell(row, cFinalUrl), r.finalUrl);
-    EXPECT_EQ(UseNewUrlButton(row) ? UseNewUrlButton(row)->text().toStdString() : "", r.button);
+    QPushButton* button = UseNewUrlButton(row);
+    ASSERT_EQ(button != nullptr, !r.newUrl.empty());
+    if (!button) continue;
+    EXPECT_EQ(button->toolTip().toStdString(), r.newUrl);
+    EXPECT_EQ(button->text().toStdString(), "Use the new URL");
   }
-  EXPECT_EQ(Progress(), "3 of 3 checked, 1 failed");
+  EXPECT_EQ(Progress(), "5 of 5 checked, 1 failed");
   EXPECT_FALSE(Check().Form().CancelButton->isEnabled());
 }
 
