@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "app/archive_form.h"
 #include "app/command_line.h"
 #include "app/jpeg_compression_form.h"
 #include "app/main_form.h"
@@ -44,6 +45,9 @@ int RunWindows(const std::string& programFolder) {
   scheduleForm.SetPreviewer([&](const std::string& url) { previewForm.Preview(url); });
   mainForm.SetScheduleForm(&scheduleForm);
   mainForm.SetJPEGCompressionForm(&jpegCompressionForm);
+  TArchiveForm archiveForm(programFolder, mainForm.Printer(), &mainForm);
+  archiveForm.SetLog(&mainForm.Log());
+  mainForm.SetArchiveForm(&archiveForm);
   const TStopSignals stopSignals([&mainForm](const std::string& signal) {
     mainForm.StopOnSignal(signal);
     // Every loop ends, a modal dialog's too, and the program exits normally.

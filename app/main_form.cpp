@@ -5,6 +5,7 @@
 #include <QStatusBar>
 #include <algorithm>
 
+#include "app/archive_form.h"
 #include "app/jpeg_compression_form.h"
 #include "app/status_texts.h"
 #include "fetch/fetch_inputs.h"
@@ -81,6 +82,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   http_.OnDocData = [this](THttpCli* http, const char*, int) { ShowDownloadProgress(*http); };
   http_.SetProxyEnvironment(environment_.proxies);
   connect(ui_->Edit1, &QAction::triggered, this, &TMainForm::Edit1Click);
+  connect(ui_->Archive1, &QAction::triggered, this, &TMainForm::Archive1Click);
   connect(ui_->DefaultJPEGcompression1, &QAction::triggered, this,
           &TMainForm::DefaultJPEGcompression1Click);
   connect(ui_->Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
@@ -339,6 +341,11 @@ void TMainForm::Edit1Click() {
     LoadEventTable();
     utcClock_.ScheduleEdited();
   });
+}
+
+// Not modal: the station goes on fetching while the operator looks through the archive.
+void TMainForm::Archive1Click() {
+  if (archiveForm_) archiveForm_->Open();
 }
 
 void TMainForm::DefaultJPEGcompression1Click() {

@@ -27,6 +27,7 @@ class TMainForm;
 }
 class TScheduleForm;
 class TJPEGCompressionForm;
+class TArchiveForm;
 
 // What the window takes from its surroundings; tests put in a clock, a zone and an
 // executable in a temporary folder of their own.
@@ -61,6 +62,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   // alone leave them out.
   void SetScheduleForm(TScheduleForm* form) { scheduleForm_ = form; }
   void SetJPEGCompressionForm(TJPEGCompressionForm* form) { jpegCompressionForm_ = form; }
+  void SetArchiveForm(TArchiveForm* form) { archiveForm_ = form; }
 
  signals:
   // Every text shown in Status2, in order.
@@ -77,6 +79,7 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   void ClockTimerTimer();
   void SlowClockTimerTimer();
   void Edit1Click();
+  void Archive1Click();
   void DefaultJPEGcompression1Click();
   void Exit1Click();
   void Printersetup1Click();
@@ -137,4 +140,5 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   TUpdateThrottle progressThrottle_;
   TScheduleForm* scheduleForm_ = nullptr;
   TJPEGCompressionForm* jpegCompressionForm_ = nullptr;
+  TArchiveForm* archiveForm_ = nullptr;
 };
