@@ -125,11 +125,11 @@ QWidget* TArchiveForm::DayWidget(const TArchiveDay& day, std::vector<TSavedFile>
 
 TQtArchiveTile* TArchiveForm::Tile(const TSavedFile& save, std::vector<TSavedFile>& toMake) {
   auto* tile = new TQtArchiveTile(save, IsMissing(save.path));
+  tiles_.push_back(tile);
+  if (tile->State() == atDeleted) return tile;
   connect(tile, &TQtArchiveTile::DoubleClicked, this, [this](const TSavedFile& opened) {
     RunHandler(kArchiveSource, [&] { viewer_.Open(opened); });
   });
-  tiles_.push_back(tile);
-  if (tile->State() == atDeleted) return tile;
   const auto kept = thumbnails_.find(ThumbnailKey(save));
   if (kept != thumbnails_.end())
     tile->ShowThumbnail(kept->second);

@@ -200,6 +200,8 @@ TEST_F(ArchiveFormTest, TellsAPictureFromADeletedFileAndOneThatCannotBeRead) {
   EXPECT_EQ(tiles[1]->PlaceText().toStdString(), "cannot be read");
   EXPECT_EQ(tiles[2]->State(), atDeleted);
   EXPECT_EQ(tiles[2]->PlaceText().toStdString(), "deleted");
+  DoubleClick(*tiles[2]);  // nothing to open
+  EXPECT_FALSE(form.Viewer().isVisible());
 }
 
 // 800 x 600, red left half, blue right half, saved as a BMP by the program and listed.
