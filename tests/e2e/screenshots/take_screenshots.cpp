@@ -1,6 +1,7 @@
 // Pictures of the windows for the README, taken offscreen with QWidget::grab: the main
-// window while one of its sources fails, the schedule editor with the demo's lists, and the
-// source check of a station whose charts answer in every way.
+// window while one of its sources fails, the schedule editor with the demo's lists, the
+// source check of a station whose charts answer in every way, and the archive after 20
+// saves of the demo's images.
 // Usage: isoview_screenshots FOLDER (scripts/screenshots runs it).
 
 #include <stdlib.h>
@@ -9,10 +10,17 @@
 #include <QPixmap>
 #include <cstdio>
 
+#include "app/archive_form.h"
 #include "app/main_form.h"
+#include "app/qt_archive_tile.h"
+#include "fetch/archive.h"
+#include "fetch/event_log.h"
+#include "fetch/preview_file.h"
 #include "fetch/program_formats.h"
 #include "gui/application.h"
 #include "gui/qt_message_pump.h"
+#include "imaging/image_scroll_box.h"
+#include "imaging/picture.h"
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
 #include "schedule/schedule_form.h"
@@ -121,6 +129,50 @@ bool SourceCheck(const std::string& folder, const THttpFileServer& server) {
   return Save(check, folder + "/source-check.png");
 }
 
+// The demo's three images saved in turn every three hours from 2026-12-07 03:00 UTC, in the
+// formats the schedule can choose, each listed as the fetch job lists its saves; the
+// operator has deleted one of them by hand since.
+void SaveDemoImages(const TempDir& station, FakeClock& clock, const FakeTimeZone& zone) {
+  const TEventLog log(station.File("isoview.log"), clock, zone);
+  TArchive archive(station.Path(), log, clock, zone);
+  const std::vector<std::pair<std::string, std::string>> images = {
+      {"chart.gif", ".gif"}, {"photo.jpg", ".jpg"}, {"map.tif", ".bmp"}};
+  constexpr int kSaves = 20;
+  constexpr int kHoursApart = 3;
+  clock.Set({2026, 12, 7, 3, 0, 0});
+  for (int i = 0; i < kSaves; ++i) {
+    const auto& [name, extension] = images[i % images.size()];
+    TPicture picture;
+    TImageScrollBox viewer;
+    DisplayDownloadedFile(std::string(ISOVIEW_SOURCE_DIR) + "/demo/images/" + name, viewer,
+                          picture.Bitmap());
+    const std::string saved =
+        station.File(name.substr(0, name.find('.')) + "-" + std::to_string(i) + extension);
+    SavePreviewFile(picture, saved, [] { return 75; });
+    archive.Record(saved);
+    clock.AdvanceMinutes(kHoursApart * 60);
+  }
+  std::remove(station.File("photo-16.jpg").c_str());
+}
+
+bool ArchiveWindow(const std::string& folder) {
+  TempDir station;
+  FakeClock clock;
+  const FakeTimeZone zone;
+  SaveDemoImages(station, clock, zone);
+  TQtPrinter printer(clock, zone);
+  TArchiveForm archive(station.Path(), printer);
+  archive.resize(1150, 1100);
+  archive.Open();
+  const auto loading = [&] {
+    for (const TQtArchiveTile* tile : archive.Tiles())
+      if (tile->State() == atLoading) return true;
+    return false;
+  };
+  while (loading()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  return Save(archive, folder + "/archive.png");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,5 +197,6 @@ int main(int argc, char** argv) {
   const bool main = MainWindowWithAFailingSource(argv[1], server);
   const bool editor = ScheduleEditor(argv[1], server);
   const bool check = SourceCheck(argv[1], server);
-  return main && editor && check ? 0 : 1;
+  const bool archive = ArchiveWindow(argv[1]);
+  return main && editor && check && archive ? 0 : 1;
 }
