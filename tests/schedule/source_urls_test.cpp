@@ -4,6 +4,11 @@
 
 #include "runtime/exceptions.h"
 
+// Failures name the cells, not the bytes.
+void PrintTo(const TUrlColumn& column, std::ostream* out) {
+  *out << ::testing::PrintToString(column.cells) << " (" << column.width << " wide)";
+}
+
 namespace {
 
 using Urls = std::vector<std::string>;
