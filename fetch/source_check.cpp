@@ -49,6 +49,7 @@ struct TSourceCheck::TSlot {
   bool temporaryHop = false;  // a hop so far was not 301 or 308
   std::string permanentUrl;
   std::optional<TSourceCheckResult> reply;  // taken when the final reply's header was in
+  bool endPending = false;  // cancelled: the aborted request's OnRequestDone is still to come
 };
 
 TSourceCheck::TSourceCheck(TSourceCheckOptions options) : options_(std::move(options)) {
@@ -94,10 +95,11 @@ void TSourceCheck::Start(std::vector<std::string> urls) {
   FillSlots();
 }
 
-// A client whose aborted request has not ended yet cannot start another: it is replaced.
+// A client whose cancelled request has not told its end yet is replaced: that end would
+// otherwise be taken for the end of the next request.
 void TSourceCheck::PrepareSlots() {
   for (auto& slot : slots_) {
-    if (slot->client.State() == hsReady) continue;
+    if (!slot->endPending) continue;
     slot->client.OnRequestDone = nullptr;
     slot->client.OnHeaderEnd = nullptr;
     retired_.push_back(std::move(slot));
@@ -113,7 +115,8 @@ void TSourceCheck::Cancel() {
   for (auto& slot : slots_) {
     if (!slot->index) continue;
     const std::size_t index = *slot->index;
-    slot->index.reset();  // its end, when it comes, belongs to no check
+    slot->index.reset();
+    slot->endPending = true;
     slot->client.Abort();
     Report(index, cancelled);
   }
@@ -169,7 +172,10 @@ void TSourceCheck::HeaderEnd(TSlot& slot) {
 }
 
 void TSourceCheck::RequestDone(TSlot& slot, uint16_t error) {
-  if (!slot.index) return;
+  if (slot.endPending) {
+    slot.endPending = false;
+    return;
+  }
   // Ended by HeaderEnd's abort, or by the client itself after a complete header.
   const bool replied = slot.reply && (error == 0 || error == WSAECONNABORTED);
   const bool headRefused =
