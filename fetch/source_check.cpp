@@ -64,8 +64,6 @@ std::unique_ptr<TSourceCheck::TSlot> TSourceCheck::NewSlot() {
   THttpCli& client = s.client;
   client.Timeout = options_.Timeout;
   if (options_.Proxies) client.SetProxyEnvironment(*options_.Proxies);
-  if (options_.SetUpClient) options_.SetUpClient(client);
-  client.RcvdStream = nullptr;  // nothing of a document is kept
   client.OnSessionConnected = [&s](THttpCli*) { s.connected = true; };
   client.OnLocationChange = [&s](THttpCli* sender) {
     s.redirected = true;
@@ -147,6 +145,8 @@ void TSourceCheck::StartRequest(TSlot& slot, bool head) {
   slot.permanentUrl.clear();
   slot.reply.reset();
   slot.client.URL = urls_[*slot.index];
+  if (options_.SetUpClient) options_.SetUpClient(slot.client);
+  slot.client.RcvdStream = nullptr;  // nothing of a document is kept
   try {
     head ? slot.client.HeadASync() : slot.client.GetASync();
   } catch (const std::exception& E) {

@@ -42,7 +42,8 @@ struct TSourceCheckOptions {
   // clients keep their own settings (direct, unless SetUpClient says otherwise).
   std::optional<TProxyEnvironment> Proxies = ProcessProxyEnvironment();
   std::size_t Concurrency = 4;
-  // Runs on each client after the settings above, for a caller's own (the command line's).
+  // Runs on the client before each request, its URL set, after the settings above: a
+  // caller's own settings (the command line's, which may depend on the URL).
   std::function<void(THttpCli&)> SetUpClient;
 };
 

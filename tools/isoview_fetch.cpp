@@ -58,7 +58,11 @@ int CheckSources(const TFetchOptions& options, const std::vector<std::string>& u
   TSourceCheckOptions checkOptions;
   checkOptions.Timeout = options.timeout;
   checkOptions.Proxies = std::nullopt;  // the options choose them, as for one URL
-  checkOptions.SetUpClient = [&options](THttpCli& client) { ApplyFetchOptions(options, client); };
+  checkOptions.SetUpClient = [&options](THttpCli& client) {
+    TFetchOptions forUrl = options;
+    forUrl.url = client.URL;
+    ApplyFetchOptions(forUrl, client);
+  };
   TSourceCheck check(checkOptions);
   std::vector<TSourceCheckResult> results;
   bool finished = false;

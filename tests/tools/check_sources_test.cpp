@@ -48,18 +48,26 @@ TEST(CheckSourcesTool, PrintsALinePerSourceAndFailsWhenAnyFailed) {
       ResourceEntry{{"Region", "Type", "Scale", "Hours", "Source", "Name", "N", "URL"}}.ToLine();
   const struct {
     std::string name;
+    std::string options;
     std::vector<std::string> lines;
     std::vector<std::string> printed;  // a failure's reason is matched by its start
     int status;
   } cases[] = {
       {"schedule.txt",
+       "",
        {ScheduleLine(good), ScheduleLine(missing), ScheduleLine(""), ScheduleLine(good),
         ScheduleLine(refused)},
        {"ok\t200\t" + good + "\t-\t200 OK", "failed\t404\t" + missing + "\t-\t404 Not Found",
         "failed\t-\t" + refused + "\t-\tConnection refused (Error #10061)"},
        1},
-      {"resource.txt", {titles, ResourceLine(good)}, {"ok\t200\t" + good + "\t-\t200 OK"}, 0},
-      {"empty.txt", {}, {}, 0},
+      {"resource.txt", "", {titles, ResourceLine(good)}, {"ok\t200\t" + good + "\t-\t200 OK"}, 0},
+      {"empty.txt", "", {}, {}, 0},
+      // The proxy (nobody listens) is for every host but those --noproxy names.
+      {"proxied.txt",
+       "--proxy " + refused.substr(7, refused.find("/chart") - 7) + " --noproxy 127.0.0.1 ",
+       {ScheduleLine(good), ScheduleLine("http://charts.example/chart.gif")},
+       {"ok\t200\t" + good, "failed\t-\thttp://charts.example/chart.gif\t-\tConnection refused"},
+       1},
   };
   TempDir dir;
   for (const auto& list : cases) {
@@ -67,7 +75,8 @@ TEST(CheckSourcesTool, PrintsALinePerSourceAndFailsWhenAnyFailed) {
     std::string text;
     for (const std::string& line : list.lines) text += line + "\r\n";
     WriteWholeFile(dir.File(list.name), text);
-    const TCommandResult result = RunTool("isoview-fetch", "--check " + dir.File(list.name));
+    const TCommandResult result =
+        RunTool("isoview-fetch", list.options + "--check " + dir.File(list.name));
     EXPECT_EQ(result.status, list.status) << result.output;
     std::vector<std::string> printed;
     for (size_t at = 0, end; (end = result.output.find('\n', at)) != std::string::npos;

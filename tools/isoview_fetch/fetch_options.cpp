@@ -193,6 +193,10 @@ void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client,
     client.SetProxyEnvironment(std::move(environment));
   } else if (!ExemptByNoProxy(options)) {
     ApplyExplicitProxies(options, client);
+  } else {
+    // A client used for several URLs may still hold the proxy of the one before.
+    client.Proxy.clear();
+    client.SetSocksServer("");
   }
   // The client reads its extra authorities from SSL_CERT_FILE for each connection.
   if (!options.caFile.empty()) ::setenv("SSL_CERT_FILE", options.caFile.c_str(), 1);
