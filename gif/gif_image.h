@@ -121,8 +121,9 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   // Stops every painter of the image and waits for their threads, then drops the image
   // bitmap.
   void StopPainters();
-  // A painter has ended: it leaves the list, and the reference it was given is cleared.
-  // Runs on the drawing thread.
+  // A painter has ended: it leaves the list, and the reference it was given is cleared; a
+  // threaded one is kept until a stop, a new painter or the image's end waits for its
+  // thread. Runs on the drawing thread.
   void PainterEnded(TGIFPainter& painter, TGIFPainter** reference, std::exception_ptr error);
 
   // For the model: book-keeping of the pixel buffers against the limits, notices of
@@ -143,6 +144,7 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   bool WaitForFirstFrame();
   void CopyBitmapTo(TCanvas& canvas, const TRect& rect);
   void FreeBitmap();
+  void JoinEndedPainters();
 
   TGIFHeader header_;
   int64_t pixelBytes_ = 0;
@@ -150,6 +152,8 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
 
   std::mutex paintersLock_;
   std::vector<std::shared_ptr<TGIFPainter>> painters_;
+  // Threaded painters whose end has been handed over, their threads still to be joined.
+  std::vector<std::shared_ptr<TGIFPainter>> endedPainters_;
   TGIFPainter* drawPainter_ = nullptr;
   // The error of a threaded draw painter that ended while the draw waited for it.
   std::exception_ptr drawPainterError_;

@@ -116,6 +116,7 @@ TGIFPainter* TGIFImage::Paint(TGIFPainter** reference, TCanvas& canvas, TGIFDraw
     if (reference != nullptr) *reference = nullptr;
     return nullptr;
   }
+  JoinEndedPainters();
   if (images_.Count() == 1) options &= ~(drAsync | drAnimate);
   auto painter = std::make_shared<TGIFPainter>(*this, canvas, rect, options, reference);
   {
@@ -135,7 +136,12 @@ TGIFPainter* TGIFImage::DrawPainter() {
 void TGIFImage::PainterEnded(TGIFPainter& painter, TGIFPainter** reference,
                              std::exception_ptr error) {
   std::lock_guard lock(paintersLock_);
-  std::erase_if(painters_, [&painter](const auto& held) { return held.get() == &painter; });
+  const auto held = std::find_if(painters_.begin(), painters_.end(),
+                                 [&painter](const auto& entry) { return entry.get() == &painter; });
+  if (held != painters_.end()) {
+    if (painter.Threaded()) endedPainters_.push_back(std::move(*held));
+    painters_.erase(held);
+  }
   if (reference == nullptr || *reference != &painter) return;
   *reference = nullptr;
   if (reference == &drawPainter_) drawPainterError_ = error;
@@ -158,6 +164,7 @@ void TGIFImage::StopDraw() {
     if (!threadedDrawPainterRuns()) break;
     loop.WaitMessage(kWaitSliceMs);
   }
+  JoinEndedPainters();
   FreeBitmap();
 }
 
@@ -178,5 +185,15 @@ void TGIFImage::StopPainters() {
     loop.WaitMessage(kWaitSliceMs);
   }
   if (quit) loop.PostQuit();
+  JoinEndedPainters();
   FreeBitmap();
+}
+
+void TGIFImage::JoinEndedPainters() {
+  std::vector<std::shared_ptr<TGIFPainter>> ended;
+  {
+    std::lock_guard lock(paintersLock_);
+    ended.swap(endedPainters_);
+  }
+  // Destroyed outside the lock: each waits for its thread to return from its last hand-over.
 }

@@ -62,7 +62,9 @@ TGIFPainter::TGIFPainter(TGIFImage& image, TCanvas& canvas, const TRect& rect,
   MakeBuffers(options);
 }
 
-TGIFPainter::~TGIFPainter() = default;
+TGIFPainter::~TGIFPainter() {
+  if (thread_.joinable()) thread_.join();
+}
 
 TRGBColor TGIFPainter::ChooseBackgroundColor() const {
   if (image_.DrawBackgroundColor()) return *image_.DrawBackgroundColor();
@@ -101,13 +103,13 @@ void TGIFPainter::MakeBuffers(TGIFDrawOptions options) {
 void TGIFPainter::Start() {
   if (!Threaded()) return;
   const TThreadPriority priority = image_.ThreadPriority();
-  std::thread([self = shared_from_this(), priority] {
-    self->threadId_ = static_cast<int>(gettid());
-    ApplyPriority(self->threadId_, priority);
-    self->Run();
+  thread_ = std::thread([this, priority] {
+    threadId_ = static_cast<int>(gettid());
+    ApplyPriority(threadId_, priority);
+    Run();
     // Without the drawing thread's loop nobody else can end it.
-    if (!self->HandOver([&self] { self->Finish(); })) self->Finish();
-  }).detach();
+    if (!HandOver([this] { Finish(); })) Finish();
+  });
 }
 
 void TGIFPainter::Stop() {

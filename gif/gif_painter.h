@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "gif/gif_defaults.h"
 #include "gif/gif_graphic_control_extension.h"
@@ -24,7 +25,7 @@ class TBitmap;
 class TCanvas;
 class TGIFSubImage;
 
-class TGIFPainter : public std::enable_shared_from_this<TGIFPainter> {
+class TGIFPainter {
  public:
   static constexpr int kMillisecondsPerDelayUnit = 12;
   // Delays are in units of a hundredth of a second as the file gives them.
@@ -36,6 +37,8 @@ class TGIFPainter : public std::enable_shared_from_this<TGIFPainter> {
   // given, is made to point to the new painter.
   TGIFPainter(TGIFImage& image, TCanvas& canvas, const TRect& rect, TGIFDrawOptions options,
               TGIFPainter** reference);
+  // Waits for the thread, which must have handed its end over (or be about to): the image
+  // keeps a painter until then.
   ~TGIFPainter();
   TGIFPainter(const TGIFPainter&) = delete;
   TGIFPainter& operator=(const TGIFPainter&) = delete;
@@ -119,4 +122,5 @@ class TGIFPainter : public std::enable_shared_from_this<TGIFPainter> {
   std::condition_variable wake_;
   bool woken_ = false;
   std::atomic<int> threadId_ = 0;
+  std::thread thread_;
 };

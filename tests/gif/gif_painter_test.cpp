@@ -252,3 +252,44 @@ TEST(GIFPainter, ChangingTheScreenOrPaletteDuringAnAnimationStopsTheDrawPainter)
     EXPECT_EQ(paints, paintsAfterChange) << name;
   }
 }
+
+// A painter's thread looks at its image and holds what the painter was given until it
+// ends: every way of stopping painters returns only once their threads are gone, so an
+// image can be changed or freed at once, and nothing of a painter outlives its stop.
+TEST(GIFPainter, NoPainterThreadOutlivesItsStop) {
+  struct TStop {
+    const char* name;
+    std::function<void(std::unique_ptr<TGIFImage>&, TBitmap&)> stop;
+    long heldAfter;  // holders of the token besides the test: the image's event, a new painter
+    TGIFDrawOptions direct = 0;
+  };
+  const std::vector<TStop> stops = {
+      {"destroying the image", [](auto& image, TBitmap&) { image.reset(); }, 0},
+      {"StopPainters", [](auto& image, TBitmap&) { image->StopPainters(); }, 1},
+      {"a new width", [](auto& image, TBitmap&) { image->SetWidth(5); }, 1},
+      {"a new palette",
+       [](auto& image, TBitmap&) {
+         image->SetPalette({kRed, kGrey});
+       },
+       1},
+      {"a draw elsewhere",
+       [](auto& image, TBitmap& target) { image->Draw(target.Canvas(), Rect(4, 4, 8, 8)); }, 2,
+       drDirect},
+  };
+  // A thread left behind is still holding the token on some rounds, not on every one.
+  constexpr int kRounds = 20;
+  for (const TStop& way : stops) {
+    for (int round = 0; round < kRounds; ++round) {
+      auto token = std::make_shared<int>();
+      auto image = TwoFrames();
+      image->SetAnimationSpeed(kFastSpeed);
+      image->SetDrawOptions(kGIFDefaultDrawOptions | drLoopForever | way.direct);
+      image->OnPaint = [token](TGIFPainter&) {};
+      TBitmap target = Filled(8, 8, kRed);
+      image->Draw(target.Canvas(), Rect(0, 0, 4, 4));
+      ASSERT_NE(image->DrawPainter(), nullptr) << way.name;
+      way.stop(image, target);
+      EXPECT_EQ(token.use_count(), 1 + way.heldAfter) << way.name << ", round " << round;
+    }
+  }
+}
