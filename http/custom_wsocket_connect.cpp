@@ -13,7 +13,6 @@
 namespace {
 
 constexpr char kAnyAddress[] = "0.0.0.0";
-constexpr char kBroadcastAddress[] = "255.255.255.255";
 constexpr char kNoAddress[] = "error";
 constexpr int kListenBacklog = 5;
 constexpr int kBooleanOn = -1;  // any value but 0 switches a Boolean option on
