@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <png.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
@@ -25,6 +21,7 @@
 #include "tests/support/http_file_server.h"
 #include "tests/support/pdf_page.h"
 #include "tests/support/png_peer.h"
+#include "tests/support/server_process.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_certificates.h"
@@ -63,19 +60,6 @@ TRGBColor ChartColor(int x, int y) {
 // The web palette's level of a component: (c + 3) div 51, times 51.
 uint8_t WebLevel(uint8_t c) {
   return uint8_t((c + 3) / 51 * 51);
-}
-
-// A loopback port on which nothing listens.
-int ClosedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
 }
 
 std::string Bytes(const std::vector<uint8_t>& bytes) {
@@ -425,7 +409,7 @@ TEST_F(FetchJobTest, AFailedDownloadNamesItsCauseAndSavesNothing) {
 }
 
 TEST_F(FetchJobTest, ARefusedConnectionIsNamedAsSuch) {
-  const int port = ClosedPort();
+  const int port = FreeLoopbackPort();
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/charts/chart.gif";
   Start({ScheduleEvent{{"1015", "n", "Surface analysis", url, "n", dir_.File("c.bmp")}}.ToLine()});
   SlowTick();

@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "schedule/resource_entry.h"
 #include "schedule/schedule_event.h"
 #include "tests/support/http_file_server.h"
+#include "tests/support/server_process.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -16,15 +13,7 @@ namespace {
 
 // A loopback port that nothing listens on.
 std::string RefusedUrl() {
-  const int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-  close(probe);
-  return "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/chart.gif";
+  return "http://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/chart.gif";
 }
 
 std::string ScheduleLine(const std::string& url) {
