@@ -266,6 +266,8 @@ TDib ResizedDib(const TDib& Source, int Width, int Height) {
   AllocateWhite(target);
   const int rows = std::min(Height, Source.Height);
   const int columns = std::min(Width, Source.Width);
+  // A side of 0 has no rows to copy from or to (their memory is null).
+  if (rows <= 0 || columns <= 0) return target;
   const int bits = BitsPerPixel(Source.PixelFormat);
   for (int y = 0; y < rows; ++y) {
     if (bits >= 8) {
