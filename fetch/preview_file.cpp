@@ -1,10 +1,10 @@
 #include "fetch/preview_file.h"
 
-#include <vector>
 #include "gif/gif_image.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/image_scroll_box.h"
+#include "imaging/image_signature.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/picture.h"
 #include "imaging/png_image.h"
@@ -79,24 +79,6 @@ void DisplayInViewer(const std::string& fileName, const std::string& formatName,
   DrawInto(viewer.DisplayGraphic(), viewer.Graphic(), preview, notes, fileName);
 }
 
-struct TSignature {
-  std::string magic;
-  const char* extension;
-};
-
-// The first bytes of each kind of image file the program shows.
-const std::vector<TSignature>& Signatures() {
-  static const std::vector<TSignature> signatures{
-      {"GIF8", ".gif"},
-      {"\xFF\xD8\xFF", ".jpg"},
-      {"\x89PNG\r\n\x1A\n", ".png"},
-      {std::string("II*\0", 4), ".tif"},
-      {std::string("MM\0*", 4), ".tif"},
-      {"BM", ".bmp"},
-  };
-  return signatures;
-}
-
 }  // namespace
 
 void TDisplayNotes::Take(const TGraphic& Image) {
@@ -104,16 +86,6 @@ void TDisplayNotes::Take(const TGraphic& Image) {
   if (Image.Warnings().empty()) return;
   if (!Warnings.empty()) Warnings += '\n';
   Warnings += Image.Warnings();
-}
-
-std::string ImageKindBySignature(const std::string& FileName) {
-  constexpr int64_t kLongestMagic = 8;
-  TFileStream file(FileName, fmOpenRead);
-  std::string head(kLongestMagic, '\0');
-  head.resize(static_cast<size_t>(file.Read(head.data(), kLongestMagic)));
-  for (const TSignature& signature : Signatures())
-    if (head.compare(0, signature.magic.size(), signature.magic) == 0) return signature.extension;
-  return "";
 }
 
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview, TDisplayNotes* Notes) {
@@ -127,20 +99,18 @@ void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBi
 
 bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
                            TDisplayNotes* Notes) {
+  // The bytes choose the reader whenever they carry a known signature (a PNG served as
+  // chart.gif, a script's address chart.php?id=5); the name only when they do not.
+  const std::string signature = ImageKindOfFile(FileName);
   const std::string extension = LowerCase(ExtractFileExt(FileName));
-  if (IsTiffExtension(extension)) {
-    DisplayViewerFile(FileName, Viewer, Preview, Notes);
-    return true;
-  }
-  if (DisplayAs(extension, FileName, Preview, Notes)) return true;
-  // A script's address (chart.php?id=5) or a name without an extension: the bytes decide.
-  const std::string kind = ImageKindBySignature(FileName);
-  if (kind == ".bmp") {
-    LoadAndDraw<TBitmap>(FileName, Preview, Notes);
-    return true;
-  }
+  const std::string kind = signature.empty() ? extension : signature;
   if (IsTiffExtension(kind)) {
-    DisplayInViewer(FileName, FileName + kind, Viewer, Preview, Notes);
+    DisplayInViewer(FileName, IsTiffExtension(extension) ? FileName : FileName + kind, Viewer,
+                    Preview, Notes);
+    return true;
+  }
+  if (signature == ".bmp") {
+    LoadAndDraw<TBitmap>(FileName, Preview, Notes);
     return true;
   }
   return DisplayAs(kind, FileName, Preview, Notes);

@@ -28,18 +28,16 @@ struct TDisplayNotes {
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview,
                         TDisplayNotes* Notes = nullptr);
 
-// ".gif", ".jpg", ".png", ".tif" or ".bmp" by the file's first bytes; "" for none of them.
-std::string ImageKindBySignature(const std::string& FileName);
-
 // Shows the file in the image viewer (every page read, the first shown) and draws the
 // viewer's display graphic into the preview the same way: how TIFF files are shown.
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
                        TDisplayNotes* Notes = nullptr);
 
-// The fetch job's and the preview window's rule: ".gif", ".jpg"/".jpeg" and ".png" as above,
-// ".tif"/".tiff" through the window's viewer. A file with any other extension is shown by
-// its signature (GIF, JPEG, PNG, TIFF or BMP); answers false when it has none of them.
-// A file that cannot be opened raises EFOpenError.
+// The fetch job's and the preview window's rule: a file that begins with the signature of
+// GIF, JPEG, PNG, TIFF or BMP is shown as that kind, whatever its name says; any other by
+// its extension: ".gif", ".jpg"/".jpeg" and ".png" as above, ".tif"/".tiff" through the
+// window's viewer. Answers false for any other file. A file that cannot be opened raises
+// EFOpenError.
 bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
                            TDisplayNotes* Notes = nullptr);
 

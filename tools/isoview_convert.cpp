@@ -1,8 +1,9 @@
 // isoview-convert [-q QUALITY] IN OUT: loads IN into a preview bitmap the way the fetch
-// job shows a downloaded file, saves it as OUT the way the fetch job saves a target name,
-// and prints the preview's size as WxH. The reader's warnings go to standard error. On
-// failure it prints the error and exits with 1; a picture kept from data that ended early
-// is still written, and the exit status is 1 too.
+// job shows a downloaded file (the reader chosen by the file's signature, else by its
+// name), saves it as OUT the way the fetch job saves a target name, and prints the
+// preview's size as WxH. The reader's warnings go to standard error. On failure, and for
+// an empty picture, it prints the error and exits with 1; a picture kept from data that
+// ended early or was damaged is still written, and the exit status is 1 too.
 
 #include <cstdio>
 #include <exception>
@@ -14,6 +15,7 @@
 #include "imaging/dib_formats.h"
 #include "imaging/image_library.h"
 #include "imaging/image_scroll_box.h"
+#include "imaging/image_signature.h"
 #include "imaging/picture.h"
 #include "runtime/conversion.h"
 #include "runtime/exceptions.h"
@@ -48,21 +50,29 @@ TArguments Parse(const std::vector<std::string>& args) {
   return parsed;
 }
 
+// Draws IN into the preview as the fetch job shows a download; files of the image
+// library's other kinds (Netpbm) through its viewer, and BMP files (the program's own
+// saves) into the preview bitmap itself.
+void Load(const std::string& in, TPicture& preview, TDisplayNotes& notes) {
+  TBitmap& bitmap = preview.Bitmap();
+  TImageScrollBox viewer;
+  if (ReadingKind(in) == ".bmp") {
+    bitmap.LoadFromFile(in);
+    notes.Take(bitmap);
+  } else if (!DisplayDownloadedFile(in, viewer, bitmap, &notes)) {
+    if (!DibFormats().Find(in))
+      throw Exception("Cannot read " + in + ": files of this kind are not shown");
+    DisplayViewerFile(in, viewer, bitmap, &notes);
+  }
+}
+
 // True when the picture is only part of the image.
 bool Convert(const TArguments& args) {
   TPicture preview;
-  TBitmap& bitmap = preview.Bitmap();
   TDisplayNotes notes;
-  const std::string extension = LowerCase(ExtractFileExt(args.in));
-  if (extension == ".bmp") {
-    preview.LoadFromFile(args.in);
-    notes.Take(*preview.Graphic());
-  } else if (DibFormats().Find(args.in)) {
-    TImageScrollBox viewer;
-    DisplayViewerFile(args.in, viewer, bitmap, &notes);
-  } else if (!DisplayPreviewFile(args.in, bitmap, &notes)) {
-    throw Exception("Cannot read " + args.in + ": files of this kind are not shown");
-  }
+  Load(args.in, preview, notes);
+  if (preview.Width() == 0 || preview.Height() == 0)
+    throw Exception("Cannot write " + args.out + ": " + args.in + " holds an empty picture");
   if (!SavePreviewFile(preview, args.out, [&] { return args.quality; }))
     throw Exception("Cannot write " + args.out + ": files of this kind are not saved");
   std::printf("%dx%d\n", preview.Width(), preview.Height());

@@ -159,7 +159,7 @@ TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.output, "Cannot open file " + dir_.File("none.jpg") + "\n");
 
-  WriteWholeFile(dir_.File("fake.jpg"), "GIF89a not a jpeg");
+  WriteWholeFile(dir_.File("fake.jpg"), "not a picture at all");
   const TCommandResult fake = Convert(Path("fake.jpg") + " " + Path("out.bmp"));
   EXPECT_EQ(fake.status, 1);
   EXPECT_EQ(fake.output.rfind("JPEG error #", 0), 0u);
@@ -173,6 +173,36 @@ TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
   EXPECT_EQ(Convert("-q 101 " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
   EXPECT_EQ(Convert("-q x " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
   EXPECT_EQ(Convert(Path("in.bmp")).output, "usage: isoview-convert [-q QUALITY] IN OUT\n");
+}
+
+// A file's first bytes choose its reader whatever its name says; the name decides only
+// for bytes without a known signature.
+TEST_F(ConvertTest, TheSignatureChoosesTheReaderWhateverTheName) {
+  TBitmap pattern = Pattern();
+  pattern.SaveToFile(dir_.File("in.bmp"));
+  for (const std::string kind : {"png", "gif", "jpg", "tif"}) {
+    const std::string made = "made." + kind;
+    ASSERT_EQ(RunCommand("convert '" + dir_.File("in.bmp") + "' '" + dir_.File(made) + "'").status,
+              0);
+    for (const std::string name : {"chart.gif", "chart.jpg", "chart.png", "chart.tif", "chart"}) {
+      WriteWholeFile(dir_.File(name), ReadWholeFile(dir_.File(made)));
+      const TCommandResult result = Convert(Path(name) + " " + Path("out.bmp"));
+      EXPECT_EQ(result.status, 0) << kind << " as " << name << ": " << result.output;
+      EXPECT_EQ(result.output, "37x21\n") << kind << " as " << name;
+    }
+  }
+  WriteWholeFile(dir_.File("text.gif"), "no known signature");
+  EXPECT_EQ(Convert(Path("text.gif") + " " + Path("out.bmp")).output, "Invalid GIF signature\n");
+}
+
+// An empty picture is not written: zero bytes read as an empty JPEG.
+TEST_F(ConvertTest, AnEmptyPictureExitsOneAndWritesNothing) {
+  WriteWholeFile(dir_.File("empty.jpg"), "");
+  const TCommandResult result = Convert(Path("empty.jpg") + " " + Path("out.bmp"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.output, "Cannot write " + dir_.File("out.bmp") + ": " + dir_.File("empty.jpg") +
+                               " holds an empty picture\n");
+  EXPECT_FALSE(FileExists(dir_.File("out.bmp")));
 }
 
 // Files cut short, as an interrupted download leaves them (written whole by ImageMagick):
