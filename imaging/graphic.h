@@ -71,7 +71,8 @@ class TGraphic {
   virtual void SetPalette(const TPalette& Value);
 
   // Set when the last load (for JPEG: the decode) kept a partial picture because the image
-  // data ended early. Warnings() holds what the reader noticed, one line each.
+  // data ended early or lost pixels inside. Warnings() holds what the reader noticed, one
+  // line each, the reason for the mark among them.
   bool Truncated() const { return truncated_; }
   const std::string& Warnings() const { return warnings_; }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imaging/bitmap.h"
+#include "imaging/data_bound.h"
 #include "imaging/jpeg_library.h"
 #include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
@@ -14,17 +15,47 @@ namespace {
 
 // 20 of 256 entries stay free for the system colours of a palette display.
 constexpr int kQuantizedColors = 236;
-constexpr int kLibraryErrorImageTooBig = JERR_IMAGE_TOO_BIG;
+constexpr const char* kImageTooLarge = "JPEG image is too large (%u x %u)";
+// The fewest bits an 8 x 8 block of one component costs. Huffman codes are at least one
+// bit: a sequential scan spends one on the DC difference and one on the end of block; a
+// progressive file at least one on the DC difference in its first scan (its AC scans may
+// skip whole runs of blocks). The arithmetic coder may spend 1/2^15 bit on a likely
+// decision, two of which make a block.
+constexpr double kSequentialBitsPerBlock = 2;
+constexpr double kProgressiveBitsPerBlock = 1;
+constexpr double kArithmeticBitsPerBlock = 2.0 / (1 << 15);
 
 void Notify(const TJPEGProgressEvent& event, TProgressStage stage, uint8_t percent,
             bool redraw = false, const TRect& rows = {}) {
   if (event) event(stage, percent, redraw, rows);
 }
 
-TJPEGHeader HeaderOf(jpeg_decompress_struct& info) {
+// How many pixels the bytes after the header can make at most: the share of all the
+// picture's blocks that the bytes can code.
+int64_t PixelsTheDataCanMake(jpeg_decompress_struct& info, size_t bytesLeft) {
+  double blocks = 0;
+  for (int c = 0; c < info.num_components; ++c)
+    blocks +=
+        static_cast<double>(info.comp_info[c].width_in_blocks) * info.comp_info[c].height_in_blocks;
+  const double bitsPerBlock = info.arith_code         ? kArithmeticBitsPerBlock
+                              : info.progressive_mode ? kProgressiveBitsPerBlock
+                                                      : kSequentialBitsPerBlock;
+  const double pixels = static_cast<double>(info.image_width) * info.image_height;
+  return PixelsOfData(static_cast<int64_t>(bytesLeft),
+                      blocks > 0 ? 8 / bitsPerBlock * pixels / blocks : 0);
+}
+
+// Reads the header up to the first scan and refuses a picture larger than the pixel
+// limit or than the data after the header can make.
+TJPEGHeader HeaderOf(TJpegDecompressor& decompressor) {
+  jpeg_decompress_struct& info = decompressor.Info();
   jpeg_read_header(&info, TRUE);
   if (int64_t{info.image_width} * info.image_height > ImagePixelLimit())
-    throw EJPEG(Format("JPEG error #%d", kLibraryErrorImageTooBig));
+    throw EJPEG(Format(kImageTooLarge, info.image_width, info.image_height));
+  if (!DataCanFill(info.image_width, info.image_height,
+                   PixelsTheDataCanMake(info, decompressor.BytesLeft())))
+    throw EJPEG(TooLittleDataText(info.image_width, info.image_height));
+  decompressor.ScanDataStarts();
   return {static_cast<int>(info.image_width), static_cast<int>(info.image_height),
           info.jpeg_color_space == JCS_GRAYSCALE, jpeg_has_multiple_scans(&info) != 0};
 }
@@ -77,9 +108,8 @@ class TDecoder {
         progress_([this](uint8_t percent) { Report(percent); }) {}
 
   // The rows are decoded into a dib of our own and handed to the target at the end, or
-  // when a progress handler asks to stop.
-  // True when the data ended early.
-  bool Run() {
+  // when a progress handler asks to stop. Answers what is wrong with the picture.
+  std::string Run() {
     try {
       Decode();
     } catch (const EAbort&) {
@@ -87,12 +117,12 @@ class TDecoder {
       throw;
     }
     target_.SetDib(std::move(dib_));
-    return decompressor_.EndedEarly();
+    return decompressor_.EndedEarly() ? kJPEGEndsEarly : decompressor_.Damage();
   }
 
  private:
   void Decode() {
-    HeaderOf(info_);
+    HeaderOf(decompressor_);
     Configure();
     Notify(onProgress_, psStarting, 0);
     UseGivenPalette();
@@ -304,13 +334,13 @@ bool RunReported(const TJPEGProgressEvent& onProgress, Operation&& operation) {
 
 TJPEGHeader ReadJPEGHeader(const std::vector<uint8_t>& Bytes) {
   TJpegDecompressor decompressor(Bytes);
-  return HeaderOf(decompressor.Info());
+  return HeaderOf(decompressor);
 }
 
 void JPEGScaledSize(const std::vector<uint8_t>& Bytes, TJPEGScale Scale, int& Width, int& Height) {
   TJpegDecompressor decompressor(Bytes);
   jpeg_decompress_struct& info = decompressor.Info();
-  HeaderOf(info);
+  HeaderOf(decompressor);
   info.scale_num = 1;
   info.scale_denom = 1u << Scale;
   jpeg_calc_output_dimensions(&info);
@@ -318,12 +348,11 @@ void JPEGScaledSize(const std::vector<uint8_t>& Bytes, TJPEGScale Scale, int& Wi
   Height = static_cast<int>(info.output_height);
 }
 
-bool DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
-                TBitmap& Target, const TJPEGProgressEvent& OnProgress) {
-  bool endedEarly = false;
-  RunReported(OnProgress,
-              [&] { endedEarly = TDecoder(Bytes, Settings, Target, OnProgress).Run(); });
-  return endedEarly;
+std::string DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
+                       TBitmap& Target, const TJPEGProgressEvent& OnProgress) {
+  std::string damage;
+  RunReported(OnProgress, [&] { damage = TDecoder(Bytes, Settings, Target, OnProgress).Run(); });
+  return damage;
 }
 
 std::vector<uint8_t> EncodeJPEG(const TBitmap& Source, const TJPEGEncodeSettings& Settings,

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "imaging/color.h"
@@ -24,7 +25,8 @@ struct TJPEGHeader {
   bool Progressive = false;  // the file has several scans
 };
 
-// Reads the frame header only; raises EJPEG when the bytes do not start a JPEG image.
+// Reads the frame header only; raises EJPEG when the bytes do not start a JPEG image, or
+// when its size is over the pixel limit or more than the data after it can make.
 TJPEGHeader ReadJPEGHeader(const std::vector<uint8_t>& Bytes);
 // The output size the decoder gives at the scale.
 void JPEGScaledSize(const std::vector<uint8_t>& Bytes, TJPEGScale Scale, int& Width, int& Height);
@@ -44,13 +46,17 @@ struct TJPEGDecodeSettings {
 using TJPEGProgressEvent =
     std::function<void(TProgressStage Stage, uint8_t Percent, bool RedrawNow, const TRect& R)>;
 
+// The text of a picture whose data ended before its last row.
+inline constexpr const char* kJPEGEndsEarly = "JPEG data ends early";
+
 // Decodes into Target: 24 bits, or 8 bits with a palette of at most 236 colours when the
 // output is quantized (8-bit pixel format or grayscale output). EAbort raised by the
 // progress handler stops the decode quietly, keeping the rows decoded so far.
-// Answers true when the data ended early: the rows past the cut are what libjpeg makes of
-// the missing data.
-bool DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
-                TBitmap& Target, const TJPEGProgressEvent& OnProgress);
+// Answers what is wrong with the picture, empty when nothing is: kJPEGEndsEarly when the
+// data ended early (the rows past the cut are what libjpeg makes of the missing data), or
+// libjpeg's warning when data was lost inside ("Corrupt JPEG data: bad Huffman code").
+std::string DecodeJPEG(const std::vector<uint8_t>& Bytes, const TJPEGDecodeSettings& Settings,
+                       TBitmap& Target, const TJPEGProgressEvent& OnProgress);
 
 struct TJPEGEncodeSettings {
   int Quality = 90;  // the library takes 0 and below as 1, above 100 as 100

@@ -8,7 +8,6 @@
 namespace {
 
 constexpr const char* kCannotResizeJPEG = "Cannot change the size of a JPEG image";
-constexpr const char* kJPEGEndsEarly = "JPEG data ends early";
 
 std::shared_ptr<const TJPEGData> FreshData() {
   return std::make_shared<const TJPEGData>();
@@ -156,7 +155,8 @@ void TJPEGImage::Decode() {
                                        settings_.Performance,
                                        settings_.ProgressiveDisplay,
                                        settings_.PixelFormat == jf8Bit ? tempPalette_ : TPalette{}};
-    if (DecodeJPEG(data_->Bytes, settings, *bitmap, ProgressRelay())) MarkTruncated(kJPEGEndsEarly);
+    const std::string damage = DecodeJPEG(data_->Bytes, settings, *bitmap, ProgressRelay());
+    if (!damage.empty()) MarkTruncated(damage);
   }
   bitmap_ = std::move(bitmap);
 }

@@ -9,15 +9,47 @@
 
 namespace {
 
-constexpr const char* kJpegError = "JPEG error #%d";
+constexpr const char* kJpegError = "JPEG error #%d: %s";
 constexpr int64_t kProgressIntervalMs = 500;
 const JOCTET kEndOfImage[] = {0xFF, JPEG_EOI};
+// libjpeg's level of a warning (as against trace messages).
+constexpr int kWarningLevel = -1;
 
-[[noreturn]] void ErrorExit(j_common_ptr info) {
-  throw EJPEG(Format(kJpegError, info->err->msg_code));
+std::string LibraryText(j_common_ptr info) {
+  char text[JMSG_LENGTH_MAX];
+  info->err->format_message(info, text);
+  return text;
 }
 
-void DiscardMessage(j_common_ptr, int) {}
+[[noreturn]] void ErrorExit(j_common_ptr info) {
+  throw EJPEG(Format(kJpegError, info->err->msg_code, LibraryText(info).c_str()));
+}
+
+// The warnings after which some blocks of the picture hold no data or wrong data: the
+// entropy-coded data was cut, could not be decoded, or was not all used.
+bool MeansLostPixels(int code) {
+  switch (code) {
+    case JWRN_EXTRANEOUS_DATA:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+    case JWRN_BOGUS_PROGRESSION:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Extraneous bytes between header segments cost no pixels, hence only warnings once the
+// scan data has begun count.
+void KeepDamage(j_common_ptr info, int level) {
+  auto& error = *reinterpret_cast<TJpegErrorManager*>(info->err);
+  if (level != kWarningLevel || !error.inScanData || !error.damage.empty() ||
+      !MeansLostPixels(error.pub.msg_code))
+    return;
+  error.damage = LibraryText(info);
+}
+
 void DiscardOutput(j_common_ptr) {}
 
 void ResetErrorManager(j_common_ptr info) {
@@ -25,13 +57,13 @@ void ResetErrorManager(j_common_ptr info) {
   info->err->msg_code = 0;
 }
 
-jpeg_error_mgr* InstallErrorManager(jpeg_error_mgr& error) {
-  jpeg_std_error(&error);
-  error.error_exit = ErrorExit;
-  error.emit_message = DiscardMessage;
-  error.output_message = DiscardOutput;
-  error.reset_error_mgr = ResetErrorManager;
-  return &error;
+jpeg_error_mgr* InstallErrorManager(TJpegErrorManager& error) {
+  jpeg_std_error(&error.pub);
+  error.pub.error_exit = ErrorExit;
+  error.pub.emit_message = KeepDamage;
+  error.pub.output_message = DiscardOutput;
+  error.pub.reset_error_mgr = ResetErrorManager;
+  return &error.pub;
 }
 
 int64_t NowMs() {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 // clang-format off: jpeglib.h needs <cstdio> first
 #include <jerror.h>
@@ -41,12 +42,27 @@ class TJpegProgress {
   int lastPercent_ = -1;
 };
 
+// The library's error manager, which raises EJPEG "JPEG error #<code>: <the library's
+// text>" on fatal errors and, once told that the scan data has begun, keeps the first
+// warning that means pixel data was lost.
+struct TJpegErrorManager {
+  jpeg_error_mgr pub;  // first, so the library's pointer is ours
+  bool inScanData = false;
+  std::string damage;
+};
+
 class TJpegDecompressor {
  public:
   // Reads from the bytes from their start; the bytes must outlive the decompressor.
   explicit TJpegDecompressor(const std::vector<uint8_t>& bytes);
   // Set once the data ran out and an end-of-image marker stood in for the rest.
   bool EndedEarly() const { return source_.endedEarly; }
+  // The bytes the library has not taken yet.
+  size_t BytesLeft() const { return source_.size - source_.position + source_.pub.bytes_in_buffer; }
+  // Warnings from here on that mean lost pixel data ("Corrupt JPEG data: ...") are kept.
+  void ScanDataStarts() { error_.inScanData = true; }
+  // The library's text of the first such warning; empty when there was none.
+  const std::string& Damage() const { return error_.damage; }
   ~TJpegDecompressor();
   TJpegDecompressor(const TJpegDecompressor&) = delete;
   TJpegDecompressor& operator=(const TJpegDecompressor&) = delete;
@@ -66,7 +82,7 @@ class TJpegDecompressor {
   static void SkipInputData(j_decompress_ptr info, long count);
   static void TermSource(j_decompress_ptr) {}
 
-  jpeg_error_mgr error_;
+  TJpegErrorManager error_;
   Source source_;
   jpeg_decompress_struct info_;
 };
@@ -92,7 +108,7 @@ class TJpegCompressor {
   static void TermDestination(j_compress_ptr info);
   static void Append(j_compress_ptr info, size_t count);
 
-  jpeg_error_mgr error_;
+  TJpegErrorManager error_;
   Destination destination_;
   jpeg_compress_struct info_;
 };

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <functional>
 #include <set>
+#include <utility>
 
 #include "imaging/canvas.h"
 #include "imaging/file_formats.h"
@@ -19,6 +20,8 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+const Bytes kStartOfFrame{0xFF, 0xC0};
+const Bytes kStartOfScan{0xFF, 0xDA};
 
 void Load(TJPEGImage& image, const Bytes& bytes) {
   TMemoryStream stream(bytes);
@@ -202,14 +205,55 @@ TEST_F(JpegTest, TruncatedBodyLoadsAndDraws) {
   EXPECT_TRUE(std::equal(rows.begin(), rows.begin() + firstRows, whole.rows.begin()));
 }
 
-TEST_F(JpegTest, NonJpegBytesFailAtLoadAndKeepTheImage) {
+// Scan data damaged inside a file that still ends in its EOI marker: libjpeg decodes it
+// with a "Corrupt JPEG data" warning, and the picture is marked with that warning as a cut
+// one is. The same file whole is not.
+TEST_F(JpegTest, CorruptScanDataMarksThePictureDamaged) {
+  const Bytes whole = PeerEncode(300, 200);
+  const size_t scan =
+      std::search(whole.begin(), whole.end(), kStartOfScan.begin(), kStartOfScan.end()) -
+      whole.begin();
+  const size_t middle = (scan + whole.size()) / 2;
+  Bytes removed = whole;
+  removed.erase(removed.begin() + middle, removed.begin() + middle + 500);
+  Bytes scrambled = whole;
+  for (size_t i = middle; i < middle + 50; ++i) scrambled[i] = static_cast<uint8_t>(i * 73 % 255);
+  const std::pair<Bytes, std::string> cases[] = {
+      {whole, ""},
+      {removed, "Corrupt JPEG data: premature end of data segment"},
+      {scrambled, "Corrupt JPEG data: "},
+  };
+  for (const auto& [bytes, warning] : cases) {
+    TJPEGImage image;
+    Load(image, bytes);
+    image.Bitmap();
+    EXPECT_EQ(image.Truncated(), !warning.empty()) << warning;
+    EXPECT_TRUE(image.Warnings().starts_with(warning)) << image.Warnings();
+  }
+}
+
+// Errors carry libjpeg's number and its own text.
+TEST_F(JpegTest, BadBytesFailAtLoadWithTheLibrarysTextAndKeepTheImage) {
   TJPEGImage image;
   Load(image, colour_);
-  try {
-    Load(image, Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0});
-    FAIL();
-  } catch (const EJPEG& error) {
-    EXPECT_EQ(error.Message(), "JPEG error #" + std::to_string(JERR_NO_SOI));
+  Bytes twelveBit = colour_;
+  const auto frame =
+      std::search(twelveBit.begin(), twelveBit.end(), kStartOfFrame.begin(), kStartOfFrame.end());
+  ASSERT_NE(frame, twelveBit.end());
+  frame[4] = 12;  // the sample precision
+  const std::pair<Bytes, std::string> cases[] = {
+      {Bytes{'G', 'I', 'F', '8', '9', 'a', 0, 0},
+       "JPEG error #" + std::to_string(JERR_NO_SOI) + ": Not a JPEG file: starts with 0x47 0x49"},
+      {twelveBit, "JPEG error #" + std::to_string(JERR_BAD_PRECISION) +
+                      ": Unsupported JPEG data precision 12"},
+  };
+  for (const auto& [bytes, message] : cases) {
+    try {
+      Load(image, bytes);
+      ADD_FAILURE() << message;
+    } catch (const EJPEG& error) {
+      EXPECT_EQ(error.Message(), message);
+    }
   }
   EXPECT_EQ(image.Width(), 67);
   // Zero bytes give an empty image.
