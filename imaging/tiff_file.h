@@ -26,6 +26,8 @@ class TTiffFile {
   TTiffFile& operator=(const TTiffFile&) = delete;
 
   TIFF* Handle() const { return tiff_; }
+  // Reading: the bytes of the file.
+  int64_t Size() const { return size_; }
 
  private:
   friend struct TTiffCallbacks;

@@ -1,5 +1,6 @@
 #include "imaging/tiff_graphic.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -7,7 +8,9 @@
 #include <type_traits>
 #include <vector>
 
+#include "imaging/data_bound.h"
 #include "imaging/negative_transform.h"
+#include "imaging/tiff_data_bound.h"
 #include "imaging/tiff_file.h"
 #include "imaging/tiff_orientation.h"
 #include "runtime/exceptions.h"
@@ -106,6 +109,20 @@ bool IsBitsTimesBytesDirect(int64_t product) {
   return product == 1 || product == 4 || product == 8 || product == 24;
 }
 
+// Grey levels, indices and red-green-blue samples can be stored as they are; every other
+// colour space (CMYK, YCbCr, CIELab, ...) is converted by libtiff's RGBA reader.
+bool IsStoredAsShown(const TPageLayout& layout) {
+  switch (layout.photometric) {
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_PALETTE:
+    case PHOTOMETRIC_RGB:
+      return true;
+    default:
+      return false;
+  }
+}
+
 TReadMethod ChooseReadMethod(const TPageLayout& layout) {
   const int bits = layout.bitsPerSample;
   // Both factors come from the file: a scanline can be far wider than any real pixel.
@@ -117,8 +134,7 @@ TReadMethod ChooseReadMethod(const TPageLayout& layout) {
       ((bits == 16 && grey) || (layout.photometric == PHOTOMETRIC_PALETTE && pixelBits == 16)))
     return rmSixteenBit;
   if (layout.fax && !layout.tiled) return rmFax;
-  if (layout.compression == COMPRESSION_JPEG || layout.tiled ||
-      layout.photometric == PHOTOMETRIC_SEPARATED || layout.photometric == PHOTOMETRIC_YCBCR ||
+  if (layout.compression == COMPRESSION_JPEG || layout.tiled || !IsStoredAsShown(layout) ||
       bits > 8 || layout.planarConfig > PLANARCONFIG_CONTIG || !IsBitsTimesBytesDirect(pixelBits))
     return rmRgba;
   return rmDirect;
@@ -273,6 +289,31 @@ struct TCountingRgbaReader {
 };
 static_assert(std::is_standard_layout_v<TCountingRgbaReader>);
 
+// A pixel of libtiff's RGBA reader as it shows on white, as PNG and GIF transparency
+// does. The reader hands colours premultiplied by their alpha, except for grey with
+// alpha, whose levels it leaves as stored.
+class TOverWhite {
+ public:
+  explicit TOverWhite(const TIFFRGBAImage& image)
+      : premultiplied_(image.photometric != PHOTOMETRIC_MINISBLACK &&
+                       image.photometric != PHOTOMETRIC_MINISWHITE) {}
+
+  TRGBColor Color(uint32_t pixel) const {
+    const uint32_t alpha = TIFFGetA(pixel);
+    return {Level(TIFFGetR(pixel), alpha), Level(TIFFGetG(pixel), alpha),
+            Level(TIFFGetB(pixel), alpha)};
+  }
+
+ private:
+  uint8_t Level(uint32_t sample, uint32_t alpha) const {
+    constexpr uint32_t kOpaque = 255;
+    const uint32_t shown = premultiplied_ ? sample : (sample * alpha + kOpaque / 2) / kOpaque;
+    return static_cast<uint8_t>(std::min(kOpaque, shown + kOpaque - alpha));
+  }
+
+  bool premultiplied_;
+};
+
 // Copies the decoded pixels of one page into the allocated image. A page whose data fails
 // after its first row (or strip, for the RGBA reader) keeps what was read, the rest zero;
 // a failure before that is an error: the picture is never all black.
@@ -325,6 +366,7 @@ class TPixelReader {
     }
     reader.image.req_orientation = layout_.orientation;
     reader.Wrap();
+    const TOverWhite overWhite(reader.image);
     const int read = TIFFRGBAImageGet(&reader.image, raster.data(), layout_.width, layout_.height);
     TIFFRGBAImageEnd(&reader.image);
     if (!read && reader.pixelsPut == 0) RaiseTiffLibraryError(kReadRgbaItem);
@@ -332,10 +374,7 @@ class TPixelReader {
       uint8_t* row = image_.ScanLine(static_cast<int>(r));
       const uint32_t* from = raster.data() + size_t{r} * layout_.width;
       for (uint32_t x = 0; x < layout_.width; ++x)
-        writer_.Write(
-            row, static_cast<int>(x),
-            {static_cast<uint8_t>(TIFFGetR(from[x])), static_cast<uint8_t>(TIFFGetG(from[x])),
-             static_cast<uint8_t>(TIFFGetB(from[x]))});
+        writer_.Write(row, static_cast<int>(x), overWhite.Color(from[x]));
     }
     image_.ReportProgress(psRunning, 100);
     return read != 0;
@@ -439,13 +478,12 @@ void TTiffGraphic::ReadPage(TStream& Stream, int Number) {
   TPageLayout layout = ReadLayout(tiff);
   if (layout.width == 0 || layout.height == 0) RaiseTiffError(kNoPixels);
   CheckSize(layout.width, layout.height);
+  if (!DataCanFill(layout.width, layout.height, TiffPixelsTheDataCanMake(tiff, file.Size())))
+    RaiseTiffError(TooLittleDataText(layout.width, layout.height));
   layout.bytesPerPixel =
       std::max<int64_t>(1, std::llrint(static_cast<double>(layout.scanlineSize) / layout.width));
   const std::optional<TTiffCompression> compression = CompressionOfTag(tiff, layout.compression);
   const TReadMethod method = compression ? ChooseReadMethod(layout) : rmRgba;
-  // Fax files often say black is zero and mean white is zero.
-  if (layout.fax && layout.photometric == PHOTOMETRIC_MINISBLACK)
-    layout.photometric = PHOTOMETRIC_MINISWHITE;
   const TImageFormat format = ImageFormatOfLayout(layout);
   if (compression) RequireCompressionFitsFormat(*compression, format);
   const TPalette palette = format == ifColor16 || format == ifColor256

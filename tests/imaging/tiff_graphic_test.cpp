@@ -191,21 +191,27 @@ TEST(TiffGraphicTest, LosslessCompressionsReadAndAreRecorded) {
   }
 }
 
-TEST(TiffGraphicTest, FaxCodingsReadPhotometricOneAsWhiteIsZero) {
+// The photometric tag decides black and white for fax codings as for any other; only a
+// file without it is read as white-is-zero.
+TEST(TiffGraphicTest, FaxCodingsFollowTheirPhotometricTag) {
   const std::pair<uint16_t, TTiffCompression> cases[] = {
       {COMPRESSION_CCITTRLE, tcCcittGroup3_1D},
       {COMPRESSION_CCITTFAX3, tcCcittGroup3_1D},
       {COMPRESSION_CCITTFAX4, tcCcittGroup4},
   };
   for (const auto& [tag, compression] : cases) {
-    TTestPage page = BlackLeftHalf(PHOTOMETRIC_MINISWHITE);
-    page.compression = tag;
-    auto image = Read(page);
-    EXPECT_EQ(image->Compression(), compression) << tag;
-    ExpectBlackLeftHalf(*image);
-    // The same samples declared black-is-zero are read as white-is-zero all the same.
-    page.photometric = PHOTOMETRIC_MINISBLACK;
-    ExpectBlackLeftHalf(*Read(page));
+    for (const uint16_t photometric : {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK}) {
+      TTestPage page = BlackLeftHalf(photometric);
+      page.compression = tag;
+      auto image = Read(page);
+      EXPECT_EQ(image->Compression(), compression) << tag;
+      ExpectBlackLeftHalf(*image);
+    }
+    TTestPage untagged = BlackLeftHalf(PHOTOMETRIC_MINISWHITE);
+    untagged.compression = tag;
+    Bytes bytes = TiffBytes({untagged});
+    DropTag(bytes, TIFFTAG_PHOTOMETRIC);
+    ExpectBlackLeftHalf(*Read(bytes));
   }
   TTestPage twoD = BlackLeftHalf(PHOTOMETRIC_MINISWHITE);
   twoD.compression = COMPRESSION_CCITTFAX3;

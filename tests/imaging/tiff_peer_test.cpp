@@ -3,6 +3,7 @@
 // own reading of the orientation tag.
 
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <cstdlib>
 #include <memory>
@@ -100,5 +101,67 @@ TEST(TiffPeerTest, ACompressionLibtiffCannotDecodeIsAnErrorWithItsReason) {
     const std::string prefix = "ETiffError TIFFReadRGBAImage: ";
     EXPECT_EQ(error.Message().substr(0, prefix.size()), prefix) << error.Message();
     EXPECT_GT(error.Message().size(), prefix.size()) << error.Message();
+  }
+}
+
+// Black-and-white pages as fax software stores them, in every coding, each tagged
+// white-is-zero and black-is-zero (the same bits, so one is the other's negative): each is
+// shown as libtiff's own RGBA conversion (tiff2rgba) shows it.
+TEST(TiffPeerTest, FaxCodingsShowAsTiff2rgbaShowsThemInBothPhotometrics) {
+  TempDir dir;
+  ASSERT_TRUE(RunPeer("cd '" + dir.Path() +
+                      "' && convert -size 40x24 xc:white -fill black -draw 'rectangle 3,2 20,10' "
+                      "-draw 'circle 30,16 34,20' -monochrome -depth 1 -compress none mono.tif"));
+  const std::pair<const char*, const char*> codings[] = {
+      {"G3 1D", "-c g3"}, {"G3 2D", "-c g3:2d"},
+      {"G4", "-c g4"},    {"tiled G4", "-c g4 -t -w 16 -l 16"},
+      {"LZW", "-c lzw"},
+  };
+  for (const auto& [what, options] : codings) {
+    for (const int photometric : {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK}) {
+      const std::string name = dir.File("page");
+      const std::string tagged = std::string(what) + ", photometric " + std::to_string(photometric);
+      ASSERT_TRUE(
+          RunPeer("cd '" + dir.Path() + "' && tiffcp " + options + " mono.tif page.tif && " +
+                  "tiffset -s 262 " + std::to_string(photometric) + " page.tif && " +
+                  "tiff2rgba -n -c none page.tif rgb.tif && convert rgb.tif -depth 8 page.ppm"))
+          << tagged;
+      ExpectSamePixels(*ReadOurs(name + ".tif"), ReadRgbPpm(name + ".ppm"), tagged);
+    }
+  }
+}
+
+// Colour spaces other than grey, indices and RGB are converted as libtiff's RGBA reader
+// converts them (CIELab as ImageMagick writes it); pages with alpha (Pillow's, unassociated)
+// show over white, as ImageMagick flattens them, to within rounding.
+TEST(TiffPeerTest, CieLabIsConvertedAndAlphaShowsOverWhite) {
+  TempDir dir;
+  SourcePicture(dir);
+  ASSERT_TRUE(RunPeer("cd '" + dir.Path() +
+                      "' && convert source.ppm -colorspace Lab -compress none lab.tif && "
+                      "tiff2rgba -n -c none lab.tif rgb.tif && convert rgb.tif -depth 8 lab.ppm"));
+  ExpectSamePixels(*ReadOurs(dir.File("lab.tif")), ReadRgbPpm(dir.File("lab.ppm")), "CIELab");
+
+  for (const std::string mode : {"RGBA", "LA"}) {
+    ASSERT_TRUE(RunPeer("cd '" + dir.Path() +
+                        "' && /usr/bin/python3 -c \"from PIL import Image; "
+                        "im = Image.open('source.ppm').convert('" +
+                        mode +
+                        "'); "
+                        "im.putalpha(Image.linear_gradient('L').resize(im.size)); "
+                        "im.save('alpha.tif')\" && "
+                        "convert alpha.tif -background white -flatten -depth 8 alpha.ppm"))
+        << mode;
+    const auto ours = ReadOurs(dir.File("alpha.tif"));
+    const TRgbImage peer = ReadRgbPpm(dir.File("alpha.ppm"));
+    ASSERT_EQ(ours->Width(), peer.Width) << mode;
+    for (int y = 0; y < peer.Height; ++y)
+      for (int x = 0; x < peer.Width; ++x) {
+        const TRGBColor mine = ours->Pixel(x, y);
+        const TRGBColor theirs = peer.At(x, y);
+        EXPECT_NEAR(mine.Red, theirs.Red, 1) << mode << " at " << x << "," << y;
+        EXPECT_NEAR(mine.Green, theirs.Green, 1) << mode << " at " << x << "," << y;
+        EXPECT_NEAR(mine.Blue, theirs.Blue, 1) << mode << " at " << x << "," << y;
+      }
   }
 }
