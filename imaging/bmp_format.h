@@ -13,4 +13,11 @@ inline constexpr int kBmpBitFieldsSize = 12;  // three 32-bit masks
 inline constexpr int kBmpQuadSize = 4;        // blue, green, red, reserved
 inline constexpr int kBmpTripleSize = 3;      // blue, green, red (core headers)
 
-enum TBmpCompression : uint32_t { biRGB = 0, biRLE8 = 1, biRLE4 = 2, biBitFields = 3 };
+// biAlphaBitFields: bit fields with a fourth mask, for alpha, after the three colour ones.
+enum TBmpCompression : uint32_t {
+  biRGB = 0,
+  biRLE8 = 1,
+  biRLE4 = 2,
+  biBitFields = 3,
+  biAlphaBitFields = 6
+};

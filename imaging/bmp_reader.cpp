@@ -6,6 +6,7 @@
 
 #include "imaging/bmp_format.h"
 #include "imaging/byte_order.h"
+#include "imaging/data_bound.h"
 #include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
@@ -15,8 +16,11 @@ namespace {
 // Longer headers than the V5 one are not made by any writer we know; refusing them keeps a
 // lying size from costing memory.
 constexpr uint32_t kLargestHeaderSize = 4096;
-// From this size on (V2 headers and later) the masks are part of the header.
+// From this size on (V2 headers and later) the colour masks are part of the header, and
+// from the next (V3) the alpha mask too.
 constexpr uint32_t kHeaderWithMasksSize = 52;
+constexpr uint32_t kHeaderWithAlphaMaskSize = 56;
+constexpr int kBmpMaskSize = 4;
 
 [[noreturn]] void Invalid() {
   throw EInvalidGraphic(kInvalidBitmap);
@@ -43,6 +47,27 @@ struct TBmpInfo {
 
 TBitFields LoadMasks(const uint8_t* p) {
   return {LoadLE32(p), LoadLE32(p + 4), LoadLE32(p + 8)};
+}
+
+// The colour masks, from the header when it holds them, else from the bytes after it. The
+// alpha mask of biAlphaBitFields is passed over: the picture shows its colours, as it does
+// for the alpha of the longer headers.
+TBitFields ReadMasks(TStream& stream, TBmpInfo& info, const uint8_t* header) {
+  const uint32_t size = info.size;
+  TBitFields masks;
+  if (size >= kHeaderWithMasksSize) {
+    masks = LoadMasks(header + kBmpInfoHeaderSize - 4);
+  } else {
+    uint8_t bytes[kBmpBitFieldsSize];
+    ReadExactly(stream, bytes, sizeof bytes);
+    masks = LoadMasks(bytes);
+  }
+  if (info.compression == biAlphaBitFields && size < kHeaderWithAlphaMaskSize) {
+    uint8_t alpha[kBmpMaskSize];
+    ReadExactly(stream, alpha, sizeof alpha);
+  }
+  info.compression = biBitFields;
+  return masks;
 }
 
 TBmpInfo ReadCoreHeader(TStream& stream) {
@@ -74,15 +99,8 @@ TBmpInfo ReadInfoHeader(TStream& stream, uint32_t size) {
   info.yPelsPerMeter = static_cast<int32_t>(LoadLE32(p + 24));
   info.clrUsed = LoadLE32(p + 28);
   info.clrImportant = LoadLE32(p + 32);
-  if (info.compression == biBitFields) {
-    if (size >= kHeaderWithMasksSize) {
-      info.masks = LoadMasks(p + kBmpInfoHeaderSize - 4);
-    } else {
-      uint8_t masks[kBmpBitFieldsSize];
-      ReadExactly(stream, masks, sizeof masks);
-      info.masks = LoadMasks(masks);
-    }
-  }
+  if (info.compression == biBitFields || info.compression == biAlphaBitFields)
+    info.masks = ReadMasks(stream, info, p);
   return info;
 }
 
@@ -265,6 +283,11 @@ bool ReadPixels(TStream& stream, const TBmpInfo& info, TDib& dib) {
   // Compressed data has no size of its own: without a stated size it runs to the end.
   const int64_t declared = info.sizeImage != 0 ? info.sizeImage : rle ? available : rowsSize;
   const int64_t count = std::min({declared, available, rle ? available : rowsSize});
+  // Run-length codes may end the bitmap at once, leaving every pixel index 0: their data
+  // bounds nothing.
+  if (!rle && !DataCanFill(dib.Width, dib.Height,
+                           PixelsOfData(available, 8.0 / BitsPerPixel(dib.PixelFormat))))
+    throw EInvalidGraphic(TooLittleDataText(dib.Width, dib.Height));
   dib.Bits.assign(static_cast<size_t>(rowsSize), 0);
   if (!rle) {
     ReadExactly(stream, dib.Bits.data(), count);

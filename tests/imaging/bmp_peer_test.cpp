@@ -214,4 +214,56 @@ TEST(BmpPeerTest, EdgeFilesOfRealWritersDecodeAsImageMagickShowsThem) {
   }
 }
 
+// 32-bit fields with a fourth mask for alpha (BI_ALPHABITFIELDS, compression 6), after a
+// 40-byte header or inside a V5 one, read as Pillow reads the same masks and pixels in a V5
+// header with plain bit fields (Debian's Pillow refuses compression 6 itself; alpha is passed
+// over). A layout Pillow does not know (10-10-10-2) gives each colour's top eight bits.
+TEST(BmpPeerTest, AlphaBitFieldsAndOtherContiguousMasksAsPillowReadsThem) {
+  constexpr uint32_t kBiAlphaBitFields = 6;
+  constexpr int kWidth = 5, kHeight = 3;
+  const Bytes pixels = PatternBytes(kWidth * kHeight * 4, 251);
+  const std::vector<std::vector<uint32_t>> layouts = {
+      {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000},
+      {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000},
+      {0xFF000000, 0x00FF0000, 0x0000FF00, 0x000000FF},
+  };
+  TempDir dir;
+  const std::string file = dir.File("fields.bmp");
+  for (const std::vector<uint32_t>& masks : layouts) {
+    for (const uint32_t headerSize : {40u, 124u}) {
+      Bytes head = InfoHeader(kWidth, kHeight, 32, kBiAlphaBitFields, 0, headerSize, masks);
+      if (headerSize == 40)
+        for (uint32_t mask : masks) Append(head, mask, 4);
+      const Bytes ours = BmpFile(head, pixels);
+      WriteWholeFile(file, std::string(ours.begin(), ours.end()));
+      TBitmap bitmap;
+      bitmap.LoadFromFile(file);
+      const Bytes v5 =
+          BmpFile(InfoHeader(kWidth, kHeight, 32, kBiBitFields, 0, 124, masks), pixels);
+      WriteWholeFile(dir.File("v5.bmp"), std::string(v5.begin(), v5.end()));
+      ASSERT_EQ(std::system(("cd '" + dir.Path() +
+                             "' && /usr/bin/python3 -c \"from PIL import Image; "
+                             "Image.open('v5.bmp').convert('RGB').save('pillow.ppm')\"")
+                                .c_str()),
+                0);
+      ExpectSamePixels(
+          bitmap, ReadRgbPpm(dir.File("pillow.ppm")), 0,
+          "masks from " + std::to_string(masks[0]) + ", header " + std::to_string(headerSize));
+    }
+  }
+  const std::vector<uint32_t> tenBits{0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000};
+  const Bytes wide =
+      BmpFile(InfoHeader(kWidth, kHeight, 32, kBiBitFields, 0, 124, tenBits), pixels);
+  WriteWholeFile(file, std::string(wide.begin(), wide.end()));
+  TBitmap bitmap;
+  bitmap.LoadFromFile(file);
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const uint8_t* p = pixels.data() + ((kHeight - 1 - y) * kWidth + x) * 4;
+      const uint32_t v = p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24;
+      const TRGBColor expected{uint8_t(v >> 22), uint8_t(v >> 12), uint8_t(v >> 2)};
+      EXPECT_EQ(bitmap.Canvas().Pixel(x, y), expected) << x << "," << y;
+    }
+}
+
 }  // namespace
