@@ -8,6 +8,7 @@
 #include <cstring>
 #include <new>
 
+#include "imaging/data_bound.h"
 #include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
@@ -105,6 +106,7 @@ class TPngReadStruct {
 struct TPngLayout {
   uint32_t width = 0;
   uint32_t height = 0;
+  int fileBitsPerPixel = 0;  // as stored, before the transformations
   bool alpha = false;
   int passes = 1;
 };
@@ -114,6 +116,7 @@ struct TPngLayout {
 bool ReadLayout(png_structp png, png_infop info, TPngLayout* layout) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_info(png, info);
+  layout->fileBitsPerPixel = png_get_bit_depth(png, info) * png_get_channels(png, info);
   png_set_expand(png);  // palette and low-depth grey to 8 bits, tRNS to an alpha channel
   png_set_strip_16(png);
   png_set_gray_to_rgb(png);
@@ -148,21 +151,44 @@ void CompositeOverWhite(const std::vector<uint8_t>& bgra, TDib& dib) {
   }
 }
 
+constexpr size_t kSignatureSize = 8;
+constexpr size_t kChunkFrame = 12;  // length, name, and the CRC after the data
+constexpr uint32_t kIDAT = 0x49444154;
+// Deflate's longest match, 258 bytes, costs at least two bits.
+constexpr double kDeflateRatio = 1032;
+
+// Calls visit(name, length, bytes present) for each chunk until it answers false.
+template <class Visit>
+void WalkChunks(const std::vector<uint8_t>& bytes, Visit visit) {
+  for (size_t at = kSignatureSize; bytes.size() >= at && bytes.size() - at >= kChunkFrame;) {
+    const uint32_t length = png_get_uint_32(bytes.data() + at);
+    const size_t present = std::min<size_t>(length, bytes.size() - at - kChunkFrame);
+    if (!visit(png_get_uint_32(bytes.data() + at + 4), length, present)) return;
+    if (present < length) return;
+    at += kChunkFrame + length;
+  }
+}
+
 // libpng allocates a chunk before the pixel data whole, at the size it claims, before it
 // reads it: such a chunk that claims more than the file holds fails at once. The pixel
 // data itself is read piece by piece, so a file cut inside it keeps its decoded rows.
 bool ChunksBeforePixelsFit(const std::vector<uint8_t>& bytes) {
-  constexpr size_t kSignatureSize = 8;
-  constexpr size_t kChunkFrame = 12;  // length, name, and the CRC after the data
-  constexpr uint32_t kIDAT = 0x49444154;
-  size_t at = kSignatureSize;
-  while (bytes.size() - at >= kChunkFrame) {
-    const uint32_t length = png_get_uint_32(bytes.data() + at);
-    if (png_get_uint_32(bytes.data() + at + 4) == kIDAT) return true;
-    if (length > bytes.size() - at - kChunkFrame) return false;
-    at += kChunkFrame + length;
-  }
-  return true;
+  bool fit = true;
+  WalkChunks(bytes, [&](uint32_t name, uint32_t length, size_t present) {
+    fit = name == kIDAT || present == length;
+    return name != kIDAT && fit;
+  });
+  return fit;
+}
+
+// How many pixels the compressed pixel data present can make at most.
+int64_t PixelsTheDataCanMake(const std::vector<uint8_t>& bytes, int fileBitsPerPixel) {
+  int64_t compressed = 0;
+  WalkChunks(bytes, [&](uint32_t name, uint32_t, size_t present) {
+    if (name == kIDAT) compressed += static_cast<int64_t>(present);
+    return true;
+  });
+  return PixelsOfData(compressed, kDeflateRatio * 8 / std::max(1, fileBitsPerPixel));
 }
 
 // --- writing
@@ -226,10 +252,18 @@ TDib DecodePNG(const std::vector<uint8_t>& Bytes, bool* EndsEarly) {
   png_set_chunk_malloc_max(reader.Png(), std::max(kChunkMemoryFloor, Bytes.size()));
   png_set_chunk_cache_max(reader.Png(), kMaxCachedChunks);
   png_set_user_limits(reader.Png(), kMaxSide, kMaxSide);
+#ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+  // A fuzzer's mutations would rarely get past the checksums to the pixel rows.
+  png_set_crc_action(reader.Png(), PNG_CRC_QUIET_USE, PNG_CRC_QUIET_USE);
+  png_set_option(reader.Png(), PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
   TPngLayout layout;
   if (!ReadLayout(reader.Png(), reader.Info(), &layout)) Raise(failure);
   if (int64_t{layout.width} * layout.height > ImagePixelLimit())
     throw EInvalidGraphic(Format(kImageTooLarge, layout.width, layout.height));
+  if (!DataCanFill(layout.width, layout.height,
+                   PixelsTheDataCanMake(Bytes, layout.fileBitsPerPixel)))
+    throw EInvalidGraphic(TooLittleDataText(layout.width, layout.height));
 
   TDib dib = MakeDib(static_cast<int>(layout.width), static_cast<int>(layout.height), pf24bit, {});
   // Opaque images decode straight into the dib's rows; others go through a BGRA copy.
