@@ -1,0 +1,178 @@
+// Files of a few bytes whose headers claim pictures of up to 2^28 pixels (all inside the
+// readers' pixel limit), each read by isoview-convert in a process of its own. Each must be
+// refused or read, and the peak memory of that process (getrusage's largest resident size,
+// taken by wait4; it counts the test's own size at the spawn too) must stay below 64 MiB:
+// memory follows what the bytes can make. The CPU time is printed, not checked.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+#include "imaging/bitmap.h"
+#include "imaging/canvas.h"
+#include "imaging/jpeg_image.h"
+#include "runtime/stream.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using Bytes = std::string;
+constexpr long kMostKiB = 64 * 1024;
+
+void Put16LE(Bytes& b, uint32_t v) {
+  b += {char(v), char(v >> 8)};
+}
+void Put32LE(Bytes& b, uint32_t v) {
+  b += {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+void Put32BE(Bytes& b, uint32_t v) {
+  b += {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+// 54 bytes: a file header and an info header of a 10000 x 10000 24-bit picture, no pixels.
+Bytes BmpBomb() {
+  Bytes b = "BM";
+  Put32LE(b, 54);
+  Put32LE(b, 0);
+  Put32LE(b, 54);
+  for (uint32_t v : {40u, 10000u, 10000u}) Put32LE(b, v);
+  Put16LE(b, 1);   // planes
+  Put16LE(b, 24);  // bits per pixel
+  for (int i = 0; i < 6; ++i) Put32LE(b, 0);
+  return b;
+}
+
+void PngChunk(Bytes& b, const char* name, const Bytes& data) {
+  Put32BE(b, static_cast<uint32_t>(data.size()));
+  const Bytes named = name + data;
+  b += named;
+  Put32BE(b, static_cast<uint32_t>(
+                 crc32(0, reinterpret_cast<const Bytef*>(named.data()), named.size())));
+}
+
+// A 16384 x 16384 RGB PNG whose pixel data is 1000 zero bytes, compressed.
+Bytes PngBomb() {
+  Bytes header;
+  Put32BE(header, 16384);
+  Put32BE(header, 16384);
+  header += {8, 2, 0, 0, 0};  // 8 bits, RGB, deflate, adaptive filters, not interlaced
+  Bytes raw(1000, '\0');
+  Bytes packed(compressBound(raw.size()), '\0');
+  uLongf size = packed.size();
+  compress(reinterpret_cast<Bytef*>(packed.data()), &size,
+           reinterpret_cast<const Bytef*>(raw.data()), raw.size());
+  packed.resize(size);
+  Bytes b = "\x89PNG\r\n\x1A\n";
+  PngChunk(b, "IHDR", header);
+  PngChunk(b, "IDAT", packed);
+  PngChunk(b, "IEND", "");
+  return b;
+}
+
+// A JPEG of a 16 x 16 picture, whole and ending in EOI, whose frame header then claims
+// 16384 x 16384.
+Bytes JpegBomb(bool progressive) {
+  TBitmap bitmap;
+  bitmap.SetSize(16, 16);
+  bitmap.Canvas().FillRect(Rect(0, 0, 8, 16), {200, 30, 30});
+  TJPEGImage jpeg;
+  jpeg.SetProgressiveEncoding(progressive);
+  jpeg.Assign(bitmap);
+  TMemoryStream stream;
+  jpeg.SaveToStream(stream);
+  Bytes b(stream.Bytes().begin(), stream.Bytes().end());
+  const size_t frame = b.find(progressive ? "\xFF\xC2" : "\xFF\xC0");
+  b.replace(frame + 5, 4, Bytes("\x40\x00\x40\x00", 4));
+  return b;
+}
+
+// A 16384 x 16384 TIFF (RGB LZW, or a G4 fax) with one strip of a few bytes.
+Bytes TiffBomb(uint16_t compression, uint16_t samples) {
+  const Bytes strip = "\x80\x00\x20\x0C\x06\x03\x01\x80\x80";
+  Bytes b = "II*";
+  b += '\0';
+  Put32LE(b, 8 + static_cast<uint32_t>(strip.size()));
+  b += strip;
+  const uint32_t entries[][3] = {{256, 4, 16384},
+                                 {257, 4, 16384},
+                                 {258, 3, samples == 1 ? 1u : 8u},
+                                 {259, 3, compression},
+                                 {262, 3, samples == 1 ? 0u : 2u},
+                                 {273, 4, 8},
+                                 {277, 3, samples},
+                                 {278, 4, 16384},
+                                 {279, 4, uint32_t(strip.size())}};
+  Put16LE(b, std::size(entries));
+  for (const auto& [tag, type, value] : entries) {
+    Put16LE(b, tag);
+    Put16LE(b, type);
+    Put32LE(b, 1);
+    Put32LE(b, value);
+  }
+  Put32LE(b, 0);
+  return b;
+}
+
+struct TRun {
+  int status = -1;
+  long maxKiB = 0;
+  double cpuSeconds = 0;
+};
+
+TRun RunConvert(const std::string& in, const std::string& out) {
+  const std::string tool = std::string(ISOVIEW_BINARY_DIR) + "/bin/isoview-convert";
+  std::vector<std::string> args = {tool, in, out};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  TRun run;
+  if (posix_spawn(&pid, tool.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.maxKiB = usage.ru_maxrss;
+    run.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return run;
+}
+
+TEST(BombTest, AFewBytesNeverCostMoreThan64MiB) {
+  struct TBomb {
+    const char* name;
+    Bytes bytes;
+  };
+  const TBomb bombs[] = {
+      {"bomb.bmp", BmpBomb()},
+      {"bomb.png", PngBomb()},
+      {"progressive.jpg", JpegBomb(true)},
+      {"baseline.jpg", JpegBomb(false)},
+      {"lzw.tif", TiffBomb(5, 3)},
+      {"g4.tif", TiffBomb(4, 1)},
+  };
+  TempDir dir;
+  for (const TBomb& bomb : bombs) {
+    WriteWholeFile(dir.File(bomb.name), bomb.bytes);
+    const TRun run = RunConvert(dir.File(bomb.name), dir.File("out.bmp"));
+    std::printf("%s (%zu bytes): exit %d, %ld KiB at most, %.2f s CPU\n", bomb.name,
+                bomb.bytes.size(), run.status, run.maxKiB, run.cpuSeconds);
+    EXPECT_TRUE(run.status == 0 || run.status == 1) << bomb.name;
+    EXPECT_GT(run.maxKiB, 0) << bomb.name;
+    EXPECT_LT(run.maxKiB, kMostKiB) << bomb.name;
+  }
+}
+
+}  // namespace
