@@ -3,7 +3,6 @@
 #include "gif/gif_defaults.h"
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
-#include "gif/gif_registries.h"
 #include "imaging/picture.h"
 
 namespace {
@@ -18,6 +17,5 @@ void GIFCodecStartup(int displayBitsPerPixel, int displayPlanes) {
 }
 
 void GIFCodecShutdown() {
-  DestroyExtensionRegistries();
   TPicture::UnregisterGraphicClass(TGIFImage::StaticClass());
 }

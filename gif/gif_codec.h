@@ -5,5 +5,6 @@
 // Registers TGIFImage as "GIF" ("GIF Image"); a display of 8 bits per pixel or fewer makes
 // new images draw through the web palette.
 void GIFCodecStartup(int displayBitsPerPixel, int displayPlanes = 1);
-// Unregisters TGIFImage and drops the extension registries.
+// Unregisters TGIFImage. The extension registries stay until the process ends: another
+// thread may still be reading a file.
 void GIFCodecShutdown();

@@ -1,27 +1,15 @@
 #include "gif/gif_registries.h"
 
-#include <memory>
-
 #include "gif/gif_application_extension.h"
 #include "gif/gif_comment_extension.h"
 #include "gif/gif_graphic_control_extension.h"
 #include "gif/gif_text_extension.h"
 
-namespace {
-std::unique_ptr<TExtensionList> extensionList;
-std::unique_ptr<TAppExtensionList> appExtensionList;
-}  // namespace
-
-TExtensionList::TExtensionList() {
-  Add(TGIFTextExtension::kLabel, &TGIFTextExtension::Class);
-  Add(TGIFGraphicControlExtension::kLabel, &TGIFGraphicControlExtension::Class);
-  Add(TGIFCommentExtension::kLabel, &TGIFCommentExtension::Class);
-  Add(TGIFApplicationExtension::kLabel, &TGIFApplicationExtension::Class);
-}
-
-void TExtensionList::Add(uint8_t label, const TGIFExtensionClass* extensionClass) {
-  entries_.emplace_back(label, extensionClass);
-}
+TExtensionList::TExtensionList()
+    : entries_{{TGIFTextExtension::kLabel, &TGIFTextExtension::Class},
+               {TGIFGraphicControlExtension::kLabel, &TGIFGraphicControlExtension::Class},
+               {TGIFCommentExtension::kLabel, &TGIFCommentExtension::Class},
+               {TGIFApplicationExtension::kLabel, &TGIFApplicationExtension::Class}} {}
 
 const TGIFExtensionClass* TExtensionList::Find(uint8_t label) const {
   for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
@@ -30,15 +18,9 @@ const TGIFExtensionClass* TExtensionList::Find(uint8_t label) const {
   return nullptr;
 }
 
-TAppExtensionList::TAppExtensionList() {
-  Add(kNetscapeLoopIdentifier, &TGIFAppExtNSLoop::Class);
-  Add(kAnimExtsLoopIdentifier, &TGIFAppExtNSLoop::Class);
-}
-
-void TAppExtensionList::Add(const std::string& identifier,
-                            const TGIFExtensionClass* extensionClass) {
-  entries_.emplace_back(identifier, extensionClass);
-}
+TAppExtensionList::TAppExtensionList()
+    : entries_{{kNetscapeLoopIdentifier, &TGIFAppExtNSLoop::Class},
+               {kAnimExtsLoopIdentifier, &TGIFAppExtNSLoop::Class}} {}
 
 const TGIFExtensionClass* TAppExtensionList::Find(const std::string& identifier) const {
   for (auto entry = entries_.rbegin(); entry != entries_.rend(); ++entry) {
@@ -47,17 +29,14 @@ const TGIFExtensionClass* TAppExtensionList::Find(const std::string& identifier)
   return nullptr;
 }
 
-TExtensionList& ExtensionList() {
-  if (!extensionList) extensionList = std::make_unique<TExtensionList>();
-  return *extensionList;
+// C++ makes the first use of a function's static safe from several threads: one builds
+// it, the others wait for it.
+const TExtensionList& ExtensionList() {
+  static const TExtensionList list;
+  return list;
 }
 
-TAppExtensionList& AppExtensionList() {
-  if (!appExtensionList) appExtensionList = std::make_unique<TAppExtensionList>();
-  return *appExtensionList;
-}
-
-void DestroyExtensionRegistries() {
-  extensionList.reset();
-  appExtensionList.reset();
+const TAppExtensionList& AppExtensionList() {
+  static const TAppExtensionList list;
+  return list;
 }

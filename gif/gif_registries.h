@@ -1,7 +1,9 @@
 #pragma once
 // The two process-wide tables through which the reader finds extension classes: by label,
-// and application extensions by their 11-byte identifier. Both are made on first use and
-// looked up from the last entry to the first, so a later entry shadows an earlier one.
+// and application extensions by their 11-byte identifier. Each is made once, on its first
+// use by whichever thread comes first, and never changes afterwards, so that any number of
+// threads may read GIF files at once. Both are looked up from the last entry to the first,
+// so a later entry shadows an earlier one.
 
 #include <cstdint>
 #include <string>
@@ -13,7 +15,6 @@
 class TExtensionList {
  public:
   TExtensionList();
-  void Add(uint8_t label, const TGIFExtensionClass* extensionClass);
   const TGIFExtensionClass* Find(uint8_t label) const;
 
  private:
@@ -23,7 +24,6 @@ class TExtensionList {
 class TAppExtensionList {
  public:
   TAppExtensionList();
-  void Add(const std::string& identifier, const TGIFExtensionClass* extensionClass);
   // Compares all 11 bytes.
   const TGIFExtensionClass* Find(const std::string& identifier) const;
 
@@ -31,7 +31,5 @@ class TAppExtensionList {
   std::vector<std::pair<std::string, const TGIFExtensionClass*>> entries_;
 };
 
-TExtensionList& ExtensionList();
-TAppExtensionList& AppExtensionList();
-// Codec shut-down: both tables go; a later use makes them again.
-void DestroyExtensionRegistries();
+const TExtensionList& ExtensionList();
+const TAppExtensionList& AppExtensionList();
