@@ -37,14 +37,16 @@ void SortByUse(TUses& uses, int left, int right) {
 
 void CountPixels(TGIFSubImage& frame, TUses& uses) {
   const uint8_t* pixel = frame.Data();
-  for (int64_t i = 0; i < frame.DataSize(); ++i) {
+  const int64_t size = frame.DataSize();
+  for (int64_t i = 0; i < size; ++i) {
     if (pixel[i] < uses.size()) ++uses[pixel[i]].Count;
   }
 }
 
 void RemapFrame(TGIFSubImage& frame, const std::array<uint8_t, 256>& newIndex) {
   uint8_t* pixel = frame.Data();
-  for (int64_t i = 0; i < frame.DataSize(); ++i) pixel[i] = newIndex[pixel[i]];
+  const int64_t size = frame.DataSize();
+  for (int64_t i = 0; i < size; ++i) pixel[i] = newIndex[pixel[i]];
   TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
   if (frame.Transparent() && control != nullptr) {
     control->SetTransparentColorIndex(newIndex[control->TransparentColorIndex()]);

@@ -113,6 +113,10 @@ void TGIFImage::Warning(const TGIFWarningSource& sender, int severity, const std
   if (OnWarning) OnWarning(sender, severity, message);
 }
 
+void TGIFImage::FrameCut() {
+  if (!Truncated()) MarkTruncated(kGIFImageDataEndsEarly);
+}
+
 void TGIFImage::ReservePixelBytes(int64_t size) {
   const int64_t frameLimit = ImagePixelLimit();
   if (size > frameLimit) throw GIFException(kGIFOutOfMemory);

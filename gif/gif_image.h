@@ -133,6 +133,8 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   void ScreenChanged();
   void GlobalColorMapChanged();
   void LoadProgress(TStream& stream);
+  // A frame's data ended before its last pixel: the image is truncated.
+  void FrameCut();
   void RenderProgress(TProgressStage stage, uint8_t percent);
   void ConvertProgress(TProgressStage stage, uint8_t percent);
   void FrameRendered();

@@ -26,6 +26,8 @@ inline constexpr char kGIFInvalidData[] = "Invalid GIF data";
 inline constexpr char kGIFOutOfMemory[] = "Failed to allocate memory for GIF DIB";
 inline constexpr char kGIFFramesTooLarge[] = "The GIF frames together hold too many pixels";
 inline constexpr char kGIFNoColorTable[] = "No global or local color table defined";
+inline constexpr char kGIFNoImage[] = "GIF data holds no image";
+inline constexpr char kGIFImageDataEndsEarly[] = "GIF image data ends early";
 
 inline constexpr char kGIFLoading[] = "Loading...";
 inline constexpr char kGIFRendering[] = "Rendering...";

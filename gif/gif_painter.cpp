@@ -191,7 +191,7 @@ void TGIFPainter::PaintFrames(int& loopsLeft, int& firstFrame, int& delay, bool&
   do {
     if (activeImage_ < 0 || activeImage_ >= image_.Images().Count() || terminated_) return;
     TGIFSubImage& frame = image_.Images()[activeImage_];
-    if (frame.Empty()) return;
+    if (FrameEmpty(frame)) return;
     WaitDelay(delay);
     if (terminated_) return;
     RaiseEvent(OnPaint);
@@ -207,6 +207,13 @@ void TGIFPainter::PaintFrames(int& loopsLeft, int& firstFrame, int& delay, bool&
     if (terminated_) return;
     if (activeImage_ == painted) ++activeImage_;
   } while (options_ & drAnimate);
+}
+
+// Asked on the drawing thread: the answer may decode the frame.
+bool TGIFPainter::FrameEmpty(TGIFSubImage& frame) {
+  bool empty = true;
+  HandOver([&frame, &empty] { empty = frame.Empty(); });
+  return empty;
 }
 
 void TGIFPainter::ReadFrameExtensions(TGIFSubImage& frame, int& loopsLeft, int& firstFrame,

@@ -77,6 +77,7 @@ class TGIFPainter {
   void Run();
   void Animate();
   void PaintFrames(int& loopsLeft, int& firstFrame, int& delay, bool& loopFound);
+  bool FrameEmpty(TGIFSubImage& frame);
   void ReadFrameExtensions(TGIFSubImage& frame, int& loopsLeft, int& firstFrame, bool& loopFound);
   void WaitDelay(int delay);
   void WaitThreaded(int64_t milliseconds);

@@ -12,6 +12,7 @@
 #include "gif/gif_trailer.h"
 #include "gif/lzw_decoder.h"
 #include "gif/stream_bytes.h"
+#include "gif/sub_blocks.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 
@@ -63,21 +64,44 @@ int PeekCodeSize(TStream& stream) {
   return codeSize;
 }
 
-// Some encoders write a logical screen of 0 x 0 (or one side 0): the screen then takes
-// the union of the frames' rectangles, so that the frames are shown.
-void FitZeroScreenToFrames(TGIFImage& image) {
-  TGIFHeader& screen = image.Header();
-  if (screen.Width() != 0 && screen.Height() != 0) return;
+// Every picture drawn of the image has the logical screen's size, so a larger screen than
+// this must be backed by frames that reach its edges (about 6 MiB at 24 bits per pixel).
+constexpr int64_t kLargestUnfilledScreen = int64_t{1} << 21;
+
+// Some encoders write a logical screen of 0 x 0 (or one side 0): the screen then takes the
+// union of the rectangles of the frames with pixels, so that they are shown. A large screen
+// that reaches past all of them is cut down to that union, so that a few bytes cannot claim
+// a picture of hundreds of megabytes.
+void FitScreenToFrames(TGIFImage& image) {
+  constexpr int kMaxSide = UINT16_MAX;
   int right = 0;
   int bottom = 0;
   for (int i = 0; i < image.Images().Count(); ++i) {
     const TGIFSubImage& frame = image.Images()[i];
-    right = std::max(right, frame.Left() + frame.Width());
-    bottom = std::max(bottom, frame.Top() + frame.Height());
+    if (!frame.HoldsPixels()) continue;
+    right = std::min(kMaxSide, std::max(right, frame.Left() + frame.Width()));
+    bottom = std::min(kMaxSide, std::max(bottom, frame.Top() + frame.Height()));
   }
-  constexpr int kMaxSide = UINT16_MAX;
-  if (screen.Width() == 0) screen.SetWidth(static_cast<uint16_t>(std::min(right, kMaxSide)));
-  if (screen.Height() == 0) screen.SetHeight(static_cast<uint16_t>(std::min(bottom, kMaxSide)));
+  TGIFHeader& screen = image.Header();
+  const bool large = int64_t{screen.Width()} * screen.Height() > kLargestUnfilledScreen;
+  if (screen.Width() == 0 || (large && right < screen.Width())) {
+    screen.SetWidth(static_cast<uint16_t>(right));
+  }
+  if (screen.Height() == 0 || (large && bottom < screen.Height())) {
+    screen.SetHeight(static_cast<uint16_t>(bottom));
+  }
+}
+
+// A frame that had an image descriptor, whether or not its data gave pixels.
+bool HasImage(const TGIFSubImage& frame) {
+  return frame.Width() > 0 && frame.Height() > 0;
+}
+
+bool AnyImage(const TGIFImageList& frames) {
+  for (int i = 0; i < frames.Count(); ++i) {
+    if (HasImage(frames[i])) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -90,8 +114,9 @@ void TGIFImage::LoadFromStream(TStream& Stream) {
   try {
     header_.LoadFromStream(Stream);
     images_.LoadFromStream(Stream);
-    FitZeroScreenToFrames(*this);
+    FitScreenToFrames(*this);
     TGIFTrailer(this).LoadFromStream(Stream);
+    if (!AnyImage(images_)) throw GIFException(kGIFNoImage);
   } catch (...) {
     Stream.SetPosition(start);
     Progress(psEnding, 0, false, {}, kGIFLoading);
@@ -124,6 +149,7 @@ void TGIFHeader::LoadFromStream(TStream& stream) {
 void TGIFImageList::LoadFromStream(TStream& stream) {
   uint8_t byte = 0;
   bool more = ReadBlockByte(stream, byte);
+  bool imageFound = false;
   while (more && byte != kGIFTrailerByte) {
     stream.Seek(-1, soCurrent);
     if (byte != kGIFExtensionIntroducer && byte != kGIFImageSeparator) {
@@ -132,6 +158,12 @@ void TGIFImageList::LoadFromStream(TStream& stream) {
     }
     auto frame = std::make_unique<TGIFSubImage>(image_);
     frame->LoadFromStream(stream);
+    // The first image is the picture shown: decoded now, the load tells whether it is
+    // whole. The other frames wait until their pixels are asked for.
+    if (!imageFound && HasImage(*frame)) {
+      frame->Decode();
+      imageFound = true;
+    }
     Add(std::move(frame));
     image_.LoadProgress(stream);
     more = ReadBlockByte(stream, byte);
@@ -163,8 +195,27 @@ void TGIFSubImage::LoadImage(TStream& stream) {
   if (colorMap_.Count() == 0 && Image()->GlobalColorMap().Count() == 0) {
     SetDefaultColorTable(Image()->GlobalColorMap(), PeekCodeSize(stream));
   }
-  DecodeFrame(*this, stream);
+  ReadImageData(stream);
   if (Image()->RenderOnLoad()) Bitmap();
+}
+
+// The image data is kept as it is in the file until the pixels are asked for. Data that
+// cannot fill the frame is not kept: such a frame gets no pixels, and its image is marked
+// cut, as is one whose data the stream cuts short.
+void TGIFSubImage::ReadImageData(TStream& stream) {
+  uint8_t codeSize = 0;
+  if (!ReadByte(stream, codeSize)) {
+    Warning(kGIFWarningSeverity, kGIFPrematureEndOfData);
+    return;
+  }
+  std::vector<uint8_t> data{codeSize};
+  if (!CopySubBlocks(stream, data)) Warning(kGIFWarningSeverity, kGIFPrematureEndOfData);
+  const auto dataBytes = static_cast<int64_t>(data.size()) - 1;
+  if (int64_t{Width()} * Height() > LZWPixelCapacity(codeSize, dataBytes)) {
+    Image()->FrameCut();
+    return;
+  }
+  imageData_ = std::move(data);
 }
 
 void TGIFExtensionList::LoadFromStream(TStream& stream) {

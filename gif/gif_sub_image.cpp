@@ -5,6 +5,7 @@
 #include "gif/gif_graphic_control_extension.h"
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
+#include "gif/lzw_decoder.h"
 #include "gif/stream_bytes.h"
 #include "imaging/bitmap.h"
 #include "imaging/byte_order.h"
@@ -16,7 +17,7 @@ TGIFSubImage::TGIFSubImage(TGIFImage& image)
 TGIFSubImage::~TGIFSubImage() {
   // The extensions look back at this frame while they go.
   extensions_.Clear();
-  Image()->PixelBytesChanged(-DataSize());
+  Image()->PixelBytesChanged(-static_cast<int64_t>(data_.size()));
 }
 
 uint16_t TGIFSubImage::GetField(int at) const {
@@ -82,8 +83,33 @@ TGIFColorMap& TGIFSubImage::ActiveColorMap() {
   return global.Count() > 0 ? global : colorMap_;
 }
 
-bool TGIFSubImage::Empty() const {
+bool TGIFSubImage::Empty() {
+  Decode();
   return data_.empty() || Width() == 0 || Height() == 0;
+}
+
+uint8_t* TGIFSubImage::Data() {
+  Decode();
+  return data_.data();
+}
+
+int64_t TGIFSubImage::DataSize() {
+  Decode();
+  return static_cast<int64_t>(data_.size());
+}
+
+void TGIFSubImage::Decode() {
+  if (imageData_.empty()) return;
+  TMemoryStream stream(std::move(imageData_));
+  imageData_ = {};
+  bool whole = false;
+  try {
+    whole = DecodeFrame(*this, stream);
+  } catch (...) {
+    Image()->FrameCut();
+    throw;
+  }
+  if (!whole) Image()->FrameCut();
 }
 
 TGIFVersion TGIFSubImage::Version() const {
@@ -99,8 +125,9 @@ void TGIFSubImage::NewData(uint8_t fill) {
 
 void TGIFSubImage::ReleaseData() {
   FreeBitmap();
-  Image()->PixelBytesChanged(-DataSize());
+  Image()->PixelBytesChanged(-static_cast<int64_t>(data_.size()));
   data_ = {};
+  imageData_ = {};
 }
 
 uint8_t* TGIFSubImage::Scanline(int row) {

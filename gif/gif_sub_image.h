@@ -53,14 +53,24 @@ class TGIFSubImage : public TGIFItem {
   TGIFColorMap& ActiveColorMap();
   TGIFExtensionList& Extensions() { return extensions_; }
 
-  bool Empty() const;
+  // No pixels, or no width or height. Like every pixel access, it decodes the image data
+  // read from a file first, when that has not been done.
+  bool Empty();
   TGIFVersion Version() const override;
 
-  const uint8_t* Data() const { return data_.data(); }
-  uint8_t* Data() { return data_.data(); }
-  int64_t DataSize() const { return static_cast<int64_t>(data_.size()); }
+  uint8_t* Data();
+  int64_t DataSize();
   // Replaces the pixels by width * height bytes of the fill index.
   void NewData(uint8_t fill);
+  // Leaves the frame without pixels.
+  void ReleaseData();
+  // Pixels decoded, or image data read from a file that can fill the frame, waiting to be.
+  bool HoldsPixels() const { return !data_.empty() || !imageData_.empty(); }
+  // Decodes the image data read from a file now, when that has not been done: a file's
+  // frames are decoded when their pixels are first asked for, so that a picture costs only
+  // the memory of the frames it shows. A frame whose data ends before its last pixel keeps
+  // what it has, and marks its image truncated.
+  void Decode();
   uint8_t* Scanline(int row);
   uint8_t Pixels(int x, int y);
   void SetPixels(int x, int y, uint8_t index);
@@ -99,8 +109,8 @@ class TGIFSubImage : public TGIFItem {
  private:
   uint16_t GetField(int at) const;
   void SetField(int at, uint16_t value);
-  void ReleaseData();
   void LoadImage(TStream& stream);
+  void ReadImageData(TStream& stream);
   void FitScreenToFrame();
   void BuildBitmap();
   void DrawAt(TCanvas& canvas, const TRect& target, bool transparent);
@@ -109,6 +119,8 @@ class TGIFSubImage : public TGIFItem {
   int ScreenHeight() const;
 
   std::vector<uint8_t> data_;
+  // The code size byte and the sub-blocks of the image data as read, until decoded.
+  std::vector<uint8_t> imageData_;
   TGIFLocalColorMap colorMap_;
   std::array<uint8_t, kDescriptorSize> descriptor_{kGIFImageSeparator};
   TGIFExtensionList extensions_;

@@ -1,5 +1,6 @@
 #include "gif/lzw_decoder.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "gif/gif_graphic_control_extension.h"
@@ -14,6 +15,12 @@ namespace {
 constexpr int kMaxCodes = 4096;
 // Beyond this the clear code would reach the end of the table.
 constexpr int kMaxInitialCodeSize = 11;
+// The i-th code after a clear gives at most i pixels (each entry is one pixel longer than
+// the string before it), and it is read at a width w with i < 2^(w+1): a code of w bits
+// gives at most min(kMaxCodes, 2^(w+1)) pixels, the most for each bit at 11 bits.
+constexpr int64_t kDensestCodeWidth = 11;
+// Past this many codes n(n+1)/2 no longer bounds anything the per-bit limit does not.
+constexpr int64_t kManyCodes = int64_t{1} << 31;
 // No chain of a sound table is longer; a longer one goes round in a circle.
 constexpr int kPixelStackSize = 8192;
 // Two bytes carried over from the previous sub-block, then up to 255 new ones.
@@ -107,7 +114,8 @@ inline void AddEntry(TStringTable& table, TCodeState& state) {
 class TLZWDecoder {
  public:
   TLZWDecoder(TGIFSubImage& frame, TStream& stream, int codeSize);
-  void Decode();
+  // True when every pixel of the frame came from the data.
+  bool Decode();
 
  private:
   int GetCode();
@@ -336,7 +344,7 @@ void TLZWDecoder::NextPlainStrings() {
   out_ = out;
 }
 
-void TLZWDecoder::Decode() {
+bool TLZWDecoder::Decode() {
   bool more = true;
   while (more && (out_ != runEnd_ || NextRun())) {
     if (!start_ && !ended_) NextPlainStrings();
@@ -350,19 +358,31 @@ void TLZWDecoder::Decode() {
   // Data that goes on after the frame is full is dropped up to the chain's end, as giflib
   // does, instead of being read as the blocks that follow.
   if (!ended_) SkipToChainEnd();
+  // The loop above stops early only when the data ran out before the last pixel.
+  return more;
 }
 
 }  // namespace
 
-void DecodeFrame(TGIFSubImage& frame, TStream& stream) {
+int64_t LZWPixelCapacity(int codeSize, int64_t dataBytes) {
+  if (codeSize > kMaxInitialCodeSize || dataBytes <= 0) return 0;
+  const int64_t bits = dataBytes * 8;
+  const int64_t perBit = bits * kMaxCodes / kDensestCodeWidth;
+  const int64_t codes = bits / (codeSize + 1);
+  if (codes >= kManyCodes) return perBit;
+  return std::min(codes * (codes + 1) / 2, perBit);
+}
+
+bool DecodeFrame(TGIFSubImage& frame, TStream& stream) {
+  frame.ReleaseData();
+  uint8_t codeSize = 0;
+  if (!ReadByte(stream, codeSize)) return false;
+  const int64_t pixels = int64_t{frame.Width()} * frame.Height();
+  if (codeSize > kMaxInitialCodeSize || pixels > LZWPixelCapacity(codeSize, BytesLeft(stream))) {
+    SkipSubBlocks(stream);
+    return false;
+  }
   const TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
   frame.NewData(frame.Transparent() && control != nullptr ? control->TransparentColorIndex() : 0);
-  uint8_t codeSize = 0;
-  if (!ReadByte(stream, codeSize)) return;
-  if (codeSize > kMaxInitialCodeSize) {
-    SkipSubBlocks(stream);
-    return;
-  }
-  auto decoder = std::make_unique<TLZWDecoder>(frame, stream, codeSize);
-  decoder->Decode();
+  return std::make_unique<TLZWDecoder>(frame, stream, codeSize)->Decode();
 }

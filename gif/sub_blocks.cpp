@@ -34,3 +34,18 @@ void SkipSubBlocks(TStream& stream) {
   uint8_t size = 0;
   while (ReadByte(stream, size) && size != 0) stream.Seek(size, soCurrent);
 }
+
+bool CopySubBlocks(TStream& stream, std::vector<uint8_t>& chain) {
+  uint8_t size = 0;
+  while (ReadByte(stream, size)) {
+    const size_t at = chain.size();
+    chain.resize(at + 1 + size);
+    const auto read = static_cast<uint8_t>(stream.Read(chain.data() + at + 1, size));
+    chain.resize(at + 1 + read);
+    chain[at] = read;
+    if (size == 0) return true;
+    if (read < size) break;
+  }
+  chain.push_back(0);
+  return false;
+}

@@ -102,7 +102,7 @@ void ExpectDecodesBack(const Bytes& imageData, const Bytes& pixels, int bits, in
   const TLoaded loaded = LoadGIF(file);
   ASSERT_EQ(loaded.Error, "");
   EXPECT_TRUE(loaded.Warnings.empty());
-  const TGIFSubImage& frame = loaded.Image->Images()[0];
+  TGIFSubImage& frame = loaded.Image->Images()[0];
   EXPECT_TRUE(std::equal(pixels.begin(), pixels.end(), frame.Data())) << "reader";
 }
 

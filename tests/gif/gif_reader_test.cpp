@@ -6,10 +6,12 @@
 #include "gif/gif_comment_extension.h"
 #include "gif/gif_graphic_control_extension.h"
 #include "gif/gif_image.h"
+#include "gif/gif_painter.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "runtime/exceptions.h"
 #include "tests/gif/gif_test_util.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/pixel_limit_guard.h"
 
 namespace {
@@ -117,12 +119,13 @@ TEST(GIFReader, StrayBytesWhereBlocksShouldStart) {
   EXPECT_EQ(Pixels(after.Image->Images()[0]), (Bytes{1, 2}));
 }
 
-TEST(GIFReader, GraphicControlExtensionCutShortWarns) {
-  const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + Bytes{0x21, 0xF9, 4, 1, 0});
+TEST(GIFReader, GraphicControlExtensionCutShortWarnsAndCutsTheFile) {
+  const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + TwoPixels() + Bytes{0x21, 0xF9, 4, 1, 0});
   EXPECT_EQ(loaded.Error, "");
   EXPECT_EQ(loaded.Warnings, std::vector<std::string>{"Premature end of data"});
-  ASSERT_EQ(loaded.Image->Images().Count(), 1);
-  EXPECT_FALSE(loaded.Image->Images()[0].Transparent());
+  EXPECT_TRUE(loaded.Image->Truncated());
+  ASSERT_EQ(loaded.Image->Images().Count(), 2);
+  EXPECT_FALSE(loaded.Image->Images()[1].Transparent());
 }
 
 TEST(GIFReader, TransparentFramesFillWithTheirIndex) {
@@ -251,23 +254,86 @@ TEST(GIFReader, OddFilesThatBrowsersShow) {
   }
 }
 
-// The pixel limit holds per frame, so a long loop of large frames loads; all frames
-// together are still bounded.
+// The pixel limit holds per frame, and all frames together are bounded. A frame counts once
+// it is decoded: the first at the load, the others when asked for.
 TEST(GIFReader, PixelLimitsPerFrameAndForAllFrames) {
   const auto frames = [](int count, int side) {
-    Bytes file = Screen(side, side, 1);
-    for (int i = 0; i < count; ++i) {
-      file = file + Descriptor(0, 0, side, side) + ImageData(2, {{kClear, 3}, {kEnd, 3}});
-    }
-    return file + kTrailer;
+    PeerFrame frame;
+    frame.Width = frame.Height = side;
+    frame.Pixels.assign(static_cast<size_t>(side * side), 1);
+    return WriteGiflibGif({side, side, 2, std::vector<PeerFrame>(count, frame)});
   };
-  const TLoaded radarLoop = LoadGIF(frames(5, 8192));
-  EXPECT_EQ(radarLoop.Error, "");
-  EXPECT_EQ(radarLoop.Image->Images().Count(), 5);
-
   TPixelLimitGuard limit(100);
-  EXPECT_EQ(LoadGIF(frames(8, 10)).Error, "");
+  const TLoaded eight = LoadGIF(frames(8, 10));
+  ASSERT_EQ(eight.Error, "");
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(Pixels(eight.Image->Images()[i]), Bytes(100, 1));
   EXPECT_EQ(LoadGIF(frames(1, 11)).Error, "Failed to allocate memory for GIF DIB");
-  const TLoaded tooMany = LoadGIF(frames(9, 10));
-  EXPECT_EQ(tooMany.Error, "The GIF frames together hold too many pixels");
+  const TLoaded nine = LoadGIF(frames(9, 10));
+  ASSERT_EQ(nine.Error, "");
+  for (int i = 0; i < 8; ++i) nine.Image->Images()[i].Decode();
+  try {
+    nine.Image->Images()[8].Decode();
+    FAIL();
+  } catch (const GIFException& e) {
+    EXPECT_EQ(e.Message(), "The GIF frames together hold too many pixels");
+  }
+}
+
+// Only the first image is decoded by the load; the others when their pixels are asked for,
+// as the animation's painter does, and only then do their defects show.
+TEST(GIFReader, LaterFramesAreDecodedWhenAskedFor) {
+  // One pixel of two, then the end code.
+  const Bytes endsEarly = Descriptor(0, 0, 2, 1) + ImageData(2, {{kClear, 3}, {1, 3}, {kEnd, 3}});
+  // Entry 6 made its own prefix.
+  const Bytes circular =
+      Descriptor(0, 0, 8, 1) + ImageData(2, {{kClear, 3}, {6, 3}, {0, 3}, {6, 3}, {kEnd, 3}});
+  const Bytes file = Screen(8, 1, 2) + TwoPixels() + endsEarly + circular + kTrailer;
+  const TLoaded loaded = LoadGIF(file);
+  ASSERT_EQ(loaded.Error, "");
+  TGIFImage& image = *loaded.Image;
+  EXPECT_FALSE(image.Truncated());
+
+  // Played through once, inline: each frame is decoded as it is painted.
+  std::vector<int> painted;
+  image.OnAfterPaint = [&painted](TGIFPainter& painter) {
+    painted.push_back(painter.ActiveImage());
+  };
+  image.SetDrawOptions(drAnimate);
+  image.SetAnimationSpeed(100000);
+  TBitmap target = Filled(8, 1, {255, 0, 0});
+  EXPECT_THROW(target.Canvas().Draw(0, 0, image), GIFException);
+  EXPECT_EQ(painted, (std::vector<int>{0, 1}));
+  EXPECT_TRUE(image.Truncated());
+  EXPECT_EQ(image.Warnings(), "GIF image data ends early");
+  EXPECT_EQ(Pixels(image.Images()[1]), (Bytes{1, 0}));
+}
+
+// Every picture drawn of an image has its screen's size: a large screen takes the extent of
+// the frames with pixels when they do not reach its edges.
+TEST(GIFReader, LargeScreensFollowTheirFrames) {
+  const Bytes data = ImageData(2, {{kClear, 3}, {1, 3}, {2, 3}, {kEnd, 3}});
+  struct TCase {
+    int width;
+    int height;
+    int left;
+    int top;
+    int shownWidth;
+    int shownHeight;
+  };
+  const std::vector<TCase> cases = {
+      {3000, 1000, 0, 0, 2, 1},
+      {3000, 1000, 100, 10, 102, 11},
+      // The frame reaches the corner: nothing to cut.
+      {3000, 1000, 2998, 999, 3000, 1000},
+      // Up to 2^21 pixels a screen may be larger than its frames, as it says.
+      {2048, 1024, 0, 0, 2048, 1024},
+  };
+  for (const TCase& c : cases) {
+    const TLoaded loaded =
+        LoadGIF(Screen(c.width, c.height, 2) + Descriptor(c.left, c.top, 2, 1) + data + kTrailer);
+    ASSERT_EQ(loaded.Error, "");
+    EXPECT_EQ(loaded.Image->Width(), c.shownWidth) << c.width << "x" << c.height;
+    EXPECT_EQ(loaded.Image->Height(), c.shownHeight) << c.width << "x" << c.height;
+    EXPECT_FALSE(loaded.Image->Truncated());
+  }
 }

@@ -10,6 +10,7 @@
 #include "imaging/file_formats.h"
 #include "runtime/exceptions.h"
 #include "tests/gif/gif_test_util.h"
+#include "tests/support/giflib_peer.h"
 
 namespace {
 
@@ -174,8 +175,13 @@ TEST(GIFRendering, TheImageBitmapHoldsTheFirstFrameOpaque) {
 }
 
 TEST(GIFRendering, ProgressOfLoadingAndRendering) {
-  const Bytes bytes = Screen(2, 40, 1) + Descriptor(0, 0, 2, 40) +
-                      ImageData(2, {{4, 3}, {1, 3}, {5, 3}}) + Bytes{0x3B};
+  PeerFrame frame;
+  frame.Width = 2;
+  frame.Height = 40;
+  frame.Pixels.assign(80, 1);
+  const Bytes bytes = WriteGiflibGif({2, 40, 2, {frame}});
+  // After the frame the stream stands before the trailer byte.
+  const std::string running = std::to_string((bytes.size() - 1) * 100 / bytes.size());
   TGIFImage image;
   std::vector<std::string> seen;
   image.OnProgress = [&seen](TGraphic&, TProgressStage stage, uint8_t percent, bool, const TRect&,
@@ -184,8 +190,8 @@ TEST(GIFRendering, ProgressOfLoadingAndRendering) {
   };
   TMemoryStream stream(bytes);
   image.LoadFromStream(stream);
-  EXPECT_EQ(seen,
-            (std::vector<std::string>{"Loading... 0 0", "Loading... 1 97", "Loading... 2 100"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"Loading... 0 0", "Loading... 1 " + running,
+                                            "Loading... 2 100"}));
   seen.clear();
   image.Images()[0].Bitmap();
   EXPECT_EQ(seen, (std::vector<std::string>{"Rendering... 0 0", "Rendering... 1 0",

@@ -16,6 +16,8 @@ constexpr int kEnd = 5;
 
 struct TDecoded {
   Bytes Pixels;
+  // Every pixel came from the data.
+  bool Whole = false;
   std::vector<std::string> Warnings;
   int64_t Position = 0;
 };
@@ -40,7 +42,7 @@ TDecoded Decode(int width, int height, const Bytes& data, bool interlaced = fals
   }
   result.Warnings.clear();
   TMemoryStream stream(data);
-  DecodeFrame(frame, stream);
+  result.Whole = DecodeFrame(frame, stream);
   result.Pixels.assign(frame.Data(), frame.Data() + frame.DataSize());
   result.Position = stream.Position();
   return result;
@@ -52,6 +54,7 @@ TEST(LZWDecoder, OnePixelImageEndsAfterTheTerminator) {
   const Bytes data = ImageData(2, {{kClear, 3}, {2, 3}, {kEnd, 3}});
   const TDecoded decoded = Decode(1, 1, data);
   EXPECT_EQ(decoded.Pixels, Bytes{2});
+  EXPECT_TRUE(decoded.Whole);
   EXPECT_EQ(decoded.Position, static_cast<int64_t>(data.size()));
   EXPECT_TRUE(decoded.Warnings.empty());
 }
@@ -90,6 +93,7 @@ TEST(LZWDecoder, MissingDataLeavesTheFillAndWarns) {
   EXPECT_EQ(transparent.Pixels, (Bytes{1, 1, 1, 1, 1, 1, 1, 3, 3, 3, 3, 3, 3, 3, 3, 3}));
   ASSERT_FALSE(transparent.Warnings.empty());
   EXPECT_EQ(transparent.Warnings[0], "Decoder bit buffer under-run");
+  EXPECT_FALSE(transparent.Whole);
   EXPECT_EQ(Decode(4, 4, data).Pixels, (Bytes{1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 
   // The stream ends inside a sub-block: what is there is used, up to the code that ends
@@ -99,15 +103,35 @@ TEST(LZWDecoder, MissingDataLeavesTheFillAndWarns) {
   const TDecoded partial = Decode(4, 4, cut);
   EXPECT_EQ(partial.Pixels, (Bytes{1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(partial.Warnings, std::vector<std::string>{"Premature end of data"});
+  EXPECT_FALSE(partial.Whole);
 }
 
-TEST(LZWDecoder, CodeSizeByteMissingOrTooLargeKeepsTheFill) {
-  EXPECT_EQ(Decode(2, 1, {}).Pixels, (Bytes{0, 0}));
-  // Code size 12 would put the clear code past the table; the chain is skipped.
-  const Bytes data = Bytes{12} + Chain({0xFF, 0xFF, 0xFF});
-  const TDecoded decoded = Decode(2, 1, data, false, 7);
-  EXPECT_EQ(decoded.Pixels, (Bytes{7, 7}));
-  EXPECT_EQ(decoded.Position, static_cast<int64_t>(data.size()));
+TEST(LZWDecoder, NoPixelsWithoutDataThatCanFillTheFrame) {
+  const Bytes oneCode = ImageData(2, {{kClear, 3}, {1, 3}, {kEnd, 3}});
+  struct TCase {
+    const char* what;
+    int width;
+    int height;
+    Bytes data;
+  };
+  const std::vector<TCase> cases = {
+      {"no code size byte", 2, 1, {}},
+      // Code size 12 would put the clear code past the table.
+      {"code size 12", 2, 1, Bytes{12} + Chain({0xFF, 0xFF, 0xFF})},
+      // The four bytes after the code size hold ten 3-bit codes at most, the i-th of which
+      // gives at most i pixels: 55 in all.
+      {"a frame larger than the data can fill", 8, 7, oneCode},
+  };
+  for (const TCase& c : cases) {
+    const TDecoded decoded = Decode(c.width, c.height, c.data, false, 7);
+    EXPECT_EQ(decoded.Pixels, Bytes{}) << c.what;
+    EXPECT_FALSE(decoded.Whole) << c.what;
+    EXPECT_EQ(decoded.Position, static_cast<int64_t>(c.data.size())) << c.what;
+  }
+  // The same bytes for a frame they could fill: what they hold, then the fill.
+  const TDecoded partial = Decode(11, 5, oneCode, false, 7);
+  EXPECT_EQ(partial.Pixels, Bytes{1} + Bytes(54, 7));
+  EXPECT_FALSE(partial.Whole);
 }
 
 TEST(LZWDecoder, SurplusPixelsAreDroppedAndTheRestOfTheChainSkipped) {
@@ -148,5 +172,39 @@ TEST(LZWDecoder, InterlacedRowsAreFilledOncePassByPass) {
     TGIFSubImage& decoded = loaded.Image->Images()[0];
     EXPECT_EQ(Bytes(decoded.Data(), decoded.Data() + decoded.DataSize()), frame.Pixels) << height;
     EXPECT_TRUE(loaded.Warnings.empty()) << height;
+  }
+}
+
+namespace {
+
+// The densest data there is for a frame of one colour: after the clear code, each code
+// names the newest entry, one pixel longer than the string before it, at the width the
+// table has reached; once the table is full, each code names its longest string, with no
+// clear code. Enough codes for pixels pixels, and the end code.
+Bytes DensestData(int64_t pixels) {
+  std::vector<std::pair<int, int>> codes{{kClear, 3}, {1, 3}};
+  int width = 3;
+  int nextFree = kClear + 2;
+  int64_t length = 1;
+  for (int64_t made = 1; made < pixels; made += length) {
+    const int code = std::min(nextFree, 4095);
+    codes.emplace_back(code, width);
+    if (nextFree < 4096) {
+      ++length;
+      if (++nextFree == (1 << width) && width < 12) ++width;
+    }
+  }
+  codes.emplace_back(kEnd, width);
+  return Bytes{2} + Chain(PackCodes(codes));
+}
+
+}  // namespace
+
+// The limit on what data can fill must never refuse data that does fill the frame.
+TEST(LZWDecoder, TheDensestDataIsNeverRefused) {
+  for (auto [width, height] : {std::pair{1, 1}, {2, 1}, {55, 1}, {64, 64}, {4096, 4096}}) {
+    const TDecoded decoded = Decode(width, height, DensestData(int64_t{width} * height));
+    EXPECT_TRUE(decoded.Whole) << width << "x" << height;
+    EXPECT_EQ(decoded.Pixels, Bytes(size_t(width) * height, 1)) << width << "x" << height;
   }
 }
