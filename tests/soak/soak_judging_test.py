@@ -107,14 +107,14 @@ class SaveJudgingTest(unittest.TestCase):
 class FolderJudgingTest(unittest.TestCase):
     def test_cases(self):
         cases = [
-            ("own files, a save and a whole download", [], []),
+            ("own files, a save and a whole download", [], [], []),
             ("a temporary left in the saved folder",
-             ["saved/gif-1015-101505.gif.isoview-41-0123456789abcdef.tmp"], ["temporary left"]),
-            ("a file nobody explains", ["core"], ["stray file: core"]),
+             ["saved/gif-1015-101505.gif.isoview-41-0123456789abcdef.tmp"], ["temporary left"], []),
+            ("a file nobody explains, listed but not judged", ["core"], [], ["core"]),
             ("a maintenance page as the chart's download", ["!good.gif"],
-             ["no whole picture: good.gif"]),
+             ["no whole picture: good.gif"], []),
         ]
-        for name, extra, expected in cases:
+        for name, extra, expected, others in cases:
             with self.subTest(name), tempfile.TemporaryDirectory() as folder:
                 saved = os.path.join(folder, "saved")
                 os.makedirs(saved)
@@ -125,7 +125,9 @@ class FolderJudgingTest(unittest.TestCase):
                 for file in extra:
                     with open(os.path.join(folder, file.lstrip("!")), "w") as f:
                         f.write("<html>Down for maintenance</html>")
-                check = judge_folder(folder, list_folder(folder, saved, {"good.gif"}))
+                listing = list_folder(folder, saved, {"good.gif"})
+                check = judge_folder(folder, listing)
+                self.assertEqual(listing.others, others)
                 self.assertEqual(len(check.faults), len(expected), check.faults)
                 for part, fault in zip(expected, check.faults):
                     self.assertIn(part, fault)
