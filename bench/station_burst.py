@@ -62,7 +62,7 @@ class OurRun:
     offsets: dict  # chart index -> seconds from the minute's start to its save
     cpu: float
     first_fetch: float  # seconds from the minute's start, by the log (whole seconds)
-    logged_saves: int
+    logged_saves: list  # seconds from the minute's start, by the log (whole seconds)
     bad_saved: list
     bad_failures: list  # (title, seconds after the minute) of each failed attempt
 
@@ -191,12 +191,12 @@ def watch_saves(program, saved, charts, minute_start):
 
 
 def read_our_log(folder, minute, scenario):
-    """From the log: when the first download started, how many saves it names, and each
+    """From the log: when the first download started, when each save was made, and each
     failed attempt of a bad source."""
     lines = [(at, text) for at, text in read_log(folder) if at >= minute]
     fetches = [at for at, text in lines if text.startswith("Fetching ")]
     first = (fetches[0] - minute).total_seconds() if fetches else float("nan")
-    logged = sum(text.startswith("Saved ") for _, text in lines)
+    logged = [(at - minute).total_seconds() for at, text in lines if text.startswith("Saved ")]
     failures = [(title, (at - minute).total_seconds()) for at, text in lines
                 for title, _, _ in scenario.bad if text.startswith("Error (%s)" % title)]
     return first, logged, failures
@@ -243,13 +243,14 @@ def report(scenario, ours, peer_wall, peer_cpu, differing):
     count = len(scenario.charts)
     print("\n%s" % scenario.title)
     saves = sorted(ours.offsets.values())
-    print("  ours  first download started +%.0f s (log); %d of %d charts saved by +%d s "
-          "(log names %d saves)" % (ours.first_fetch, len(saves), count, WAIT_AFTER_MINUTE,
-                                    ours.logged_saves))
+    print("  ours  first download started +%.0f s (the log's whole seconds); %d of %d charts "
+          "saved by +%d s" % (ours.first_fetch, len(saves), count, WAIT_AFTER_MINUTE))
     if saves:
         print("  ours  saves from +%.2f s to +%.2f s after the minute, median +%.2f s; last "
               "+%.2f s (goal <= %.0f s)" % (saves[0], saves[-1], statistics.median(saves),
                                             saves[-1], GOAL_LAST_SAVE))
+        print("  ours  the log names %d saves, the last at +%.0f s" % (
+            len(ours.logged_saves), max(ours.logged_saves, default=float("nan"))))
     print("  ours  processor time %.2f s, minute's start to %s" % (
         ours.cpu, "the last good save" if len(saves) == count else "the end of the wait"))
     for title, at in ours.bad_failures:
@@ -275,7 +276,11 @@ def commit():
 
 def main():
     program = os.path.join(REPO, os.environ.get("BUILD_DIR", "build"), "bin", "isoview")
-    work = tempfile.mkdtemp(prefix="isoview-station-burst-")
+    with tempfile.TemporaryDirectory(prefix="isoview-station-burst-") as work:
+        measure(program, work)
+
+
+def measure(program, work):
     served = os.path.join(work, "served")
     os.makedirs(served)
     make_charts(served)
@@ -301,7 +306,7 @@ def main():
         report(scenario, ours, peer_wall, peer_cpu, differing)
     for server in good_servers + [silent, slow]:
         server.stop()
-    print("\nload average at the end %.2f %.2f %.2f; files in %s" % (*os.getloadavg(), work))
+    print("\nload average at the end %.2f %.2f %.2f" % os.getloadavg())
 
 
 if __name__ == "__main__":
