@@ -96,6 +96,19 @@ void SplitAuthority(const std::string& authority, TUrlParts& parts) {
   if (separator != std::string::npos) parts.password = userPart.substr(separator + 1);
 }
 
+// The '@' that ends the password starting behind colon, npos when there is none. It is the
+// last '@' before the authority's end, or, when the password itself holds a '/' or '?' (a
+// raw password may), the last '@' of the URL, unless a port stands behind the colon.
+size_t PasswordEnd(const std::string& url, size_t colon) {
+  const size_t authorityEnd = std::min(url.find_first_of("/?", colon), url.size());
+  const size_t at = url.rfind('@', authorityEnd - 1);
+  if (at != std::string::npos && at > colon) return at;
+  const std::string afterColon = url.substr(colon + 1, authorityEnd - colon - 1);
+  if (afterColon.find_first_not_of("0123456789") == std::string::npos) return std::string::npos;
+  const size_t last = url.rfind('@');
+  return last != std::string::npos && last > colon ? last : std::string::npos;
+}
+
 // Whole days since day zero, rounded down also before it.
 int64_t WholeDays(TDateTime value) {
   const int64_t days = value.ms / kMillisecondsPerDay;
@@ -153,11 +166,11 @@ std::string UrlWithoutPassword(const std::string& url) {
     start = 2;
   else if (StartsWith(url, "/"))
     return url;
-  const size_t end = std::min(url.find_first_of("/?", start), url.size());
-  const size_t at = url.rfind('@', end == 0 ? 0 : end - 1);
-  if (at == std::string::npos || at < start) return url;
   const size_t colon = url.find(':', start);
-  if (colon >= at) return url;
+  // No user name holds these: that ':' belongs to a host's port, a path or a query.
+  if (colon == std::string::npos || url.find_first_of("@[]/?", start) < colon) return url;
+  const size_t at = PasswordEnd(url, colon);
+  if (at == std::string::npos) return url;
   std::string shown = url;
   if (colon == start)
     shown.erase(start, at + 1 - start);
