@@ -21,11 +21,15 @@ void Check(bool condition) {
   if (!condition) abort();
 }
 
+bool Failure(TReplyPieceKind kind) {
+  return kind == TReplyPieceKind::kLineTooLong || kind == TReplyPieceKind::kHeaderTooLarge ||
+         kind == TReplyPieceKind::kBadContentLength || kind == TReplyPieceKind::kBadChunk;
+}
+
 void Take(THttpReplyReader& reader, std::vector<TSeen>& seen) {
   TReplyPiece piece;
   while (reader.Next(piece)) {
-    Check(seen.empty() || (seen.back().kind != TReplyPieceKind::kLineTooLong &&
-                           seen.back().kind != TReplyPieceKind::kBadContentLength));
+    Check(seen.empty() || !Failure(seen.back().kind));
     if (piece.kind == TReplyPieceKind::kHeaderLine) {
       Check(piece.bytes.find('\n') == std::string_view::npos);
       Check(piece.bytes.size() < THttpReplyReader::kMaxLineLength);

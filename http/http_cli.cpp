@@ -15,7 +15,10 @@ constexpr char kBusyText[] = "HTTP component is busy";
 constexpr char kNothingToPostText[] = "HTTP component has nothing to post";
 constexpr char kCantResolveText[] = "can't resolve hostname to IP address";
 constexpr char kCantConnectText[] = "can't connect: ";
+constexpr char kControlCharacterText[] = "URL holds a control character";
 constexpr uintptr_t kTimeoutTimerId = 1;
+constexpr uintptr_t kDeadlineTimerId = 2;
+constexpr uint32_t kMillisecondsPerSecond = 1000;
 constexpr uint32_t kTimeoutTickMs = 1000;
 // The longest Get sleeps between two pumps: events of a GUI toolkit, which do not wake
 // the message loop, are handled at least this often.
@@ -30,6 +33,7 @@ THttpCli::THttpCli() : loop_(MessageLoop::Current()) {
 
 THttpCli::~THttpCli() {
   loop_.KillTimer(window_, kTimeoutTimerId);
+  loop_.KillTimer(window_, kDeadlineTimerId);
   loop_.DeallocateHWnd(window_);
   // The socket outlives this body: it must call nothing of the client any more.
   socket_.OnSessionClosed = nullptr;
@@ -119,7 +123,17 @@ void THttpCli::StartRequest(THttpRequest Rq) {
   const std::string documentPath = StartTarget(URL, Proxy, ProxyPort, target_, credentials_);
   documentName_ = DeriveDocumentName(documentPath);
   StartTimeout();
+  stage_ = TStage::kLookup;
+  if (RefuseControlCharacters(URL)) return;
   StartLookup();
+}
+
+// A CR or LF would end the request line or a header line early and begin another: such a
+// URL is refused before anything is sent.
+bool THttpCli::RefuseControlCharacters(const std::string& url) {
+  if (!HoldsControlCharacter(url)) return false;
+  EndWith(kFailedRequestStatus, kControlCharacterText, kHttpErrorControlCharacter);
+  return true;
 }
 
 // A reply with Content-Length 0 ended its request with the connection still open.
@@ -131,14 +145,11 @@ void THttpCli::CloseLeftOpen() {
 }
 
 void THttpCli::ResetResponse() {
-  headerLines_.clear();
+  ClearReplyFields();
   doneError_ = 0;
   documentName_.clear();
-  statusCode_ = 0;
   rcvdBytes_ = sentBytes_ = 0;
   bodyDataCount_ = 0;
-  contentLength_ = -1;
-  contentType_.clear();
   postActive_ = false;
   redirectCount_ = 0;
   target_.Location = UrlWithoutPassword(URL);
@@ -271,7 +282,8 @@ void THttpCli::SendRequest(const std::string& Method, const std::string& Version
   THttpRequestLine request;
   request.Method = Method;
   request.Version = Version;
-  request.RequestPath = Tunnelled() ? TunnelledRequestPath(target_) : target_.RequestPath;
+  request.RequestPath =
+      PercentEncodeUnsafe(Tunnelled() ? TunnelledRequestPath(target_) : target_.RequestPath);
   request.HostHeaderValue = HostField(target_);
   request.ToProxy = !Proxy.empty() && !Tunnelled();
   if (credentials_.Origin == TargetOrigin(target_)) {
@@ -325,6 +337,7 @@ void THttpCli::ChangeState(THttpCliState NewState) {
   Fire(OnStateChange, this);
   if (NewState != hsReady) return;
   loop_.KillTimer(window_, kTimeoutTimerId);
+  loop_.KillTimer(window_, kDeadlineTimerId);
   loop_.PostMessage(window_, WM_HTTP_REQUEST_DONE, 0, 0);
 }
 
@@ -355,18 +368,23 @@ void THttpCli::EndWith(int32_t statusCode, const std::string& reason, uint16_t e
 
 // Tells the end of the header or of the document that the close cut, and posts the end.
 void THttpCli::EndRequest() {
-  if (stage_ == TStage::kHeader || stage_ == TStage::kHeaderWithLocation)
+  if (stage_ == TStage::kHeader)
     TriggerHeaderEnd();
   else if (bodyDataCount_ > 0)
     Fire(OnDocEnd, this);
   PostReady();
 }
 
+// The stall time-out is checked every tick; the deadline, redirects included, is one timer
+// from the start of the request.
 void THttpCli::StartTimeout() {
   Progress();
+  if (MaxTime > 0)
+    loop_.SetTimer(window_, kDeadlineTimerId, WM_HTTP_DEADLINE,
+                   static_cast<uint32_t>(MaxTime) * kMillisecondsPerSecond);
   if (Timeout <= 0) return;
   const uint32_t interval =
-      std::min<uint32_t>(kTimeoutTickMs, static_cast<uint32_t>(Timeout) * 1000);
+      std::min<uint32_t>(kTimeoutTickMs, static_cast<uint32_t>(Timeout) * kMillisecondsPerSecond);
   loop_.SetTimer(window_, kTimeoutTimerId, WM_HTTP_TIMEOUT_TICK, interval);
 }
 
@@ -374,6 +392,12 @@ void THttpCli::CheckTimeout() {
   if (state_ == hsReady || Timeout <= 0) return;
   if (std::chrono::steady_clock::now() - lastProgress_ < std::chrono::seconds(Timeout)) return;
   EndWith(kFailedRequestStatus, SocketErrorWithCode(WSAETIMEDOUT), WSAETIMEDOUT);
+}
+
+void THttpCli::DeadlinePassed() {
+  if (state_ == hsReady) return;
+  EndWith(kFailedRequestStatus, "Transfer took longer than " + IntToStr(MaxTime) + " s",
+          kHttpErrorDeadline);
 }
 
 // Runs without a guard: exceptions of the user's handlers leave the message pump.
@@ -392,6 +416,9 @@ void THttpCli::WndProc(TMessage& message) {
       break;
     case WM_HTTP_TIMEOUT_TICK:
       CheckTimeout();
+      break;
+    case WM_HTTP_DEADLINE:
+      DeadlinePassed();
       break;
     default:
       break;

@@ -37,6 +37,7 @@ constexpr uint32_t WM_HTTP_REQUEST_DONE = WM_USER + 1;
 constexpr uint32_t WM_HTTP_SET_READY = WM_USER + 2;
 constexpr uint32_t WM_HTTP_START_LOOKUP = WM_USER + 3;
 constexpr uint32_t WM_HTTP_TIMEOUT_TICK = WM_USER + 4;
+constexpr uint32_t WM_HTTP_DEADLINE = WM_USER + 5;
 
 // The ErrorCode values of EHttpException.
 constexpr int kHttpBusy = 1;
@@ -55,8 +56,6 @@ using TBeforeHeaderSendEvent = std::function<void(THttpCli* Sender, const std::s
 
 class THttpCli : public THttpRequestSettings {
  public:
-  // A header line (with its line end) must fit one byte less than this.
-  static constexpr int kLineBufferSize = THttpReplyReader::kMaxLineLength + 1;
   // The most a read takes at once.
   static constexpr int kBodyReadSize = 64 * 1024;
   static constexpr int kPostChunkSize = 8193;
@@ -179,17 +178,16 @@ class THttpCli : public THttpRequestSettings {
 
   // Where a request is in its life; the public State() follows the design's steps.
   enum class TStage {
-    kIdle,                // no request, or one whose end has been told
-    kLookup,              // the server's name is being looked up
-    kConnect,             // connecting (and SOCKS and TLS on the way)
-    kTunnel,              // an HTTP proxy is asked for a tunnel to the https server
-    kStartFailed,         // the socket reported a failure while asked to look up or connect
-    kAwaitingReply,       // the request is out, nothing of the reply has come
-    kHeader,              // header lines are coming
-    kHeaderWithLocation,  // header lines are coming, and one named a Location to follow
-    kBody,                // the body is coming
-    kFollowing,           // closing this leg to follow the Location
-    kEnded,               // the outcome is settled; the end is posted
+    kIdle,           // no request, or one whose end has been told
+    kLookup,         // the server's name is being looked up
+    kConnect,        // connecting (and SOCKS and TLS on the way)
+    kTunnel,         // an HTTP proxy is asked for a tunnel to the https server
+    kStartFailed,    // the socket reported a failure while asked to look up or connect
+    kAwaitingReply,  // the request is out, nothing of the reply has come
+    kHeader,         // header lines are coming
+    kBody,           // the body is coming
+    kFollowing,      // closing this leg to follow the Location
+    kEnded,          // the outcome is settled; the end is posted
   };
   TStage stage_ = TStage::kIdle;
   THttpReplyReader reader_;
@@ -207,6 +205,7 @@ class THttpCli : public THttpRequestSettings {
   std::string acceptRanges_;
   std::vector<std::string> authChallenges_;
   std::vector<std::string> headerLines_;
+  std::optional<std::string> location_;  // the reply's Location, followed at the header's end
   int64_t rcvdBytes_ = 0;
   int64_t sentBytes_ = 0;
   std::string requestText_;
@@ -229,21 +228,28 @@ class THttpCli : public THttpRequestSettings {
   void Progress() { lastProgress_ = std::chrono::steady_clock::now(); }
   void StartTimeout();
   void CheckTimeout();
+  void DeadlinePassed();
+  bool RefuseControlCharacters(const std::string& url);
   bool Reading() const;
   void SetOutcome(int32_t statusCode, const std::string& reason, uint16_t error);
   void EndWith(int32_t statusCode, const std::string& reason, uint16_t error);
   void EndRequest();
   void ConnectFailed();
+  std::string CloseErrorText(uint16_t error);
   uint16_t SocketFailureCode();
   void CloseLeftOpen();
   void TakePieces();
   void TakePiece(const TReplyPiece& piece);
   void HeaderField(const std::string& line);
   void EndOfHeader();
+  void SkipInterimReply();
+  void FollowRedirect();
   void StartBody();
+  void ReplyComplete();
+  void ClearReplyFields();
   void NoteBodyEnd(uint16_t error);
   bool ExpectsBody() const;
-  void ApplyLocationValue(const std::string& value);
+  bool ReplyHasNoBody() const;
   void TriggerHeaderBegin();
   void TriggerHeaderEnd();
   static void Fire(const THttpNotifyEvent& event, THttpCli* sender) {

@@ -88,8 +88,12 @@ void THttpCli::TakeTunnelPiece(const TReplyPiece& piece) {
     }
     case TReplyPieceKind::kHeaderEnd:
     case TReplyPieceKind::kBadContentLength:
+    case TReplyPieceKind::kBadChunk:
     case TReplyPieceKind::kBody:
       TunnelReplyEnded();
+      break;
+    case TReplyPieceKind::kHeaderTooLarge:
+      EndWith(kFailedRequestStatus, kHttpHeaderTooLargeText, kHttpErrorHeaderTooLarge);
       break;
     case TReplyPieceKind::kHeaderlessDocument:
     case TReplyPieceKind::kLineTooLong:

@@ -1,10 +1,14 @@
 // The receive side of THttpCli: feeding the reply reader, the header fields, the body, the
 // close and the Location legs.
 
+#include <algorithm>
+#include <iterator>
+
 #include "http/http_cli.h"
 #include "http/http_reply_lines.h"
 #include "http/socket_error_text.h"
 #include "http/url_helpers.h"
+#include "http/url_reference.h"
 #include "runtime/conversion.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
@@ -12,9 +16,14 @@
 namespace {
 
 constexpr char kLineTooLongText[] = "HTTP line too long";
+constexpr char kHeaderCutText[] = "Reply ended inside its header";
 constexpr char kTooManyRedirectionsText[] = "Too many redirections";
 constexpr char kBadContentLengthText[] = "Bad Content-Length in reply";
+constexpr char kBadChunkText[] = "Bad chunked encoding in reply";
+constexpr char kLastChunkMissingText[] = "Transfer closed before the last chunk";
 constexpr char kEmptyReplyText[] = "Empty reply from server";
+constexpr char kEmptyLocationText[] = "Redirect with an empty Location";
+constexpr char kUnsupportedRedirectText[] = "Redirect to an unsupported scheme";
 constexpr char kProxyClosedText[] = "The proxy closed the connection before opening a tunnel";
 constexpr char kHtmlType[] = "text/html";
 constexpr int kFirstErrorStatus = 400;
@@ -22,17 +31,35 @@ constexpr int kFirstErrorStatus = 400;
 constexpr int kNoContentStatus = 204;
 constexpr int kNotModifiedStatus = 304;
 constexpr int kFirstFinalStatus = 200;
+constexpr int kFirstInterimStatus = 100;
+// The statuses whose Location names where the document is now.
+constexpr int kRedirectStatuses[] = {301, 302, 303, 307, 308};
 
 std::string TruncatedText(int64_t missing, int64_t expected) {
   return "Transfer closed with " + IntToStr(missing) + " of " + IntToStr(expected) +
          " bytes missing";
 }
 
+std::string BodyTooLargeText(int64_t limit) {
+  return "Body larger than " + IntToStr(limit) + " bytes";
+}
+
+bool IsRedirect(int status) {
+  return std::find(std::begin(kRedirectStatuses), std::end(kRedirectStatuses), status) !=
+         std::end(kRedirectStatuses);
+}
+
+// Only blanks and tabs surround a field's value; any other control byte is its own.
+std::string WithoutSurroundingBlanks(const std::string& value) {
+  const size_t first = value.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return value.substr(first, value.find_last_not_of(" \t") - first + 1);
+}
+
 }  // namespace
 
 bool THttpCli::Reading() const {
-  return stage_ == TStage::kAwaitingReply || stage_ == TStage::kHeader ||
-         stage_ == TStage::kHeaderWithLocation || stage_ == TStage::kBody;
+  return stage_ == TStage::kAwaitingReply || stage_ == TStage::kHeader || stage_ == TStage::kBody;
 }
 
 void THttpCli::HandleData(TCustomWSocket*, uint16_t) {
@@ -52,7 +79,6 @@ void THttpCli::HandleData(TCustomWSocket*, uint16_t) {
   if (count <= 0) return;
   reader_.Feed(readBuffer_.data(), static_cast<size_t>(count));
   TakePieces();
-  if (stage_ == TStage::kEnded && reader_.HasInput()) CloseLeftOpen();
   // Of an error reply only what came with the header is stored.
   if (stage_ == TStage::kBody && statusCode_ >= kFirstErrorStatus) socket_.CloseConnection();
 }
@@ -60,6 +86,7 @@ void THttpCli::HandleData(TCustomWSocket*, uint16_t) {
 void THttpCli::TakePieces() {
   TReplyPiece piece;
   while (Reading() && reader_.Next(piece)) TakePiece(piece);
+  if (stage_ == TStage::kBody && reader_.BodyComplete()) ReplyComplete();
 }
 
 void THttpCli::TakePiece(const TReplyPiece& piece) {
@@ -82,8 +109,14 @@ void THttpCli::TakePiece(const TReplyPiece& piece) {
     case TReplyPieceKind::kLineTooLong:
       EndWith(kFailedRequestStatus, kLineTooLongText, kHttpErrorLineTooLong);
       break;
+    case TReplyPieceKind::kHeaderTooLarge:
+      EndWith(kFailedRequestStatus, kHttpHeaderTooLargeText, kHttpErrorHeaderTooLarge);
+      break;
     case TReplyPieceKind::kBadContentLength:
       EndWith(kFailedRequestStatus, kBadContentLengthText, kHttpErrorBadContentLength);
+      break;
+    case TReplyPieceKind::kBadChunk:
+      EndWith(kFailedRequestStatus, kBadChunkText, kHttpErrorBadChunk);
       break;
   }
 }
@@ -109,7 +142,7 @@ void THttpCli::HeaderField(const std::string& line) {
   std::string name, value;
   if (!SplitHeaderField(line, name, value)) return;
   if (name == "location") {
-    ApplyLocationValue(value);
+    location_ = WithoutSurroundingBlanks(value);
   } else if (name == "content-length") {
     contentLength_ = reader_.ContentLength();
   } else if (name == "content-range") {
@@ -126,29 +159,56 @@ void THttpCli::HeaderField(const std::string& line) {
   }
 }
 
-void THttpCli::ApplyLocationValue(const std::string& value) {
-  stage_ = TStage::kHeaderWithLocation;
-  ApplyLocation(value, !Proxy.empty(), target_, credentials_);
-}
-
 void THttpCli::EndOfHeader() {
-  if (stage_ == TStage::kHeaderWithLocation) {
-    // The body of a redirecting reply is never read: the close leads to the next leg.
-    TriggerHeaderEnd();
-    stage_ = TStage::kFollowing;
-    socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { FollowLocation(s, e); };
-    socket_.CloseConnection();
+  if (statusCode_ >= kFirstInterimStatus && statusCode_ < kFirstFinalStatus) {
+    SkipInterimReply();
     return;
   }
-  if (contentLength_ == 0) {
+  // A Location on any other status (a 404 page's, a 200 chart's) is only reported.
+  if (location_ && IsRedirect(statusCode_)) {
+    FollowRedirect();
+    return;
+  }
+  contentLength_ = reader_.ContentLength();
+  if (ReplyHasNoBody() || reader_.BodyComplete()) {
     TriggerHeaderEnd();
-    PostReady();
+    ReplyComplete();
+    return;
+  }
+  if (MaxBodySize > 0 && reader_.ContentLength() > MaxBodySize) {
+    EndWith(kFailedRequestStatus, BodyTooLargeText(MaxBodySize), kHttpErrorBodyTooLarge);
     return;
   }
   const std::string extension = LowerCase(ExtractFileExt(documentName_));
   if ((extension == ".exe" || extension.empty()) && contentType_ == kHtmlType)
     documentName_ = ReplaceExtension(documentName_, "htm");
   StartBody();
+}
+
+// A 1xx reply (100 Continue) only says the server is at work: the reply follows.
+void THttpCli::SkipInterimReply() {
+  ClearReplyFields();
+  reader_.StartNextHeader();
+}
+
+// The body of a redirecting reply is never read: the close leads to the next leg.
+void THttpCli::FollowRedirect() {
+  if (location_->empty()) {
+    EndWith(kFailedRequestStatus, kEmptyLocationText, kHttpErrorEmptyLocation);
+    return;
+  }
+  if (RefuseControlCharacters(*location_)) return;
+  const std::string url = ResolveReference(CurrentUrl(target_), *location_);
+  const std::string scheme = UrlScheme(url);
+  if (scheme != "http" && scheme != "https") {
+    EndWith(kFailedRequestStatus, kUnsupportedRedirectText, kHttpErrorUnsupportedRedirect);
+    return;
+  }
+  ApplyLocation(url, !Proxy.empty(), target_, credentials_);
+  TriggerHeaderEnd();
+  stage_ = TStage::kFollowing;
+  socket_.OnSessionClosed = [this](TCustomWSocket* s, uint16_t e) { FollowLocation(s, e); };
+  socket_.CloseConnection();
 }
 
 void THttpCli::StartBody() {
@@ -158,6 +218,10 @@ void THttpCli::StartBody() {
 }
 
 void THttpCli::HandleBodyData(const char* data, int length) {
+  if (MaxBodySize > 0 && rcvdBytes_ + length > MaxBodySize) {
+    EndWith(kFailedRequestStatus, BodyTooLargeText(MaxBodySize), kHttpErrorBodyTooLarge);
+    return;
+  }
   if (bodyDataCount_ == 0) Fire(OnDocBegin, this);
   ++bodyDataCount_;
   rcvdBytes_ += length;
@@ -173,19 +237,27 @@ void THttpCli::HandleBodyData(const char* data, int length) {
   if (OnDocData) OnDocData(this, data, length);
 }
 
-void THttpCli::HandleClosed(TCustomWSocket* Sender, uint16_t Error) {
+// The reply is whole: the request ends now, whether the server closes the connection or
+// keeps it open, and nothing that follows is stored.
+void THttpCli::ReplyComplete() {
+  const bool document = bodyDataCount_ > 0;
+  stage_ = TStage::kEnded;
+  CloseLeftOpen();
+  if (document) Fire(OnDocEnd, this);
+  PostReady();
+}
+
+void THttpCli::HandleClosed(TCustomWSocket*, uint16_t Error) {
   connected_ = false;
   switch (stage_) {
     case TStage::kAwaitingReply:
-      if (Error == 0)
-        SetOutcome(kFailedRequestStatus, kEmptyReplyText, kHttpErrorEmptyReply);
+      if (Error != 0)
+        SetOutcome(kFailedRequestStatus, CloseErrorText(Error), Error);
+      else if (reader_.InsideLine())
+        SetOutcome(kFailedRequestStatus, kHeaderCutText, kHttpErrorHeaderCut);
       else
-        SetOutcome(kFailedRequestStatus, SocketErrorWithCode(Error), Error);
+        SetOutcome(kFailedRequestStatus, kEmptyReplyText, kHttpErrorEmptyReply);
       break;
-    case TStage::kHeaderWithLocation:
-      TriggerHeaderEnd();
-      FollowLocation(Sender, Error);
-      return;
     case TStage::kTunnel:
       if (Error == 0)
         SetOutcome(kFailedRequestStatus, kProxyClosedText, kHttpErrorEmptyReply);
@@ -193,7 +265,10 @@ void THttpCli::HandleClosed(TCustomWSocket* Sender, uint16_t Error) {
         SetOutcome(kFailedRequestStatus, SocketErrorWithCode(Error), Error);
       break;
     case TStage::kHeader:
-      if (Error != 0) doneError_ = Error;
+      if (Error != 0)
+        SetOutcome(kFailedRequestStatus, CloseErrorText(Error), Error);
+      else
+        SetOutcome(kFailedRequestStatus, kHeaderCutText, kHttpErrorHeaderCut);
       break;
     case TStage::kBody:
       NoteBodyEnd(Error);
@@ -204,23 +279,32 @@ void THttpCli::HandleClosed(TCustomWSocket* Sender, uint16_t Error) {
   EndRequest();
 }
 
+std::string THttpCli::CloseErrorText(uint16_t error) {
+  return error == kSslError ? socket_.SslErrorText() : SocketErrorWithCode(error);
+}
+
 // A close before the body is complete fails the request; the server's status stays.
 void THttpCli::NoteBodyEnd(uint16_t error) {
-  const int64_t missing = reader_.ContentLength() - reader_.BodyBytes();
-  if (ExpectsBody() && missing > 0) {
-    SetOutcome(statusCode_, TruncatedText(missing, reader_.ContentLength()),
-               kHttpErrorTruncatedBody);
+  const int64_t length = reader_.ContentLength();
+  const int64_t missing = length - reader_.BodyBytes();
+  if (ExpectsBody() && reader_.Chunked() && !reader_.BodyComplete()) {
+    SetOutcome(statusCode_, kLastChunkMissingText, kHttpErrorTruncatedBody);
+  } else if (ExpectsBody() && length >= 0 && missing > 0) {
+    SetOutcome(statusCode_, TruncatedText(missing, length), kHttpErrorTruncatedBody);
   } else if (error != 0) {
-    SetOutcome(statusCode_,
-               error == kSslError ? socket_.SslErrorText() : SocketErrorWithCode(error), error);
+    SetOutcome(statusCode_, CloseErrorText(error), error);
   }
 }
 
 // Whether a short body means data lost: not for HEAD, replies without a body, or an
 // error reply, whose body the client cuts itself.
 bool THttpCli::ExpectsBody() const {
-  return rqType_ != rqHead && statusCode_ >= kFirstFinalStatus && statusCode_ != kNoContentStatus &&
-         statusCode_ != kNotModifiedStatus && statusCode_ < kFirstErrorStatus;
+  return !ReplyHasNoBody() && statusCode_ >= kFirstFinalStatus && statusCode_ < kFirstErrorStatus;
+}
+
+// A reply to HEAD, 204 and 304 end at their header (RFC 9112 section 6.3).
+bool THttpCli::ReplyHasNoBody() const {
+  return rqType_ == rqHead || statusCode_ == kNoContentStatus || statusCode_ == kNotModifiedStatus;
 }
 
 void THttpCli::FollowLocation(TCustomWSocket*, uint16_t) {
@@ -238,13 +322,22 @@ void THttpCli::FollowLocation(TCustomWSocket*, uint16_t) {
   documentName_ = DeriveDocumentName(path);
   if (rqType_ == rqPost) rqType_ = rqGet;
   Fire(OnLocationChange, this);
-  headerLines_.clear();
+  ClearReplyFields();
   bodyDataCount_ = 0;
-  contentLength_ = -1;
-  contentType_.clear();
-  statusCode_ = 0;
   Progress();
   loop_.PostMessage(window_, WM_HTTP_START_LOOKUP, 0, 0);
+}
+
+// What one reply told: each leg, and each request, starts without it.
+void THttpCli::ClearReplyFields() {
+  headerLines_.clear();
+  statusCode_ = 0;
+  reasonPhrase_.clear();
+  contentLength_ = -1;
+  contentType_.clear();
+  acceptRanges_.clear();
+  authChallenges_.clear();
+  location_.reset();
 }
 
 void THttpCli::TriggerHeaderBegin() {

@@ -19,3 +19,21 @@ constexpr uint16_t kHttpErrorStreamWrite = 20035;
 constexpr uint16_t kHttpErrorProxyRefused = 20036;
 // The proxy variables name a proxy the client cannot use.
 constexpr uint16_t kHttpErrorProxyUnusable = 20037;
+// The reply's header went on past THttpReplyReader::kMaxHeaderSize (a proxy's reply to
+// CONNECT too).
+constexpr uint16_t kHttpErrorHeaderTooLarge = 20038;
+inline constexpr char kHttpHeaderTooLargeText[] = "Reply header too large";
+// The request took longer than its MaxTime.
+constexpr uint16_t kHttpErrorDeadline = 20039;
+// The body went past MaxBodySize.
+constexpr uint16_t kHttpErrorBodyTooLarge = 20040;
+// The connection closed before the reply's header was complete.
+constexpr uint16_t kHttpErrorHeaderCut = 20041;
+// The URL, or a Location, holds a byte below 32 or DEL: nothing was sent for it.
+constexpr uint16_t kHttpErrorControlCharacter = 20042;
+// A Location names a scheme other than http and https.
+constexpr uint16_t kHttpErrorUnsupportedRedirect = 20043;
+// A redirect's Location is empty.
+constexpr uint16_t kHttpErrorEmptyLocation = 20044;
+// A chunked body that does not follow the chunked encoding.
+constexpr uint16_t kHttpErrorBadChunk = 20045;

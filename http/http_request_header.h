@@ -28,6 +28,10 @@ struct THttpRequestSettings {
   std::string ContentRangeBegin, ContentRangeEnd;
   // Seconds a request may go without progress before it ends; 0 waits for ever.
   int32_t Timeout = 60;
+  // Seconds one request may take in all, its redirects included; 0: no limit.
+  int32_t MaxTime = 0;
+  // The most bytes of a body the request stores; a longer one ends it. 0: no limit.
+  int64_t MaxBodySize = 0;
 };
 
 // What a request line and a Host header are made of.

@@ -27,13 +27,14 @@ std::string WithLowerScheme(const std::string& url) {
   return LowerCase(url.substr(0, separator)) + url.substr(separator);
 }
 
-// A fragment names a place in the document for the reader; servers never see it.
+// A fragment names a place in the document for the reader; servers never see it. Blanks
+// around a URL are no part of it (RFC 3986 appendix C), as a browser takes it: only blanks
+// inside are sent, percent-encoded.
 std::string Requestable(const std::string& url) {
-  return WithLowerScheme(url.substr(0, url.find('#')));
-}
-
-bool IsAbsolute(const std::string& location) {
-  return StartsWith(location, kAbsolutePrefix) || StartsWith(location, kSecurePrefix);
+  const size_t first = url.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  const std::string trimmed = url.substr(first, url.find_last_not_of(' ') - first + 1);
+  return WithLowerScheme(trimmed.substr(0, trimmed.find('#')));
 }
 
 bool IsSecure(const TUrlParts& parts) {
@@ -90,23 +91,10 @@ void TakeLocationCredentials(const TUrlParts& parts, const THttpTarget& target,
   if (!parts.user.empty() && !parts.password.empty()) TakeCredentials(parts, target, credentials);
 }
 
-void ApplyDirectLocation(const std::string& value, THttpTarget& target,
+void ApplyDirectLocation(const std::string& url, THttpTarget& target,
                          THttpCredentials& credentials) {
-  if (StartsWith(value, "/")) {
-    target.RequestPath = value;
-    target.Location = CurrentPrefix(target) + value;
-    return;
-  }
-  if (!IsAbsolute(value)) {
-    target.RequestPath = PathPrefix(target.RequestPath) + value;
-    // The separator only where the path lacks one: "http://host//dir/b.gif" would name
-    // another document.
-    const char* separator = StartsWith(target.RequestPath, "/") ? "" : "/";
-    target.Location = CurrentPrefix(target) + separator + target.RequestPath;
-    return;
-  }
   TUrlParts parts;
-  SplitURL(value, parts, target.RequestPath);
+  SplitURL(url, parts, target.RequestPath);
   target.RequestPath = OriginForm(target.RequestPath);
   target.Secure = IsSecure(parts);
   target.HostPort = NonDefaultPort(parts);
@@ -119,24 +107,11 @@ void ApplyDirectLocation(const std::string& value, THttpTarget& target,
 
 // Through a proxy every request path is an absolute URL, and the connection always goes
 // to the proxy.
-void ApplyProxyLocation(const std::string& value, THttpTarget& target,
+void ApplyProxyLocation(const std::string& url, THttpTarget& target,
                         THttpCredentials& credentials) {
-  if (StartsWith(value, "/")) {
-    TUrlParts current;
-    std::string currentPath;
-    SplitURL(target.RequestPath, current, currentPath);
-    target.RequestPath = AbsoluteURL(current, value);
-    target.Location = target.RequestPath;
-    return;
-  }
-  if (!IsAbsolute(value)) {
-    target.RequestPath = PathPrefix(target.RequestPath) + value;
-    target.Location = target.RequestPath;
-    return;
-  }
   TUrlParts parts;
   std::string path;
-  SplitURL(value, parts, path);
+  SplitURL(url, parts, path);
   target.Secure = IsSecure(parts);
   if (parts.host.empty()) parts.host = target.HostHeaderValue;
   target.HostHeaderValue = parts.host;
@@ -200,11 +175,16 @@ std::string StartTarget(const std::string& url, const std::string& proxy,
   return documentPath;
 }
 
-void ApplyLocation(const std::string& value, bool viaProxy, THttpTarget& target,
+std::string CurrentUrl(const THttpTarget& target) {
+  // Through a proxy the request path is the absolute URL already.
+  if (!StartsWith(target.RequestPath, "/")) return target.RequestPath;
+  return CurrentPrefix(target) + target.RequestPath;
+}
+
+void ApplyLocation(const std::string& url, bool viaProxy, THttpTarget& target,
                    THttpCredentials& credentials) {
-  const std::string requestable = Requestable(value);
   if (viaProxy)
-    ApplyProxyLocation(requestable, target, credentials);
+    ApplyProxyLocation(url, target, credentials);
   else
-    ApplyDirectLocation(requestable, target, credentials);
+    ApplyDirectLocation(url, target, credentials);
 }

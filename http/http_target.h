@@ -44,8 +44,10 @@ std::string StartTarget(const std::string& url, const std::string& proxy,
                         const std::string& proxyPort, THttpTarget& target,
                         THttpCredentials& credentials);
 
-// Applies the value of a Location header: a path on the same server, a path relative to
-// the current one, or an absolute http:// or https:// URL (any letter case; whose user and
-// password, when both are given, become the credentials of its origin).
-void ApplyLocation(const std::string& value, bool viaProxy, THttpTarget& target,
+// The absolute URL of the document the target names: the base of a relative Location.
+std::string CurrentUrl(const THttpTarget& target);
+
+// Goes on to url, the absolute http:// or https:// URL a Location resolved to (whose user
+// and password, when both are given, become the credentials of its origin).
+void ApplyLocation(const std::string& url, bool viaProxy, THttpTarget& target,
                    THttpCredentials& credentials);

@@ -31,7 +31,13 @@ struct TSslSocketBio {
     if (count < 0 && Socket(bio)->cipherReadError_ == WSAEWOULDBLOCK) BIO_set_retry_read(bio);
     return count;
   }
-  static long Ctrl(BIO*, int cmd, long, void*) { return cmd == BIO_CTRL_FLUSH ? 1 : 0; }
+  // OpenSSL asks whether the transport has ended (BIO_CTRL_EOF) before it decides how a
+  // close without close_notify ends the records: answered 0, the close would be an error.
+  static long Ctrl(BIO* bio, int cmd, long, void*) {
+    if (cmd == BIO_CTRL_FLUSH) return 1;
+    if (cmd == BIO_CTRL_EOF) return Socket(bio)->cipherEnded_ ? 1 : 0;
+    return 0;
+  }
   static int Create(BIO* bio) {
     BIO_set_init(bio, 1);
     return 1;
@@ -73,7 +79,7 @@ void TCustomSslWSocket::ResetToDefaults() {
   sslEnable_ = false;
   sslServerName_.clear();
   ssl_.reset();
-  established_ = broken_ = peerClosed_ = false;
+  established_ = broken_ = peerClosed_ = cipherEnded_ = false;
   cipherOut_.clear();
   cipherReadError_ = 0;
 }
@@ -238,6 +244,7 @@ int32_t TCustomSslWSocket::GetRcvdCount() {
 int TCustomSslWSocket::ReadCipher(char* data, int length) {
   const int count = TCustomSocksWSocket::DoRecv(data, length, 0);
   if (count < 0) cipherReadError_ = WSocket_WSAGetLastError();
+  if (count == 0) cipherEnded_ = true;
   return count;
 }
 

@@ -55,11 +55,12 @@ class TCustomSslWSocket : public TCustomSocksWSocket {
 
   TSslPtr ssl_;
   bool established_ = false;
-  bool broken_ = false;      // a record failed: the connection is closed at the next event
-  bool peerClosed_ = false;  // the server's close_notify came: the body has ended
-  std::string cipherOut_;    // records made by OpenSSL, not yet handed to the socket
-  int cipherReadError_ = 0;  // the socket error of the last read of records
-  int64_t plainReads_ = 0;   // successful reads of plain text, to see progress
+  bool broken_ = false;       // a record failed: the connection is closed at the next event
+  bool peerClosed_ = false;   // the server's close_notify came: the body has ended
+  std::string cipherOut_;     // records made by OpenSSL, not yet handed to the socket
+  int cipherReadError_ = 0;   // the socket error of the last read of records
+  bool cipherEnded_ = false;  // the server closed the TCP connection
+  int64_t plainReads_ = 0;    // successful reads of plain text, to see progress
 
   bool CheckClosedFor(const char* what);
   void StartHandshake();

@@ -196,6 +196,31 @@ std::string PercentDecode(const std::string& text) {
   return decoded;
 }
 
+std::string PercentEncodeUnsafe(const std::string& text) {
+  static constexpr char kHexDigits[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ' ' || byte > 127) {
+      encoded += '%';
+      encoded += kHexDigits[byte >> 4];
+      encoded += kHexDigits[byte & 0xF];
+    } else {
+      encoded += c;
+    }
+  }
+  return encoded;
+}
+
+bool HoldsControlCharacter(const std::string& text) {
+  constexpr unsigned char kDelete = 127;
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < ' ' || byte == kDelete;
+  });
+}
+
 int RevPos(char c, const std::string& text) {
   const size_t at = text.rfind(c);
   return at == std::string::npos ? 0 : static_cast<int>(at) + 1;

@@ -24,6 +24,12 @@ std::string UrlHost(const std::string& host);
 // ends at the last '@' of the authority, or of the URL when it holds a '/' or '?'.
 std::string UrlWithoutPassword(const std::string& url);
 
+// text with blanks and bytes above 127 percent-encoded ("%20", "%C3"), as servers take a
+// request target; everything else, '%' included, as it is.
+std::string PercentEncodeUnsafe(const std::string& text);
+// Whether text holds a byte below 32 (CR, LF, TAB, NUL, ...) or DEL.
+bool HoldsControlCharacter(const std::string& text);
+
 // text with each "%XY" (two hex digits) replaced by the byte it stands for.
 std::string PercentDecode(const std::string& text);
 

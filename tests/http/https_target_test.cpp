@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "http/http_target.h"
+#include "http/url_reference.h"
 
 namespace {
 
@@ -13,9 +14,10 @@ THttpTarget Started(const std::string& url, const std::string& proxy = "") {
   return target;
 }
 
+// As the client follows a Location: resolved against the current URL, then applied.
 THttpTarget Redirected(THttpTarget target, const std::string& location, bool viaProxy = false) {
   THttpCredentials credentials;
-  ApplyLocation(location, viaProxy, target, credentials);
+  ApplyLocation(ResolveReference(CurrentUrl(target), location), viaProxy, target, credentials);
   return target;
 }
 

@@ -6,6 +6,7 @@
 #include "http/http_cli.h"
 #include "http/http_target.h"
 #include "http/url_helpers.h"
+#include "http/url_reference.h"
 #include "tests/http/scripted_http_server.h"
 #include "tests/support/pump.h"
 
@@ -57,11 +58,11 @@ TEST(IPv6Urls, ProxyTargetsLocationsAndShownUrlsKeepTheBrackets) {
   THttpCredentials credentials;
   StartTarget("http://[::1]:8080/a/b.gif", "http://proxy.test:3128", "", target, credentials);
   EXPECT_EQ(target.RequestPath, "http://[::1]:8080/a/b.gif");
-  ApplyLocation("/c.gif", true, target, credentials);
+  ApplyLocation(ResolveReference(CurrentUrl(target), "/c.gif"), true, target, credentials);
   EXPECT_EQ(target.RequestPath, "http://[::1]:8080/c.gif");
 
   StartTarget("http://[::1]:8080/a/b.gif", "", "", target, credentials);
-  ApplyLocation("/c.gif", false, target, credentials);
+  ApplyLocation(ResolveReference(CurrentUrl(target), "/c.gif"), false, target, credentials);
   EXPECT_EQ(target.Location, "http://[::1]:8080/c.gif");
   ApplyLocation("http://[2001:db8::7]:90/d.gif", false, target, credentials);
   EXPECT_EQ(target.ServerName, "2001:db8::7");

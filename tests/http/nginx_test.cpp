@@ -79,8 +79,8 @@ TEST_F(Nginx, GoodFilesArriveByteForByteOverHttpAndHttps) {
       {"/files/empty.gif", ""},
       {"/files/one.bin", "G"},
       {"/files/lines.txt", "first\r\nsecond\nthird\r\n\r\n"},
-      // One byte over the line buffer, so that no header-sized piece can hold it.
-      {"/files/line-buffer.bin", RandomBytes(THttpCli::kLineBufferSize + 1, 1)},
+      // One byte over a read, so that no single piece can hold it.
+      {"/files/read-size.bin", RandomBytes(THttpCli::kBodyReadSize + 1, 1)},
       {"/files/large.bin", RandomBytes(3 * 1024 * 1024 + 5, 2)},
       {"/slow/chart.gif", RandomBytes(56 * 1024, 3)},
   };

@@ -145,6 +145,15 @@ TEST(UrlHelpers, UrlWithoutPasswordKeepsEverythingButThePassword) {
   for (const auto& [url, shown] : cases) EXPECT_EQ(UrlWithoutPassword(url), shown) << url;
 }
 
+TEST(UrlHelpers, RequestTargetsAreEncodedAndControlCharactersFound) {
+  EXPECT_EQ(PercentEncodeUnsafe("/my chart\xC3\xA9.gif?a=%41&b"), "/my%20chart%C3%A9.gif?a=%41&b");
+  EXPECT_EQ(PercentEncodeUnsafe("/\x7F\x80\xFF"), "/\x7F%80%FF");
+  for (const char* text : {"a\rb", "a\nb", "\t", "a\x7F", "\x1F"})
+    EXPECT_TRUE(HoldsControlCharacter(text)) << text;
+  EXPECT_TRUE(HoldsControlCharacter(std::string("a\0b", 3)));
+  EXPECT_FALSE(HoldsControlCharacter("/my chart\xC3\xA9.gif?x=~!"));
+}
+
 TEST(UrlHelpers, PercentDecodeTakesOnlyWholeEscapes) {
   const std::pair<const char*, std::string> cases[] = {
       {"s3cr%65t", "s3cret"}, {"%40%3a%2F", "@:/"}, {"100%", "100%"},
