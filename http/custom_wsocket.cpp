@@ -47,6 +47,7 @@ TCustomWSocket::~TCustomWSocket() {
     });
   }
   if (hSocket_ != INVALID_SOCKET) WSocket_closesocket(hSocket_);  // never leak the descriptor
+  CloseEarlierAttempts();
   DecrementSocketCount();
   DiscardSendQueue();
   if (!loopGone) loop_.DeallocateHWnd(window_);
@@ -60,6 +61,7 @@ void TCustomWSocket::Release(std::unique_ptr<TCustomWSocket> socket) {
 
 void TCustomWSocket::ResetToDefaults() {
   StopConnectTimer();
+  CloseEarlierAttempts();
   remoteAddrs_.clear();
   addrListGiven_.clear();
   remotePort_ = 0;

@@ -86,8 +86,9 @@ class TCustomWSocket {
  public:
   // The capacity of new send-queue chunks: one TCP segment on Ethernet.
   static constexpr int32_t kDefaultChunkSize = 1460;
-  // How long one address of a host may take to connect before the next one is tried.
-  static constexpr uint32_t kDefaultConnectTimeoutMs = 5000;
+  // RFC 8305's connection attempt delay (curl waits 200 ms): an address that has not
+  // connected within it gets a rival attempt at the next address, and it keeps trying.
+  static constexpr uint32_t kDefaultConnectAttemptDelayMs = 250;
 
   TCustomWSocket();
   virtual ~TCustomWSocket();
@@ -146,12 +147,14 @@ class TCustomWSocket {
   // The text of the last report (also when OnError took it instead of an exception).
   const std::string& ErrorMessage() const { return errorMessage_; }
   // Addr may stand for several addresses (a host name, or a layer's list): Connect tries
-  // them in turn, going on to the next when one refuses, cannot be reached or has not
-  // connected within ConnectTimeout milliseconds. The last one waits as long as the
-  // system lets it.
-  uint32_t ConnectTimeout() const { return connectTimeoutMs_; }
-  void SetConnectTimeout(uint32_t milliseconds) { connectTimeoutMs_ = milliseconds; }
-  // The address and port the last connect went to: "127.0.0.1:80", "[::1]:80".
+  // them in turn, going on to the next at once when one refuses or cannot be reached, and
+  // beside it when one has not connected within ConnectAttemptDelay milliseconds: the
+  // attempts made so far go on, and the first to connect is the connection. Each waits as
+  // long as the system lets it.
+  uint32_t ConnectAttemptDelay() const { return connectAttemptDelayMs_; }
+  void SetConnectAttemptDelay(uint32_t milliseconds) { connectAttemptDelayMs_ = milliseconds; }
+  // The address and port being connected to, or the last connect went to: "127.0.0.1:80",
+  // "[::1]:80".
   const std::string& LastAddrTried() const { return lastAddrTried_; }
   // Set when PumpMessages of a multi-threaded component took a quit message.
   bool Terminated() const { return terminated_; }
@@ -292,8 +295,14 @@ class TCustomWSocket {
   bool reuseAddr_ = false;
   TWSocketOptions componentOptions_;
   int32_t flushTimeout_ = 60;
-  uint32_t connectTimeoutMs_ = kDefaultConnectTimeoutMs;
+  uint32_t connectAttemptDelayMs_ = kDefaultConnectAttemptDelayMs;
   size_t addrIndex_ = 0;  // the address of remoteAddrs_ being connected to
+  // Attempts at earlier addresses still connecting beside the current one (hSocket_).
+  struct TConnectAttempt {
+    TSocket handle;
+    size_t addrIndex;
+  };
+  std::vector<TConnectAttempt> earlierAttempts_;
   // The id of the running connect timer, new for each attempt so that an expiry queued
   // before its timer was killed is known as stale; 0 when none runs.
   uintptr_t connectTimerId_ = 0;
@@ -323,7 +332,10 @@ class TCustomWSocket {
   bool OpenSocket();
   bool ApplyOptions();
   void StartConnect();
-  bool TryNextAddr();
+  bool StartNextAttempt(bool keepCurrent);
+  bool ResumeEarlierAttempt();
+  bool TakeEarlierAttemptEvent(const TMessage& message);
+  void CloseEarlierAttempts();
   void ConnectTimedOut(const TMessage& message);
   void StartConnectTimer();
   void StopConnectTimer();

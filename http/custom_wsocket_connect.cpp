@@ -2,6 +2,7 @@
 #include <arpa/inet.h>
 #include <netinet/tcp.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "http/custom_wsocket.h"
@@ -169,11 +170,15 @@ void TCustomWSocket::StartConnect() {
                      MakeSelectReply(kFdConnect, static_cast<uint32_t>(WSocket_WSAGetLastError())));
 }
 
-// Gives up the address being connected to for the next one; false when it was the last.
-bool TCustomWSocket::TryNextAddr() {
+// Starts an attempt at the next address, giving the current one up or, when it is only
+// slow, keeping it beside the new one; false when there is no next address.
+bool TCustomWSocket::StartNextAttempt(bool keepCurrent) {
   StopConnectTimer();
   if (addrIndex_ + 1 >= remoteAddrs_.size()) return false;
-  WSocket_closesocket(hSocket_);
+  if (keepCurrent)
+    earlierAttempts_.push_back({hSocket_, addrIndex_});
+  else
+    WSocket_closesocket(hSocket_);
   hSocket_ = INVALID_SOCKET;
   while (++addrIndex_ < remoteAddrs_.size()) {
     if (!OpenSocket()) continue;
@@ -181,14 +186,53 @@ bool TCustomWSocket::TryNextAddr() {
     return true;
   }
   addrIndex_ = remoteAddrs_.size() - 1;
-  return false;
+  return ResumeEarlierAttempt();
 }
 
-// Only an address with another after it has a time limit of its own.
+// The current attempt failed with no address left: the latest earlier one that still
+// runs becomes the current one; false when none does.
+bool TCustomWSocket::ResumeEarlierAttempt() {
+  if (earlierAttempts_.empty()) return false;
+  if (hSocket_ != INVALID_SOCKET) WSocket_closesocket(hSocket_);
+  hSocket_ = earlierAttempts_.back().handle;
+  addrIndex_ = earlierAttempts_.back().addrIndex;
+  earlierAttempts_.pop_back();
+  lastAddrTried_ = Remote().TextWithPort();
+  return true;
+}
+
+// An event of an earlier attempt: its failure drops it; its connection wins, and the other
+// attempts are given up. True when it made the attempt's socket the current one.
+bool TCustomWSocket::TakeEarlierAttemptEvent(const TMessage& message) {
+  const auto attempt = std::find_if(
+      earlierAttempts_.begin(), earlierAttempts_.end(),
+      [&](const TConnectAttempt& a) { return static_cast<uintptr_t>(a.handle) == message.WParam; });
+  if (attempt == earlierAttempts_.end() || !(SelectEvent(message.LParam) & kFdConnect))
+    return false;
+  const TConnectAttempt taken = *attempt;
+  earlierAttempts_.erase(attempt);
+  if (SelectError(message.LParam) != 0) {
+    WSocket_closesocket(taken.handle);
+    return false;
+  }
+  StopConnectTimer();
+  WSocket_closesocket(hSocket_);
+  hSocket_ = taken.handle;
+  addrIndex_ = taken.addrIndex;
+  lastAddrTried_ = Remote().TextWithPort();
+  return true;
+}
+
+void TCustomWSocket::CloseEarlierAttempts() {
+  for (const TConnectAttempt& attempt : earlierAttempts_) WSocket_closesocket(attempt.handle);
+  earlierAttempts_.clear();
+}
+
+// Only an address with another after it has a delay of its own.
 void TCustomWSocket::StartConnectTimer() {
   if (addrIndex_ + 1 >= remoteAddrs_.size() || type_ == SOCK_DGRAM) return;
   connectTimerId_ = ++lastConnectTimerId_;
-  loop_.SetTimer(window_, connectTimerId_, WM_CONNECT_TIMEOUT, connectTimeoutMs_);
+  loop_.SetTimer(window_, connectTimerId_, WM_CONNECT_TIMEOUT, connectAttemptDelayMs_);
 }
 
 void TCustomWSocket::StopConnectTimer() {
@@ -199,7 +243,7 @@ void TCustomWSocket::StopConnectTimer() {
 
 void TCustomWSocket::ConnectTimedOut(const TMessage& message) {
   if (message.WParam != connectTimerId_ || state_ != wsConnecting) return;
-  TryNextAddr();
+  StartNextAttempt(true);
 }
 
 // Options.

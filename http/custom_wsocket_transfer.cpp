@@ -30,12 +30,14 @@ void TCustomWSocket::WMASyncSelect(const TMessage& message) {
   const auto current = [&] {
     return hSocket_ != INVALID_SOCKET && message.WParam == static_cast<uintptr_t>(hSocket_);
   };
-  if (!current() || paused_) return;
+  if (!current() && !TakeEarlierAttemptEvent(message)) return;
+  if (paused_) return;
   const uint32_t event = SelectEvent(message.LParam);
   const uint16_t error = static_cast<uint16_t>(SelectError(message.LParam));
   if ((event & kFdConnect) && state_ != wsConnected) {
     StopConnectTimer();
-    if (error != 0 && TryNextAddr()) return;
+    if (error != 0 && (StartNextAttempt(false) || ResumeEarlierAttempt())) return;
+    CloseEarlierAttempts();
     ChangeState(wsConnected);
     TriggerSessionConnected(error);
     if (error != 0 && state_ != wsClosed) CloseConnection();
@@ -253,6 +255,7 @@ void TCustomWSocket::Disconnect(bool Shut, uint16_t Error) {
   }
   if (state_ == wsClosed) return;
   StopConnectTimer();
+  CloseEarlierAttempts();
   if (Shut) WSocket_shutdown(hSocket_, kSendShutdown);
   if (WSocket_closesocket(hSocket_) != 0) {
     lastError_ = WSocket_WSAGetLastError();

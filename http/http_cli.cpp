@@ -391,7 +391,11 @@ void THttpCli::StartTimeout() {
 void THttpCli::CheckTimeout() {
   if (state_ == hsReady || Timeout <= 0) return;
   if (std::chrono::steady_clock::now() - lastProgress_ < std::chrono::seconds(Timeout)) return;
-  EndWith(kFailedRequestStatus, SocketErrorWithCode(WSAETIMEDOUT), WSAETIMEDOUT);
+  std::string reason = SocketErrorWithCode(WSAETIMEDOUT);
+  // The address that never answered, as a refused one is named.
+  if (stage_ == TStage::kConnect && socket_.State() == wsConnecting)
+    reason += " connecting to " + socket_.LastAddrTried();
+  EndWith(kFailedRequestStatus, reason, WSAETIMEDOUT);
 }
 
 void THttpCli::DeadlinePassed() {

@@ -2,17 +2,14 @@
 // refuses or does not answer, in the order RFC 8305 gives (the families taken in turn),
 // and a failure names the last address tried. The names are answered by the lookup hook.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <mutex>
-
-#include "http/host_lookup.h"
 #include "http/http_cli.h"
 #include "runtime/winsock_errors.h"
+#include "tests/http/address_doubles.h"
 #include "tests/http/scripted_http_server.h"
 #include "tests/http/scripted_socks_server.h"
+#include "tests/support/pump.h"
 
 namespace {
 
@@ -22,58 +19,6 @@ std::string ClosedPort() {
   TLoopbackServer gone;
   return gone.Port();
 }
-
-// kName stands for addresses; every name asked for is kept.
-class TAnsweringHook {
- public:
-  explicit TAnsweringHook(std::vector<std::string> addresses)
-      : hook_([this, addresses](const std::string& name) {
-          std::lock_guard lock(mutex_);
-          asked_.push_back(name);
-          return name == kName ? THostLookupResult{0, name, addresses}
-                               : THostLookupResult{WSAHOST_NOT_FOUND, "", {}};
-        }) {}
-  std::vector<std::string> Asked() {
-    std::lock_guard lock(mutex_);
-    return asked_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::string> asked_;
-  TScopedHostLookup hook_;
-};
-
-// A listener whose queue of connections is full and never taken from: a connect to it
-// neither succeeds nor fails, like one to a host that drops the packets.
-class TStalledListener {
- public:
-  TStalledListener(const std::string& address, const std::string& port) {
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(static_cast<uint16_t>(std::stoi(port)));
-    inet_pton(AF_INET, address.c_str(), &where.sin_addr);
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    const bool listening =
-        bind(listener_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0 &&
-        listen(listener_, 0) == 0;
-    EXPECT_TRUE(listening) << address << ":" << port;
-    for (int& filler : fillers_) {
-      filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-      connect(filler, reinterpret_cast<sockaddr*>(&where), sizeof where);
-    }
-  }
-  ~TStalledListener() {
-    for (const int filler : fillers_) close(filler);
-    close(listener_);
-  }
-  TStalledListener(const TStalledListener&) = delete;
-  TStalledListener& operator=(const TStalledListener&) = delete;
-
- private:
-  int listener_ = -1;
-  int fillers_[2] = {-1, -1};
-};
 
 struct TOutcome {
   int32_t status = 0;
@@ -85,7 +30,7 @@ TOutcome Fetch(const std::string& port, uint32_t connectTimeoutMs = 0) {
   THttpCli client;
   TMemoryStream body;
   client.RcvdStream = &body;
-  if (connectTimeoutMs != 0) client.CtrlSocket().SetConnectTimeout(connectTimeoutMs);
+  if (connectTimeoutMs != 0) client.CtrlSocket().SetConnectAttemptDelay(connectTimeoutMs);
   client.URL = std::string("http://") + kName + ":" + port + "/chart.gif";
   client.Get();
   MessageLoop::Current().ProcessMessages();
@@ -108,7 +53,7 @@ TEST(EveryAddress, TheFetchGoesOnUntilAnAddressAnswers) {
       {"both refuse before the one that listens", {"127.0.0.2", "::1", "127.0.0.1"}, "127.0.0.1"},
   };
   for (const TCase& c : cases) {
-    TAnsweringHook hook(c.answer);
+    TAnsweringHook hook(kName, c.answer);
     TScriptedHttpServer server({{HttpReply("200 OK", {}, "chart")}}, c.listening);
     const TOutcome outcome = Fetch(server.Port());
     EXPECT_EQ(outcome.status, 200) << c.what << ": " << outcome.reason;
@@ -121,13 +66,34 @@ TEST(EveryAddress, TheFetchGoesOnUntilAnAddressAnswers) {
   }
 }
 
-TEST(EveryAddress, AnAddressThatDoesNotAnswerGivesWayAfterTheConnectTimeOut) {
+TEST(EveryAddress, AnAddressThatDoesNotAnswerGetsTheNextTriedBesideIt) {
   TScriptedHttpServer server({{HttpReply("200 OK", {}, "chart")}}, "127.0.0.1");
   TStalledListener stalled("127.0.0.2", server.Port());
-  TAnsweringHook hook({"127.0.0.2", "127.0.0.1"});
+  TAnsweringHook hook(kName, {"127.0.0.2", "127.0.0.1"});
   const TOutcome outcome = Fetch(server.Port(), 50);
   EXPECT_EQ(outcome.status, 200) << outcome.reason;
   EXPECT_EQ(outcome.body, "chart");
+}
+
+// The slow first attempt is not given up for the next: when the first address answers
+// after all and the second never does, the first is the connection.
+TEST(EveryAddress, TheFirstAttemptGoesOnAndWinsWhenItAnswersLate) {
+  const std::string port = ClosedPort();
+  TStalledListener late("127.0.0.2", port), silent("127.0.0.3", port);
+  TCustomWSocket socket;
+  socket.SetAddrList({"127.0.0.2", "127.0.0.3"});
+  socket.SetPort(port);
+  socket.SetProto("tcp");
+  std::vector<uint16_t> connected;
+  socket.OnSessionConnected = [&](TCustomWSocket*, uint16_t error) { connected.push_back(error); };
+  socket.Connect();
+  MessageLoop& loop = MessageLoop::Current();
+  ASSERT_TRUE(PumpUntil(loop, [&] { return socket.LastAddrTried() == "127.0.0.3:" + port; }));
+  late.Answer();
+  ASSERT_TRUE(PumpUntil(loop, [&] { return !connected.empty(); }));
+  EXPECT_EQ(connected, std::vector<uint16_t>{0});
+  EXPECT_EQ(socket.PeerAddr(), "127.0.0.2");
+  EXPECT_EQ(socket.LastAddrTried(), "127.0.0.2:" + port);
 }
 
 TEST(EveryAddress, WhenAllRefuseTheErrorNamesTheLastAddressTried) {
@@ -143,7 +109,7 @@ TEST(EveryAddress, WhenAllRefuseTheErrorNamesTheLastAddressTried) {
       {{"::1", "0:0:0:0:0:0:0:1", "127.0.0.2"}, "[::1]:" + port},  // tried ::1, 2, ::1
   };
   for (const TCase& c : cases) {
-    TAnsweringHook hook(c.answer);
+    TAnsweringHook hook(kName, c.answer);
     const TOutcome outcome = Fetch(port);
     EXPECT_EQ(outcome.status, 404);
     EXPECT_EQ(outcome.reason, "Connection refused (Error #10061) connecting to " + c.last);
