@@ -1,5 +1,7 @@
 #include "http/socks_protocol.h"
 
+#include <arpa/inet.h>
+
 #include "runtime/strings.h"
 
 namespace {
@@ -10,6 +12,7 @@ constexpr uint8_t kAuthVersion = 1;
 constexpr uint8_t kConnectCommand = 1;
 constexpr uint8_t kAddressIPv4 = 1;
 constexpr uint8_t kAddressDomainName = 3;
+constexpr uint8_t kAddressIPv6 = 4;
 // SOCKS 4A: an address 0.0.0.x with x not 0 says "the host name follows".
 constexpr uint32_t kSocks4AAddress = 1;
 
@@ -21,6 +24,8 @@ constexpr uint8_t kSocks4NoIdentd = 92;
 constexpr uint8_t kSocks4IdentdMismatch = 93;
 
 constexpr size_t kSocks5IPv4ReplyLength = 10;
+constexpr size_t kSocks5IPv6ReplyLength = 22;
+constexpr size_t kBoundAddressStart = 4;
 constexpr size_t kSocks5NameReplyOverhead = 7;  // version, reply, reserved, type, length, port
 constexpr uint8_t kSocks5LastKnownReply = 8;
 
@@ -29,6 +34,12 @@ const char* const kSocks5ReplyTexts[] = {
     "network unreachable",          "host unreachable",
     "connection refused",           "time to live expired",
     "command not supported",        "address type not supported"};
+
+std::string IPv6Text(const uint8_t* address) {
+  char text[INET6_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET6, address, text, sizeof text);
+  return text;
+}
 
 std::string Byte(unsigned value) {
   return std::string(1, static_cast<char>(value & 0xFF));
@@ -158,6 +169,11 @@ TSocksReply JudgeSocks5ConnectReply(const uint8_t* bytes, size_t count) {
     const std::string dotted = IntToStr(bytes[4]) + "." + IntToStr(bytes[5]) + "." +
                                IntToStr(bytes[6]) + "." + IntToStr(bytes[7]);
     return BoundReply(bytes, kSocks5IPv4ReplyLength, dotted);
+  }
+  // A server whose outside is IPv6 (danted with an IPv6 external address) binds there.
+  if (bytes[3] == kAddressIPv6) {
+    if (count < kSocks5IPv6ReplyLength) return {};
+    return BoundReply(bytes, kSocks5IPv6ReplyLength, IPv6Text(bytes + kBoundAddressStart));
   }
   if (bytes[3] != kAddressDomainName)
     return Failed(kSocksAddressTypeNotSupported, "address type not supported");

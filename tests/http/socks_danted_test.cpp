@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "http/http_cli.h"
+#include "tests/http/scripted_http_server.h"
 #include "tests/support/danted_server.h"
 #include "tests/support/http_file_server.h"
 
@@ -95,4 +96,26 @@ TEST_F(DantedSocks, Socks5WithUserAndPassword) {
   const TFetch unoffered = Fetch(danted, "5");
   EXPECT_EQ(unoffered.socksErrors, (TErrors{{20003, "authentification method not acceptable"}}));
   EXPECT_EQ(files.Requests(kDocument), 1);
+}
+
+// danted whose outside is IPv6 grants a request with its IPv6 bound address (type 4).
+TEST(DantedSocksIPv6, AGrantWithAnIPv6BoundAddressIsTaken) {
+  TDantedServer danted(TDantedMethod::None, TDantedLog::Connections, "::1");
+  ASSERT_TRUE(danted.Running()) << danted.Reason();
+  TScriptedHttpServer server({{HttpReply("200 OK", {"Content-Length: 7"}, "relayed")}}, "::1");
+  THttpCli client;
+  TMemoryStream body;
+  std::vector<uint16_t> done;
+  client.RcvdStream = &body;
+  client.OnRequestDone = [&](THttpCli*, THttpRequest, uint16_t error) { done.push_back(error); };
+  client.SetSocksServer("127.0.0.1");
+  client.SetSocksPort(danted.Port());
+  client.SetSocksLevel("5");
+  client.URL = server.URL("/chart.gif");
+  client.Get();
+  EXPECT_EQ(done, std::vector<uint16_t>{0}) << client.ReasonPhrase() << "\n" << danted.Log();
+  EXPECT_EQ(client.StatusCode(), 200);
+  EXPECT_EQ(std::string(body.Bytes().begin(), body.Bytes().end()), "relayed");
+  ASSERT_EQ(server.requests.size(), 1u);
+  EXPECT_EQ(server.requests[0].substr(0, 26), "GET /chart.gif HTTP/1.0\r\nA");
 }

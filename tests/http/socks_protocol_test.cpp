@@ -119,6 +119,15 @@ TEST(SocksProtocol, Socks5ReplyCodesAndBoundAddress) {
   EXPECT_EQ(name.BoundAddr, "hx");
   EXPECT_EQ(name.BoundPort, "21");
 
-  // IPv6 (4) and anything else are refused.
-  EXPECT_EQ(JudgeSocks5ConnectReply(Bytes{5, 0, 0, 4}.data(), 4).Error, 20011);
+  // A server whose outside is IPv6 binds an IPv6 address (type 4).
+  auto [ipv6, ipv6Length] =
+      Trickle(JudgeSocks5ConnectReply,
+              {5, 0, 0, 4, 0x20, 1, 0xd, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 4, 0x38});
+  EXPECT_EQ(ipv6.Outcome, soDone);
+  EXPECT_EQ(ipv6Length, 22u);
+  EXPECT_EQ(ipv6.BoundAddr, "2001:db8::1");
+  EXPECT_EQ(ipv6.BoundPort, "1080");
+
+  // Any other type is refused.
+  EXPECT_EQ(JudgeSocks5ConnectReply(Bytes{5, 0, 0, 5}.data(), 4).Error, 20011);
 }

@@ -126,8 +126,8 @@ std::vector<TFailureCase> FailureCases() {
        "unassigned error #9"},
       {"reply code 255", five, Socks5(Bytes({5, 255, 0, 1, 1, 2, 3, 4, 0, 80})), 20012,
        "unassigned error #255"},
-      {"IPv6 bound address", five, Socks5(Bytes({5, 0, 0, 4, 1, 2, 3, 4, 0, 80})), 20011,
-       "address type not supported"},
+      {"bound address of an unknown type", five, Socks5(Bytes({5, 0, 0, 5, 1, 2, 3, 4, 0, 80})),
+       20011, "address type not supported"},
       // A bound name longer than the reply buffer: refused rather than waited for.
       {"bound name beyond the reply buffer", five,
        Socks5(Bytes({5, 0, 0, 3, 255}) + std::string(200, 'n')), 20013, "internal error"},

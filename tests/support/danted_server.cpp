@@ -20,31 +20,34 @@ std::string RandomText(const char* prefix) {
 
 }  // namespace
 
-TDantedServer::TDantedServer(TDantedMethod method, TDantedLog log) {
+TDantedServer::TDantedServer(TDantedMethod method, TDantedLog log, const std::string& external) {
   if (::access(kDanted, X_OK) != 0) {
     reason_ = std::string(kDanted) + " is not installed (scripts/deps installs dante-server)";
     return;
   }
   const uint16_t port = FreeLoopbackPort();
   port_ = std::to_string(port);
-  WriteConfiguration(method, log);
+  WriteConfiguration(method, log, external);
   const std::string conf = dir_.File("danted.conf"), pidFile = dir_.File("danted.pid");
   if (!process_.Start({kDanted, "-f", conf, "-p", pidFile}, port))
     reason_ = "danted did not start: " + Log();
 }
 
-void TDantedServer::WriteConfiguration(TDantedMethod method, TDantedLog log) const {
+void TDantedServer::WriteConfiguration(TDantedMethod method, TDantedLog log,
+                                       const std::string& external) const {
   std::ofstream conf(dir_.File("danted.conf"));
   if (log == TDantedLog::Detailed) conf << "debug: 1\n";
   conf << "logoutput: " << dir_.File("danted.log") << "\n"
        << "internal: 127.0.0.1 port = " << port_ << "\n"
-       << "external: 127.0.0.1\n"
+       << "external: " << external << "\n"
        << "clientmethod: none\n"
        << "socksmethod: " << (method == TDantedMethod::Username ? "username" : "none") << "\n";
   // As root, danted checks passwords as root and serves clients as nobody.
   if (::geteuid() == 0) conf << "user.privileged: root\nuser.unprivileged: nobody\n";
   conf << "client pass {\n  from: 127.0.0.0/8 to: 0.0.0.0/0\n}\n"
        << "socks pass {\n  from: 127.0.0.0/8 to: 127.0.0.0/8\n"
+       << "  command: connect\n  protocol: tcp\n  log: connect error\n}\n"
+       << "socks pass {\n  from: 127.0.0.0/8 to: ::1/128\n"
        << "  command: connect\n  protocol: tcp\n  log: connect error\n}\n";
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Debian's SOCKS server danted as a child process on 127.0.0.1, with a configuration
 // written for the test in a temporary folder, and a system user for its user and password
-// method. When either cannot be had, Reason() says why.
+// method. When either cannot be had, Reason() says why. Its outside (where it connects
+// from, and the bound address it reports) is 127.0.0.1, or ::1 when asked: it then reaches
+// only IPv6 targets.
 
 #include <csignal>
 #include <cstdint>
@@ -17,7 +19,8 @@ enum class TDantedLog { Connections, Detailed };
 
 class TDantedServer {
  public:
-  explicit TDantedServer(TDantedMethod method, TDantedLog log = TDantedLog::Connections);
+  explicit TDantedServer(TDantedMethod method, TDantedLog log = TDantedLog::Connections,
+                         const std::string& external = "127.0.0.1");
   TDantedServer(const TDantedServer&) = delete;
   TDantedServer& operator=(const TDantedServer&) = delete;
 
@@ -36,7 +39,7 @@ class TDantedServer {
   // danted serves from child processes of its own: the group ends with it.
   TServerProcess process_{SIGTERM};
 
-  void WriteConfiguration(TDantedMethod method, TDantedLog log) const;
+  void WriteConfiguration(TDantedMethod method, TDantedLog log, const std::string& external) const;
 };
 
 // A system user with a random name and password, removed again when the object goes.
