@@ -62,7 +62,8 @@ class TOneShotServer {
       if (n <= 0) break;
       request.append(buffer, n);
     }
-    (void)!write(connection, reply_.data(), reply_.size());
+    // A client that stops reading early (at its body limit) must not end the test process.
+    (void)!send(connection, reply_.data(), reply_.size(), MSG_NOSIGNAL);
     close(connection);
   }
 
@@ -261,19 +262,73 @@ TEST(FetchTool, ProxiesComeFromTheEnvironmentUnlessTheOptionsSayOtherwise) {
 TEST(FetchTool, HelpListsEveryOptionAndAWrongCommandLineExitsWithTwo) {
   const TCommandResult help = Fetch("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* option : {"--timeout SECONDS", "--proxy HOST:PORT", "--proxy-user USER:PASS",
-                             "--socks HOST:PORT", "--socks-level 4|4A|5|5h",
-                             "--socks-user USER:PASS", "--noproxy LIST", "--cacert FILE", "--help"})
+  for (const char* option :
+       {"--timeout SECONDS", "--max-time SECONDS", "--max-filesize BYTES", "--proxy HOST:PORT",
+        "--proxy-user USER:PASS", "--socks HOST:PORT", "--socks-level 4|4A|5|5h",
+        "--socks-user USER:PASS", "--noproxy LIST", "--cacert FILE", "--help"})
     EXPECT_NE(help.output.find(option), std::string::npos) << option;
 
   for (const char* wrong :
        {"", "http://h/", "--timeout x http://h/ f", "--timeout -1 http://h/ f",
-        "--proxy host http://h/ f", "--proxy host:0 http://h/ f", "--proxy host:65536 http://h/ f",
-        "--proxy :80 http://h/ f", "--socks-level 6 http://h/ f", "--socks-user :pw http://h/ f",
-        "--frobnicate http://h/ f", "http://h/ f --cacert"}) {
+        "--max-time 1s http://h/ f", "--max-filesize -5 http://h/ f",
+        "--max-filesize 1e6 http://h/ f", "--proxy host http://h/ f", "--proxy host:0 http://h/ f",
+        "--proxy host:65536 http://h/ f", "--proxy :80 http://h/ f", "--socks-level 6 http://h/ f",
+        "--socks-user :pw http://h/ f", "--frobnicate http://h/ f", "http://h/ f --cacert"}) {
     SCOPED_TRACE(wrong);
     EXPECT_EQ(Fetch(wrong).status, 2);
   }
+}
+
+// A listener that never accepts: the connect is made, and no reply ever comes.
+class TSilentServer {
+ public:
+  TSilentServer() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listener_, 1);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/chart.gif";
+  }
+  ~TSilentServer() { close(listener_); }
+  const std::string& URL() const { return url_; }
+
+ private:
+  int listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  std::string url_;
+};
+
+TEST(FetchTool, MaxTimeAndMaxFilesizeEndARequestThatWouldNotEnd) {
+  TempDir dir;
+  TSilentServer silent;
+  const TCommandResult late = Fetch("--max-time 1 " + silent.URL() + " " + dir.File("late"));
+  EXPECT_EQ(late.status, 1);
+  EXPECT_NE(late.output.find("ReasonPhrase: Transfer took longer than 1 s\n"), std::string::npos)
+      << late.output;
+  EXPECT_NE(late.output.find("Error: 20039\n"), std::string::npos);
+
+  TOneShotServer server("HTTP/1.0 200 OK\r\n\r\n" + std::string(3000000, 'b'));
+  const TCommandResult large =
+      Fetch("--max-filesize 1000000 " + server.URL("/big.bin") + " " + dir.File("big"));
+  EXPECT_EQ(large.status, 1);
+  EXPECT_NE(large.output.find("ReasonPhrase: Body larger than 1000000 bytes\n"), std::string::npos)
+      << large.output;
+  EXPECT_NE(large.output.find("Error: 20040\n"), std::string::npos);
+  EXPECT_LE(Read(dir.File("big")).size(), 1000000u);
+}
+
+// CR LF in the URL would add a header line of the caller's to the request.
+TEST(FetchTool, AUrlWithAControlCharacterIsRefusedBeforeAnythingIsSent) {
+  TempDir dir;
+  TSilentServer silent;
+  const std::string url = silent.URL() + "$(printf '\\r\\nX-Injected: 1')";
+  const TCommandResult result = Fetch("\"" + url + "\" " + dir.File("x"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.output.find("ReasonPhrase: URL holds a control character\n"), std::string::npos)
+      << result.output;
+  EXPECT_NE(result.output.find("Error: 20042\n"), std::string::npos);
 }
 
 TEST(FetchTool, ShowsTheUrlWithoutItsPassword) {

@@ -22,6 +22,10 @@ const char kFetchUsage[] =
     "(moved: reachable through a permanent redirect; CODE and FINAL-URL are - when there "
     "is none).\n"
     "  --timeout SECONDS        end a request without progress for SECONDS (0: never; 60)\n"
+    "  --max-time SECONDS       end a request that takes longer than SECONDS in all, its "
+    "redirects included (0: never; the default)\n"
+    "  --max-filesize BYTES     end a request whose body is longer than BYTES, storing no "
+    "more (0: no limit; the default)\n"
     "  --proxy HOST:PORT        go through this HTTP proxy\n"
     "  --proxy-user USER:PASS   the proxy's Basic credentials\n"
     "  --socks HOST:PORT        connect through this SOCKS server\n"
@@ -66,9 +70,16 @@ bool SplitUserPassword(const std::string& value, std::string& user, std::string&
   return !user.empty();
 }
 
-bool ParseTimeout(const std::string& value, int& timeout) {
+bool ParseSeconds(const std::string& value, int& seconds) {
   if (!AllDigits(value) || value.size() > 10 || StrToInt(value) > INT32_MAX) return false;
-  timeout = static_cast<int>(StrToInt(value));
+  seconds = static_cast<int>(StrToInt(value));
+  return true;
+}
+
+bool ParseByteCount(const std::string& value, int64_t& bytes) {
+  constexpr size_t kMaxDigits = 18;  // within 64 bits
+  if (!AllDigits(value) || value.size() > kMaxDigits) return false;
+  bytes = StrToInt(value);
   return true;
 }
 
@@ -82,7 +93,11 @@ using TValueReader = std::function<bool(const std::string& value, TFetchOptions&
 const std::map<std::string, TValueReader>& ValueOptions() {
   static const std::map<std::string, TValueReader> options = {
       {"--timeout",
-       [](const std::string& v, TFetchOptions& o) { return ParseTimeout(v, o.timeout); }},
+       [](const std::string& v, TFetchOptions& o) { return ParseSeconds(v, o.timeout); }},
+      {"--max-time",
+       [](const std::string& v, TFetchOptions& o) { return ParseSeconds(v, o.maxTime); }},
+      {"--max-filesize",
+       [](const std::string& v, TFetchOptions& o) { return ParseByteCount(v, o.maxFileSize); }},
       {"--proxy", [](const std::string& v,
                      TFetchOptions& o) { return SplitHostPort(v, o.proxyHost, o.proxyPort); }},
       {"--proxy-user",
@@ -184,6 +199,8 @@ bool ExemptByNoProxy(const TFetchOptions& options) {
 void ApplyFetchOptions(const TFetchOptions& options, THttpCli& client,
                        TProxyEnvironment environment) {
   client.Timeout = options.timeout;
+  client.MaxTime = options.maxTime;
+  client.MaxBodySize = options.maxFileSize;
   const bool explicitProxy = !options.proxyHost.empty() || !options.socksHost.empty();
   if (!explicitProxy) {
     if (options.noProxyGiven) {

@@ -1,8 +1,9 @@
 #pragma once
 // The command line of isoview-fetch: the options that set the client up as the program
-// would fetch a source (time-out, HTTP proxy, SOCKS proxy or the environment's proxies,
-// trusted authorities), then the URL and the file, or --check and a list file.
+// would fetch a source (time-outs, body limit, HTTP proxy, SOCKS proxy or the environment's
+// proxies, trusted authorities), then the URL and the file, or --check and a list file.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 
 struct TFetchOptions {
   int timeout = THttpRequestSettings().Timeout;
+  int maxTime = THttpRequestSettings().MaxTime;
+  int64_t maxFileSize = THttpRequestSettings().MaxBodySize;
   std::string proxyHost, proxyPort, proxyUser, proxyPassword;
   std::string socksHost, socksPort, socksLevel, socksUser, socksPassword;
   bool noProxyGiven = false;  // --noproxy, whose list may be empty
