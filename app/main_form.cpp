@@ -55,12 +55,24 @@ std::string SqueezeBlanks(const std::string& line) {
   return squeezed;
 }
 
+// A schedule line as the queue box and the log show it: its URL without the password,
+// padded to the URL's length so that the columns stay where they were.
+std::string ShownLine(const std::string& line) {
+  const std::string url = CutFetchInputs(line).URL;
+  const size_t at = url.empty() ? std::string::npos : line.find(url);
+  if (at == std::string::npos) return line;
+  std::string shown = UrlWithoutPassword(url);
+  shown.resize(url.size(), ' ');
+  return line.substr(0, at) + shown + line.substr(at + url.size());
+}
+
 // The error display names a queued line by its title, or by its URL when it has none.
 std::string SourceOfLine(const std::string& line) {
   const std::vector<ScheduleEvent> events = ReadScheduleEvents({line});
-  if (events.empty()) return Trim(line);
+  if (events.empty()) return Trim(ShownLine(line));
   const auto& fields = events.front().fields;
-  return fields[sfResourceName].empty() ? fields[sfURL] : fields[sfResourceName];
+  return fields[sfResourceName].empty() ? UrlWithoutPassword(fields[sfURL])
+                                        : fields[sfResourceName];
 }
 
 }  // namespace
@@ -219,13 +231,13 @@ void TMainForm::ClockTimerTimer() {
 
 void TMainForm::AppendToQueue(const std::string& line) {
   queue_.Append(line);
-  log_.Add("Queued: " + SqueezeBlanks(line));
+  log_.Add("Queued: " + SqueezeBlanks(ShownLine(line)));
   ShowQueue();
 }
 
 void TMainForm::ShowQueue() {
   QStringList lines;
-  for (const std::string& line : queue_.Lines()) lines << ToQString(line);
+  for (const std::string& line : queue_.Lines()) lines << ToQString(ShownLine(line));
   ui_->Queue->setPlainText(lines.join('\n'));
   SetFailingSources(queue_.FailingCount());
 }

@@ -78,6 +78,31 @@ TEST_F(MainFormTest, ShowLoadsTheScheduleAndTheClockQueuesTheMinutesEvents) {
   EXPECT_NE(log.find("UTC Queued: 0930 y Again http://x/y.gif\n"), std::string::npos) << log;
 }
 
+// A password in a schedule URL, even one written raw with '/' and '@', shows nowhere: not
+// in the queue box, the "Queued:" log line, nor as the error display's source of a line
+// without a title.
+TEST_F(MainFormTest, NoScheduleLineShowsItsPassword) {
+  const auto line = [&](const std::string& title, const std::string& chart) {
+    return "0930 n " + title + std::string(52 - title.size(), ' ') +
+           "http://chart:pa/s@w0rd@127.0.0.1:1/" + chart;
+  };
+  // Another chart, so that the failing source does not hold the second line back.
+  WriteTextFile(dir_.File("schedule.txt"), {line("Radar", "radar.gif"), line("", "wind.gif")});
+  auto form = MakeForm();
+  form->show();
+  form->ClockTimerTimer();
+  const std::string queue = form->Form().Queue->toPlainText().toStdString();
+  EXPECT_EQ(queue.find("pa/s@w0rd"), std::string::npos) << queue;
+  EXPECT_NE(queue.find("http://chart@127.0.0.1:1/radar.gif"), std::string::npos) << queue;
+  form->SlowClockTimerTimer();  // both fail
+  const std::string log = ReadWholeFile(dir_.File("isoview.log"));
+  EXPECT_EQ(log.find("pa/s@w0rd"), std::string::npos) << log;
+  EXPECT_NE(log.find("UTC Queued: 0930 n Radar http://chart@127.0.0.1:1/radar.gif\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("UTC Error (http://chart@127.0.0.1:1/wind.gif): "), std::string::npos) << log;
+}
+
 // A plain HTTP server serves as the proxy: it is asked for the absolute URL.
 TEST_F(MainFormTest, TheClientTakesItsProxyFromTheEnvironmentAndTheStartLogsIt) {
   THttpFileServer proxy;

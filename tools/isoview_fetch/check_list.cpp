@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "http/url_helpers.h"
 #include "runtime/strings.h"
 #include "schedule/resource_entry.h"
 #include "schedule/schedule_event.h"
@@ -44,6 +45,7 @@ std::vector<std::string> ListFileUrls(const std::vector<std::string>& lines) {
 
 std::string CheckLine(const TSourceCheckResult& result) {
   const std::string code = result.StatusCode == 0 ? "" : std::to_string(result.StatusCode);
-  return std::string(Verdict(result)) + "\t" + Field(code) + "\t" + Field(result.Url) + "\t" +
-         Field(result.FinalUrl) + "\t" + Field(result.Status);
+  return std::string(Verdict(result)) + "\t" + Field(code) + "\t" +
+         Field(UrlWithoutPassword(result.Url)) + "\t" + Field(UrlWithoutPassword(result.FinalUrl)) +
+         "\t" + Field(result.Status);
 }

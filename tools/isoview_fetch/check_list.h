@@ -15,5 +15,6 @@ std::vector<std::string> ListFileUrls(const std::vector<std::string>& lines);
 //   ok|moved|failed  CODE  URL  FINAL-URL  REASON
 // "moved": reachable, but some redirect was permanent (301, 308), so the list should name
 // FINAL-URL. CODE is "-" when no HTTP reply came, FINAL-URL "-" when not redirected.
-// Tabs and other control characters inside a field become blanks.
+// Tabs and other control characters inside a field become blanks; the URLs are shown
+// without their passwords.
 std::string CheckLine(const TSourceCheckResult& result);
