@@ -274,6 +274,15 @@ class TRleDecoder {
   int y_ = 0;
 };
 
+// The most pixels one byte of pixel data makes. A run-length pair makes at most 255;
+// pixels that an end-of-bitmap code or a delta leaves out are made by no data, and a file
+// that leaves out more than a small picture's worth is refused with the bombs.
+double PixelsPerByte(const TBmpInfo& info, const TDib& dib) {
+  constexpr double kLongestRunPerByte = 255.0 / 2;
+  if (info.compression == biRLE4 || info.compression == biRLE8) return kLongestRunPerByte;
+  return 8.0 / BitsPerPixel(dib.PixelFormat);
+}
+
 // Answers false when the stream ends before the pixels the header declares; what was
 // read is kept and the rest stays index 0.
 bool ReadPixels(TStream& stream, const TBmpInfo& info, TDib& dib) {
@@ -283,10 +292,7 @@ bool ReadPixels(TStream& stream, const TBmpInfo& info, TDib& dib) {
   // Compressed data has no size of its own: without a stated size it runs to the end.
   const int64_t declared = info.sizeImage != 0 ? info.sizeImage : rle ? available : rowsSize;
   const int64_t count = std::min({declared, available, rle ? available : rowsSize});
-  // Run-length codes may end the bitmap at once, leaving every pixel index 0: their data
-  // bounds nothing.
-  if (!rle && !DataCanFill(dib.Width, dib.Height,
-                           PixelsOfData(available, 8.0 / BitsPerPixel(dib.PixelFormat))))
+  if (!DataCanFill(dib.Width, dib.Height, PixelsOfData(available, PixelsPerByte(info, dib))))
     throw EInvalidGraphic(TooLittleDataText(dib.Width, dib.Height));
   dib.Bits.assign(static_cast<size_t>(rowsSize), 0);
   if (!rle) {

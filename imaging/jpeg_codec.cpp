@@ -19,11 +19,12 @@ constexpr const char* kImageTooLarge = "JPEG image is too large (%u x %u)";
 // The fewest bits an 8 x 8 block of one component costs. Huffman codes are at least one
 // bit: a sequential scan spends one on the DC difference and one on the end of block; a
 // progressive file at least one on the DC difference in its first scan (its AC scans may
-// skip whole runs of blocks). The arithmetic coder may spend 1/2^15 bit on a likely
-// decision, two of which make a block.
+// skip whole runs of blocks). The arithmetic coder's floor is far lower (1/2^15 bit for a
+// likely decision, so 150 bytes could claim 2^28 pixels); real files of its rare kind spend
+// far more than a 64th of a bit on a block, which is what it is held to.
 constexpr double kSequentialBitsPerBlock = 2;
 constexpr double kProgressiveBitsPerBlock = 1;
-constexpr double kArithmeticBitsPerBlock = 2.0 / (1 << 15);
+constexpr double kArithmeticBitsPerBlock = 1.0 / 64;
 
 void Notify(const TJPEGProgressEvent& event, TProgressStage stage, uint8_t percent,
             bool redraw = false, const TRect& rows = {}) {

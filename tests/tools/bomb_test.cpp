@@ -18,6 +18,7 @@
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"
 #include "runtime/stream.h"
+#include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -75,9 +76,8 @@ Bytes PngBomb() {
   return b;
 }
 
-// A JPEG of a 16 x 16 picture, whole and ending in EOI, whose frame header then claims
-// 16384 x 16384.
-Bytes JpegBomb(bool progressive) {
+// A JPEG of a 16 x 16 picture, whole and ending in EOI.
+Bytes SmallJpeg(bool progressive) {
   TBitmap bitmap;
   bitmap.SetSize(16, 16);
   bitmap.Canvas().FillRect(Rect(0, 0, 8, 16), {200, 30, 30});
@@ -86,9 +86,41 @@ Bytes JpegBomb(bool progressive) {
   jpeg.Assign(bitmap);
   TMemoryStream stream;
   jpeg.SaveToStream(stream);
-  Bytes b(stream.Bytes().begin(), stream.Bytes().end());
-  const size_t frame = b.find(progressive ? "\xFF\xC2" : "\xFF\xC0");
-  b.replace(frame + 5, 4, Bytes("\x40\x00\x40\x00", 4));
+  return Bytes(stream.Bytes().begin(), stream.Bytes().end());
+}
+
+// The file with its frame header (the marker given) claiming 16384 x 16384.
+Bytes ClaimingHuge(Bytes jpeg, const char* frameMarker) {
+  const size_t frame = jpeg.find(frameMarker);
+  EXPECT_NE(frame, Bytes::npos);
+  if (frame != Bytes::npos) jpeg.replace(frame + 5, 4, Bytes("\x40\x00\x40\x00", 4));
+  return jpeg;
+}
+
+// The small file recoded with arithmetic coding by libjpeg's jpegtran: its coder can
+// spend far less than a bit on a block.
+Bytes ArithmeticJpeg(const TempDir& dir) {
+  WriteWholeFile(dir.File("huffman.jpg"), SmallJpeg(false));
+  EXPECT_EQ(RunCommand("jpegtran -arithmetic '" + dir.File("huffman.jpg") + "' > '" +
+                       dir.File("arithmetic.jpg") + "'")
+                .status,
+            0);
+  return ReadWholeFile(dir.File("arithmetic.jpg"));
+}
+
+// A 16384 x 16384 8-bit RLE bitmap whose codes end it at once: every pixel index 0.
+Bytes RleBomb() {
+  const uint32_t offset = 14 + 40 + 8;
+  Bytes b = "BM";
+  Put32LE(b, offset + 2);
+  Put32LE(b, 0);
+  Put32LE(b, offset);
+  for (uint32_t v : {40u, 16384u, 16384u}) Put32LE(b, v);
+  Put16LE(b, 1);
+  Put16LE(b, 8);
+  Put32LE(b, 1);  // RLE8
+  for (uint32_t v : {2u, 0u, 0u, 2u, 0u}) Put32LE(b, v);
+  b += Bytes("\0\0\0\0\xFF\xFF\xFF\0\0\x01", 10);  // two colours, end of bitmap
   return b;
 }
 
@@ -155,15 +187,17 @@ TEST(BombTest, AFewBytesNeverCostMoreThan64MiB) {
     const char* name;
     Bytes bytes;
   };
+  TempDir dir;
   const TBomb bombs[] = {
       {"bomb.bmp", BmpBomb()},
+      {"rle.bmp", RleBomb()},
+      {"arithmetic.jpg", ClaimingHuge(ArithmeticJpeg(dir), "\xFF\xC9")},
       {"bomb.png", PngBomb()},
-      {"progressive.jpg", JpegBomb(true)},
-      {"baseline.jpg", JpegBomb(false)},
+      {"progressive.jpg", ClaimingHuge(SmallJpeg(true), "\xFF\xC2")},
+      {"baseline.jpg", ClaimingHuge(SmallJpeg(false), "\xFF\xC0")},
       {"lzw.tif", TiffBomb(5, 3)},
       {"g4.tif", TiffBomb(4, 1)},
   };
-  TempDir dir;
   for (const TBomb& bomb : bombs) {
     WriteWholeFile(dir.File(bomb.name), bomb.bytes);
     const TRun run = RunConvert(dir.File(bomb.name), dir.File("out.bmp"));
