@@ -96,6 +96,14 @@ void SlurpWithGiflib(const std::vector<uint8_t>& bytes,
 
 }  // namespace
 
+std::vector<uint8_t> PlainGiflibGif(int width, int height) {
+  PeerFrame frame;
+  frame.Width = width;
+  frame.Height = height;
+  frame.Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+  return WriteGiflibGif({width, height, 2, {frame}});
+}
+
 uint32_t PeerColor(int index) {
   return static_cast<uint32_t>((index * 37 + 11) & 255) | ((index * 91 + 7) & 255) << 8 |
          ((index * 53 + 101) & 255) << 16;

@@ -33,6 +33,8 @@ struct PeerGif {
 uint32_t PeerColor(int index);
 
 std::vector<uint8_t> WriteGiflibGif(const PeerGif& gif);
+// A GIF of one frame in the first colour of a two-colour table, as giflib writes it.
+std::vector<uint8_t> PlainGiflibGif(int width, int height);
 // DGifSlurp over the bytes, and nothing else: the peer's share of a speed comparison.
 void DecodeWithGiflib(const std::vector<uint8_t>& bytes);
 // The frames as DGifSlurp decodes them (interlaced rows put in place).
