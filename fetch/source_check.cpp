@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "fetch/image_head.h"
 #include "fetch/source_check_reply.h"
 #include "http/http_cli.h"
 #include "runtime/strings.h"
@@ -10,12 +11,11 @@
 
 namespace {
 
-// Servers that do not do HEAD say so with these.
-constexpr int kMethodNotAllowed = 405;
-constexpr int kNotImplemented = 501;
 constexpr int kPermanentRedirects[] = {301, 308};
-// The GET that stands in for a refused HEAD asks for no more than this.
-constexpr char kFirstBytesRange[] = "Range: bytes=0-1023";
+// Enough of a chart for any picture header to say what it is and how large (a JPEG's frame
+// header may come behind some tens of KiB of Exif data); no more is asked for or kept.
+constexpr int64_t kFirstBytes = 64 * 1024;
+constexpr char kFirstBytesRange[] = "Range: bytes=0-65535";
 
 bool Successful(int statusCode) {
   return statusCode >= 200 && statusCode <= 299;
@@ -36,19 +36,34 @@ TSourceCheckResult FailedResult(const std::string& reason) {
   return result;
 }
 
+// A 2xx reply passes only when its first bytes are a picture.
+void JudgeFirstBytes(const std::vector<uint8_t>& bytes, TSourceCheckResult& result) {
+  if (!result.Ok) return;
+  const TImageHead head = ReadImageHead(bytes);
+  if (!head.MimeType.empty()) {
+    result.Content = DescribeImageHead(head);
+    return;
+  }
+  const std::string what = !result.ContentType.empty() ? result.ContentType
+                           : bytes.empty()             ? "an empty body"
+                                                       : "unknown bytes";
+  result.Ok = false;
+  result.Status = std::to_string(result.StatusCode) + " but not an image: " + what;
+}
+
 }  // namespace
 
 // One client and the URL it is checking.
 struct TSourceCheck::TSlot {
   THttpCli client;
+  TMemoryStream firstBytes;          // of the document
   std::optional<std::size_t> index;  // none while the slot is free
-  bool head = true;                  // false: the GET that stands in for a refused HEAD
-  bool connected = false;            // this leg reached the server
   bool redirected = false;
   bool movedPermanently = false;
   bool temporaryHop = false;  // a hop so far was not 301 or 308
   std::string permanentUrl;
-  std::optional<TSourceCheckResult> reply;  // taken when the final reply's header was in
+  std::optional<TSourceCheckResult> reply;  // taken when the last reply's header was in
+  bool enough = false;      // the first bytes are in: the check itself ended the request
   bool endPending = false;  // cancelled: the aborted request's OnRequestDone is still to come
 };
 
@@ -64,20 +79,19 @@ std::unique_ptr<TSourceCheck::TSlot> TSourceCheck::NewSlot() {
   THttpCli& client = s.client;
   client.Timeout = options_.Timeout;
   if (options_.Proxies) client.SetProxyEnvironment(*options_.Proxies);
-  client.OnSessionConnected = [&s](THttpCli*) { s.connected = true; };
   client.OnLocationChange = [&s](THttpCli* sender) {
     s.redirected = true;
-    s.connected = false;
+    s.reply.reset();  // the next leg's reply is the one that counts
     const bool permanent = std::ranges::count(kPermanentRedirects, sender->StatusCode()) > 0;
     s.movedPermanently |= permanent;
     s.temporaryHop |= !permanent;
     if (!s.temporaryHop) s.permanentUrl = sender->Location();
   };
-  client.OnBeforeHeaderSend = [&s](THttpCli*, const std::string& method,
-                                   std::vector<std::string>& lines) {
-    if (method == "GET" && !s.head) lines.push_back(kFirstBytesRange);
+  client.OnBeforeHeaderSend = [](THttpCli*, const std::string&, std::vector<std::string>& lines) {
+    lines.push_back(kFirstBytesRange);
   };
   client.OnHeaderEnd = [this, &s](THttpCli*) { HeaderEnd(s); };
+  client.OnDocData = [this, &s](THttpCli*, const char*, int) { FirstBytes(s); };
   client.OnRequestDone = [this, &s](THttpCli*, THttpRequest, uint16_t error) {
     RequestDone(s, error);
   };
@@ -135,31 +149,30 @@ void TSourceCheck::FillSlots() {
 
 void TSourceCheck::Launch(TSlot& slot, std::size_t index) {
   slot.index = index;
-  slot.head = true;
-  StartRequest(slot, true);
+  StartRequest(slot);
 }
 
-void TSourceCheck::StartRequest(TSlot& slot, bool head) {
-  slot.head = head;
-  slot.connected = slot.redirected = slot.movedPermanently = slot.temporaryHop = false;
+void TSourceCheck::StartRequest(TSlot& slot) {
+  slot.redirected = slot.movedPermanently = slot.temporaryHop = slot.enough = false;
   slot.permanentUrl.clear();
   slot.reply.reset();
+  slot.firstBytes.Clear();
   slot.client.URL = urls_[*slot.index];
   if (options_.SetUpClient) options_.SetUpClient(slot.client);
-  slot.client.RcvdStream = nullptr;  // nothing of a document is kept
+  slot.client.RcvdStream = &slot.firstBytes;
   try {
-    head ? slot.client.HeadASync() : slot.client.GetASync();
+    slot.client.GetASync();
   } catch (const std::exception& E) {
     Finish(slot, FailedResult(E.what()));
   }
 }
 
-// The final reply's header is all a check wants: the request ends here, before any body.
+// What the header of each reply says; the last one is the document's (a redirect's is
+// replaced by the next leg's).
 void TSourceCheck::HeaderEnd(TSlot& slot) {
-  if (!slot.index || slot.reply) return;
-  THttpCli& client = slot.client;
+  if (!slot.index) return;
+  const THttpCli& client = slot.client;
   const TReplyFacts facts = ReadReplyFacts(client.HeaderLines());
-  if (facts.NamesLocation) return;  // the client follows it
   TSourceCheckResult result;
   result.StatusCode = client.StatusCode();
   result.Status = StatusText(client.StatusCode(), client.ReasonPhrase());
@@ -168,7 +181,14 @@ void TSourceCheck::HeaderEnd(TSlot& slot) {
   result.ContentLength = facts.ContentLength;
   result.LastModified = facts.LastModified;
   slot.reply = result;
-  client.Abort();
+}
+
+// A server that ignored the range sends the whole chart: the check ends the request once
+// it holds the bytes it judges.
+void TSourceCheck::FirstBytes(TSlot& slot) {
+  if (!slot.index || slot.enough || slot.firstBytes.Size() < kFirstBytes) return;
+  slot.enough = true;
+  slot.client.Abort();
 }
 
 void TSourceCheck::RequestDone(TSlot& slot, uint16_t error) {
@@ -176,17 +196,16 @@ void TSourceCheck::RequestDone(TSlot& slot, uint16_t error) {
     slot.endPending = false;
     return;
   }
-  // Ended by HeaderEnd's abort, or by the client itself after a complete header.
-  const bool replied = slot.reply && (error == 0 || error == WSAECONNABORTED);
-  const bool headRefused =
-      replied
-          ? slot.reply->StatusCode == kMethodNotAllowed || slot.reply->StatusCode == kNotImplemented
-          : slot.connected && error != WSAETIMEDOUT && error != kHttpErrorTooManyRedirects;
-  if (slot.head && headRefused) {
-    StartRequest(slot, false);
-    return;
+  // Ended by the client at the reply's end, or by the check with the first bytes in.
+  const bool replied = slot.reply && (error == 0 || (slot.enough && error == WSAECONNABORTED));
+  TSourceCheckResult result = slot.reply ? *slot.reply : TSourceCheckResult();
+  if (replied) {
+    JudgeFirstBytes(slot.firstBytes.Bytes(), result);
+  } else {
+    // A reply whose body went wrong (cut short, say) keeps what its header said.
+    result.Ok = false;
+    result.Status = slot.client.ReasonPhrase();
   }
-  TSourceCheckResult result = replied ? *slot.reply : FailedResult(slot.client.ReasonPhrase());
   if (slot.redirected) result.FinalUrl = slot.client.Location();
   result.MovedPermanently = slot.movedPermanently;
   result.PermanentUrl = slot.permanentUrl;

@@ -1,10 +1,11 @@
 #pragma once
-// A check of chart sources: asks every URL's server whether the document is there, several
-// at a time, with the program's own client, and downloads no chart and writes no file.
-// Each URL gets a HEAD; where the server refuses HEAD (405, 501, or a broken or closed
-// reply) a GET of the first bytes follows, ended as soon as its header is in. Redirects are
-// followed by the client's own rules. Runs on the thread's message loop: Start returns at
-// once and the results come from the loop.
+// A check of chart sources: asks every URL's server for the first bytes of its document,
+// several at a time, with the program's own client, and says what they are; it downloads
+// no whole chart and writes no file. Each URL gets a GET of its first 64 KiB (a Range),
+// ended by the client's own rules of a reply's end, or by the check once those bytes are
+// in; redirects are followed as a fetch follows them. A 2xx reply whose bytes are no
+// picture (an error page served as 200) fails the check. Runs on the thread's message
+// loop: Start returns at once and the results come from the loop.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,9 +22,13 @@ class THttpCli;
 
 struct TSourceCheckResult {
   std::string Url;     // as given
-  bool Ok = false;     // a 2xx reply after the redirects
+  bool Ok = false;     // a 2xx reply after the redirects, complete, whose bytes are a picture
   int StatusCode = 0;  // 0 when no HTTP reply came (refused, TLS, time-out, cancelled)
-  std::string Status;  // "200 OK", "404 Not Found", "Connection refused ...", "Cancelled"
+  // "200 OK", "404 Not Found", "200 but not an image: text/html", "Connection refused ...",
+  // "Transfer closed with ...", "Cancelled"
+  std::string Status;
+  std::string Content;  // what the first bytes are: "image/gif 1728x2200"; empty when not
+                        // a picture
   std::string ContentType;
   std::int64_t ContentLength = -1;  // -1: not given
   std::string LastModified;
@@ -91,9 +96,10 @@ class TSourceCheck {
   void PrepareSlots();
   void FillSlots();
   void Launch(TSlot& slot, std::size_t index);
-  void StartRequest(TSlot& slot, bool head);
+  void StartRequest(TSlot& slot);
   void RequestDone(TSlot& slot, std::uint16_t error);
   void HeaderEnd(TSlot& slot);
+  void FirstBytes(TSlot& slot);
   void Finish(TSlot& slot, TSourceCheckResult result);
   void Report(std::size_t index, const TSourceCheckResult& result);
   void EndWhenAllDone();

@@ -36,8 +36,6 @@ TReplyFacts ReadReplyFacts(const std::vector<std::string>& headerLines) {
       rangeTotal = RangeTotal(value);
     else if (name == "last-modified")
       facts.LastModified = Trim(value);
-    else if (name == "location")
-      facts.NamesLocation = true;
   }
   if (rangeTotal >= 0) facts.ContentLength = rangeTotal;
   return facts;

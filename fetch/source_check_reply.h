@@ -11,7 +11,6 @@ struct TReplyFacts {
   // Content-Range. -1 when not given.
   std::int64_t ContentLength = -1;
   std::string LastModified;
-  bool NamesLocation = false;  // a leg the client follows
 };
 
 TReplyFacts ReadReplyFacts(const std::vector<std::string>& headerLines);

@@ -124,7 +124,8 @@ void TSourceCheckForm::ShowResult(std::size_t index, const TSourceCheckResult& r
   const int row = static_cast<int>(index);
   SetCell(row, scStatus, result.Status);
   ui_->ResultGrid->item(row, scStatus)->setForeground(StatusColour(result));
-  SetCell(row, scContentType, result.ContentType);
+  // What the first bytes are ("image/gif 1728x2200") says more than what the server calls them.
+  SetCell(row, scContentType, result.Content.empty() ? result.ContentType : result.Content);
   SetCell(row, scLength, result.ContentLength < 0 ? "" : IntToStr(result.ContentLength));
   ui_->ResultGrid->item(row, scLength)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetCell(row, scLastModified, result.LastModified);

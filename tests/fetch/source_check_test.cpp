@@ -11,6 +11,7 @@
 #include "tests/http/loopback_server.h"
 #include "tests/http/nginx_server.h"
 #include "tests/http/scripted_http_server.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/pump.h"
 #include "tests/support/server_process.h"
 #include "tests/support/shell_command.h"
@@ -140,6 +141,13 @@ void Wire(TSourceCheck& check, TRun& run) {
 }
 
 const char kChart[] = "Content-Type: image/gif";
+const char kBig[] = "image/gif 1728x2200";
+
+// A GIF of that size, written by giflib.
+std::string Gif(int width, int height) {
+  const std::vector<uint8_t> bytes = PlainGiflibGif(width, height);
+  return std::string(bytes.begin(), bytes.end());
+}
 const char kWhen[] = "Last-Modified: Tue, 08 Dec 2026 06:00:00 GMT";
 
 }  // namespace
@@ -150,57 +158,68 @@ const char kWhen[] = "Last-Modified: Tue, 08 Dec 2026 06:00:00 GMT";
 TEST(SourceCheck, EachRowGetsTheStatusTheServerGaveOrWhyThereWasNone) {
   TNginxServer nginx;
   ASSERT_TRUE(nginx.Running()) << nginx.Reason();
-  nginx.Put("chart.gif", std::string(3000, 'g'));
+  const std::string gif = Gif(1728, 2200);
+  nginx.Put("chart.gif", gif);
   TSelfSignedServer tls;
   ASSERT_TRUE(tls.Running());
-  const std::string ok = HttpReply("200 OK", {kChart, "Content-Length: 5000", kWhen}, "");
+  const std::string length = "Content-Length: " + std::to_string(gif.size());
+  const std::string ok = HttpReply("200 OK", {kChart, length, kWhen}, gif);
+  // A server that takes no Range sends the whole chart: the check stops at its first bytes.
+  const std::string whole = Gif(4000, 3000) + std::string(200000, 'p');
   TCheckServer scripted({
-      {"HEAD /ok.gif", ok},
-      {"HEAD /missing.gif", HttpReply("404 Not Found", {"Content-Length: 0"}, "")},
-      {"HEAD /moved.gif", HttpReply("301 Moved Permanently", {"Location: /ok.gif"}, "")},
-      {"HEAD /elsewhere.gif", HttpReply("302 Found", {"Location: /ok.gif"}, "")},
-      {"HEAD /gone.gif", HttpReply("308 Permanent Redirect", {"Location: /missing.gif"}, "")},
-      {"HEAD /no-head.gif", HttpReply("405 Method Not Allowed", {}, "")},
-      {"GET /no-head.gif",
+      {"GET /ok.gif", ok},
+      {"GET /missing.gif", HttpReply("404 Not Found", {"Content-Length: 0"}, "")},
+      {"GET /moved.gif", HttpReply("301 Moved Permanently", {"Location: /ok.gif"}, "")},
+      {"GET /elsewhere.gif", HttpReply("302 Found", {"Location: /ok.gif"}, "")},
+      {"GET /gone.gif", HttpReply("308 Permanent Redirect", {"Location: /missing.gif"}, "")},
+      {"GET /part.gif",
        HttpReply("206 Partial Content", {kChart, "Content-Range: bytes 0-1023/5000"},
-                 std::string(1024, 'g'))},
-      {"HEAD /not-done.gif", HttpReply("501 Not Implemented", {}, "")},
-      {"GET /not-done.gif", HttpReply("200 OK", {kChart}, std::string(100000, 'g'))},
-      {"HEAD /hangs-up.gif", ""},
-      {"GET /hangs-up.gif", ok},
-      {"HEAD http://charts.example/proxied.gif", ok},
+                 Gif(10, 20).substr(0, 13))},
+      {"GET /whole.gif", HttpReply("200 OK", {kChart}, whole)},
+      {"GET /page.gif", HttpReply("200 OK", {"Content-Type: text/html"}, "<html>moved</html>")},
+      {"GET /cut.gif", HttpReply("200 OK", {kChart, "Content-Length: 5000"}, gif.substr(0, 20))},
+      {"GET /hangs-up.gif", ""},
+      {"GET http://charts.example/proxied.gif", ok},
   });
   const std::string plain = "http://127.0.0.1:" + std::to_string(nginx.PlainPort());
+  const int64_t size = static_cast<int64_t>(gif.size());
   const struct {
     std::string url;
     bool ok;
     int statusCode;
     std::string status;  // the start of it for failures without a reply
+    std::string content;
     std::string finalUrl;
     bool moved;
     std::string contentType;
     int64_t contentLength;
   } rows[] = {
-      {scripted.URL("/ok.gif"), true, 200, "200 OK", "", false, "image/gif", 5000},
-      {scripted.URL("/missing.gif"), false, 404, "404 Not Found", "", false, "", 0},
-      {scripted.URL("/moved.gif"), true, 200, "200 OK", scripted.URL("/ok.gif"), true, "image/gif",
-       5000},
-      {scripted.URL("/elsewhere.gif"), true, 200, "200 OK", scripted.URL("/ok.gif"), false,
+      {scripted.URL("/ok.gif"), true, 200, "200 OK", kBig, "", false, "image/gif", size},
+      {scripted.URL("/missing.gif"), false, 404, "404 Not Found", "", "", false, "", 0},
+      {scripted.URL("/moved.gif"), true, 200, "200 OK", kBig, scripted.URL("/ok.gif"), true,
+       "image/gif", size},
+      {scripted.URL("/elsewhere.gif"), true, 200, "200 OK", kBig, scripted.URL("/ok.gif"), false,
+       "image/gif", size},
+      {scripted.URL("/gone.gif"), false, 404, "404 Not Found", "", scripted.URL("/missing.gif"),
+       true, "", 0},
+      {scripted.URL("/part.gif"), true, 206, "206 Partial Content", "image/gif 10x20", "", false,
        "image/gif", 5000},
-      {scripted.URL("/gone.gif"), false, 404, "404 Not Found", scripted.URL("/missing.gif"), true,
-       "", 0},
-      {scripted.URL("/no-head.gif"), true, 206, "206 Partial Content", "", false, "image/gif",
-       5000},
-      {scripted.URL("/not-done.gif"), true, 200, "200 OK", "", false, "image/gif", -1},
-      {scripted.URL("/hangs-up.gif"), true, 200, "200 OK", "", false, "image/gif", 5000},
-      {ClosedPortUrl(), false, 0, "Connection refused (Error #10061)", "", false, "", -1},
-      {tls.URL(), false, 0, "certificate verify failed: self-signed certificate", "", false, "",
+      {scripted.URL("/whole.gif"), true, 200, "200 OK", "image/gif 4000x3000", "", false,
+       "image/gif", -1},
+      {scripted.URL("/page.gif"), false, 200, "200 but not an image: text/html", "", "", false,
+       "text/html", -1},
+      {scripted.URL("/cut.gif"), false, 200, "Transfer closed with 4980 of 5000 bytes missing", "",
+       "", false, "image/gif", 5000},
+      {scripted.URL("/hangs-up.gif"), false, 0, "Empty reply from server", "", "", false, "", -1},
+      {ClosedPortUrl(), false, 0, "Connection refused (Error #10061)", "", "", false, "", -1},
+      {tls.URL(), false, 0, "certificate verify failed: self-signed certificate", "", "", false, "",
        -1},
-      {plain + "/chart.gif", true, 200, "200 OK", "", false, "image/gif", 3000},
-      {plain + "/redirect/301/relative/chart.gif", true, 200, "200 OK", plain + "/chart.gif", true,
-       "image/gif", 3000},
-      {plain + "/missing.gif", false, 404, "404 Not Found", "", false, "text/html", -2},
-      {"http://charts.example/proxied.gif", true, 200, "200 OK", "", false, "image/gif", 5000},
+      {plain + "/chart.gif", true, 206, "206 Partial Content", kBig, "", false, "image/gif", size},
+      {plain + "/redirect/301/relative/chart.gif", true, 206, "206 Partial Content", kBig,
+       plain + "/chart.gif", true, "image/gif", size},
+      {plain + "/missing.gif", false, 404, "404 Not Found", "", "", false, "text/html", -2},
+      {"http://charts.example/proxied.gif", true, 200, "200 OK", kBig, "", false, "image/gif",
+       size},
   };
   std::vector<std::string> urls;
   for (const auto& row : rows) urls.push_back(row.url);
@@ -221,6 +240,7 @@ TEST(SourceCheck, EachRowGetsTheStatusTheServerGaveOrWhyThereWasNone) {
     EXPECT_EQ(got.Ok, row.ok);
     EXPECT_EQ(got.StatusCode, row.statusCode);
     EXPECT_TRUE(got.Status.starts_with(row.status));
+    EXPECT_EQ(got.Content, row.content);
     EXPECT_EQ(got.FinalUrl, row.finalUrl);
     EXPECT_EQ(got.MovedPermanently, row.moved);
     EXPECT_EQ(got.ContentType, row.contentType);
@@ -229,15 +249,12 @@ TEST(SourceCheck, EachRowGetsTheStatusTheServerGaveOrWhyThereWasNone) {
     }
   }
   EXPECT_EQ(run.results[0].LastModified, "Tue, 08 Dec 2026 06:00:00 GMT");
-  EXPECT_FALSE(run.results[10].LastModified.empty()) << "nginx names its file's time";
-  // The stand-in GET asks for the first bytes only; no other row needed one.
-  size_t gets = 0;
+  EXPECT_FALSE(run.results[12].LastModified.empty()) << "nginx names its file's time";
+  // Every request asks for the first bytes only.
   for (const std::string& request : scripted.requests) {
-    if (!request.starts_with("GET ")) continue;
-    ++gets;
-    EXPECT_NE(request.find("\r\nRange: bytes=0-1023"), std::string::npos) << request;
+    EXPECT_TRUE(request.starts_with("GET ")) << request;
+    EXPECT_NE(request.find("\r\nRange: bytes=0-65535"), std::string::npos) << request;
   }
-  EXPECT_EQ(gets, 3u);
   EXPECT_EQ(run.finished, 1);
   EXPECT_EQ(check.Done(), check.Total());
 }
@@ -248,7 +265,7 @@ TEST(SourceCheck, NeverMoreThanFourRequestsAtOnce) {
   const size_t count = 10;
   TCheckServer::TReplies replies;
   for (size_t i = 0; i < count; ++i)
-    replies["HEAD /chart" + std::to_string(i) + ".gif"] = HttpReply("200 OK", {kChart}, "");
+    replies["GET /chart" + std::to_string(i) + ".gif"] = HttpReply("200 OK", {kChart}, Gif(2, 2));
   TCheckServer server(replies, 4, count);
   std::vector<std::string> urls = {"", "  "};
   for (size_t i = 0; i < 2 * count; ++i)
@@ -271,7 +288,7 @@ TEST(SourceCheck, NeverMoreThanFourRequestsAtOnce) {
 // cancelled at once, the connections are ended, and a new check can start straight away.
 TEST(SourceCheck, ACancelEndsTheRunningRequestsAndReportsEverySourceLeft) {
   TCheckServer silent({});
-  TCheckServer answering({{"HEAD /chart.gif", HttpReply("200 OK", {kChart}, "")}});
+  TCheckServer answering({{"GET /chart.gif", HttpReply("200 OK", {kChart}, Gif(2, 2))}});
   std::vector<std::string> urls;
   for (int i = 0; i < 6; ++i) urls.push_back(silent.URL("/chart" + std::to_string(i) + ".gif"));
   TSourceCheck check(Direct());

@@ -13,6 +13,7 @@
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
 #include "schedule/schedule_form.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/pump.h"
 #include "tests/support/temp_dir.h"
@@ -51,14 +52,24 @@ class TSilentServer {
 
 enum TColumn { cUrl, cStatus, cType, cLength, cLastModified, cFinalUrl, cUseNewUrl };
 constexpr const char* kLastModified = "Tue, 08 Dec 2026 06:00:00 GMT";
+constexpr const char* kRadar = "image/gif 640x480";
+
+// A chart of that size, as giflib writes it, and the length of its file.
+std::string Gif(int width, int height) {
+  const std::vector<uint8_t> bytes = PlainGiflibGif(width, height);
+  return std::string(bytes.begin(), bytes.end());
+}
+std::string Size(int width, int height) {
+  return std::to_string(Gif(width, height).size());
+}
 
 class SourceCheckFormTest : public ::testing::Test {
  protected:
   SourceCheckFormTest() {
-    server_.Serve("/charts/surface.gif", std::string(1234, 'g'), 200, "image/gif");
+    server_.Serve("/charts/surface.gif", Gif(1728, 2200), 200, "image/gif");
     server_.AddHeader("/charts/surface.gif", std::string("Last-Modified: ") + kLastModified);
     server_.Redirect("/old/radar.gif", server_.Url("/charts/radar.gif"));
-    server_.Serve("/charts/radar.gif", std::string(99, 'r'), 200, "image/gif");
+    server_.Serve("/charts/radar.gif", Gif(640, 480), 200, "image/gif");
     // Only the permanent hops from the start make a new URL: a temporary one may be a
     // mirror of the day, and a URL redirected temporarily has not moved.
     server_.Redirect("/chain/then-temporary.gif", Url("/chain/hop.gif"), 301);
@@ -125,12 +136,13 @@ TEST_F(SourceCheckFormTest, ListsEachUrlOfBothGridsOnceWithWhatItsServerAnswered
   };
   const std::string radar = Url("/charts/radar.gif");
   const std::vector<TRow> rows{
-      {Url("/charts/surface.gif"), "200 OK", "image/gif", "1234", kLastModified, "", ""},
+      {Url("/charts/surface.gif"), "200 OK", "image/gif 1728x2200", Size(1728, 2200), kLastModified,
+       "", ""},
       {Url("/charts/gone.gif"), "404 Not Found", "text/html", "35", "", "", ""},
-      {Url("/old/radar.gif"), "200 OK", "image/gif", "99", "", radar, radar},
-      {Url("/chain/then-temporary.gif"), "200 OK", "image/gif", "99", "", radar,
+      {Url("/old/radar.gif"), "200 OK", kRadar, Size(640, 480), "", radar, radar},
+      {Url("/chain/then-temporary.gif"), "200 OK", kRadar, Size(640, 480), "", radar,
        Url("/chain/hop.gif")},
-      {Url("/chain/temporary-first.gif"), "200 OK", "image/gif", "99", "", radar, ""},
+      {Url("/chain/temporary-first.gif"), "200 OK", kRadar, Size(640, 480), "", radar, ""},
   };
   ASSERT_EQ(Check().Form().ResultGrid->rowCount(), 5);
   for (int row = 0; row < 5; ++row) {

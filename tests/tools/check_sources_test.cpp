@@ -4,6 +4,7 @@
 
 #include "schedule/resource_entry.h"
 #include "schedule/schedule_event.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/server_process.h"
 #include "tests/support/shell_command.h"
@@ -35,7 +36,10 @@ std::string ResourceLine(const std::string& url) {
 // status says whether any failed.
 TEST(CheckSourcesTool, PrintsALinePerSourceAndFailsWhenAnyFailed) {
   THttpFileServer server;
-  server.Serve("/good.gif", "GIF89a", 200, "image/gif");
+  const std::vector<uint8_t> gif = PlainGiflibGif(1728, 2200);
+  server.Serve("/good.gif", std::string(gif.begin(), gif.end()), 200, "image/gif");
+  server.Serve("/page.gif", "<html>moved</html>", 200, "text/html");
+  const std::string page = server.Url("/page.gif");
   const std::string good = server.Url("/good.gif"), missing = server.Url("/missing.gif");
   const std::string refused = RefusedUrl();
   const std::string titles =
@@ -50,11 +54,17 @@ TEST(CheckSourcesTool, PrintsALinePerSourceAndFailsWhenAnyFailed) {
       {"schedule.txt",
        "",
        {ScheduleLine(good), ScheduleLine(missing), ScheduleLine(""), ScheduleLine(good),
-        ScheduleLine(refused)},
-       {"ok\t200\t" + good + "\t-\t200 OK", "failed\t404\t" + missing + "\t-\t404 Not Found",
+        ScheduleLine(page), ScheduleLine(refused)},
+       {"ok\t200\t" + good + "\t-\timage/gif 1728x2200",
+        "failed\t404\t" + missing + "\t-\t404 Not Found",
+        "failed\t200\t" + page + "\t-\t200 but not an image: text/html",
         "failed\t-\t" + refused + "\t-\tConnection refused (Error #10061)"},
        1},
-      {"resource.txt", "", {titles, ResourceLine(good)}, {"ok\t200\t" + good + "\t-\t200 OK"}, 0},
+      {"resource.txt",
+       "",
+       {titles, ResourceLine(good)},
+       {"ok\t200\t" + good + "\t-\timage/gif"},
+       0},
       // Listed with passwords (one written raw, with a '/'), shown without them.
       {"passwords.txt",
        "",

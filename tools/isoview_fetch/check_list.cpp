@@ -47,5 +47,5 @@ std::string CheckLine(const TSourceCheckResult& result) {
   const std::string code = result.StatusCode == 0 ? "" : std::to_string(result.StatusCode);
   return std::string(Verdict(result)) + "\t" + Field(code) + "\t" +
          Field(UrlWithoutPassword(result.Url)) + "\t" + Field(UrlWithoutPassword(result.FinalUrl)) +
-         "\t" + Field(result.Status);
+         "\t" + Field(result.Ok && !result.Content.empty() ? result.Content : result.Status);
 }

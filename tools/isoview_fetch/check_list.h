@@ -13,6 +13,8 @@ std::vector<std::string> ListFileUrls(const std::vector<std::string>& lines);
 
 // One line without its end, five fields separated by tabs:
 //   ok|moved|failed  CODE  URL  FINAL-URL  REASON
+// REASON says what a good source's first bytes are ("image/gif 1728x2200"), and otherwise
+// why it failed ("404 Not Found", "200 but not an image: text/html").
 // "moved": reachable, but some redirect was permanent (301, 308), so the list should name
 // FINAL-URL. CODE is "-" when no HTTP reply came, FINAL-URL "-" when not redirected.
 // Tabs and other control characters inside a field become blanks; the URLs are shown
