@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
@@ -18,6 +19,7 @@ constexpr int kSignatureSize = 3;
 constexpr int kVersionSize = 3;
 constexpr uint8_t kSizeFieldMask = 0x07;
 constexpr int kColorResolutionShift = 4;
+constexpr int kBytesPerColor = 3;
 // Kept from a frame's packed byte when it has no local table: interlace and the reserved
 // bits.
 constexpr uint8_t kKeptWithoutLocalTable = 0x58;
@@ -49,6 +51,16 @@ uint8_t ScreenPackedByte(TGIFImage& image) {
   return packed;
 }
 
+// The screen's size field is that of the largest table, and readers take as many entries
+// as it says: a smaller global table is padded with black to that size.
+void WriteGlobalTable(TGIFImage& image, TStream& stream) {
+  const TGIFColorMap& global = image.GlobalColorMap();
+  global.SaveToStream(stream);
+  const int missing = (1 << LargestBitsPerPixel(image)) - (1 << global.BitsPerPixel());
+  const std::vector<uint8_t> black(static_cast<size_t>(missing) * kBytesPerColor, 0);
+  stream.WriteBuffer(black.data(), static_cast<int64_t>(black.size()));
+}
+
 void WriteHeader(TGIFImage& image, TStream& stream, TGIFVersion version) {
   stream.WriteBuffer(kSignature, kSignatureSize);
   stream.WriteBuffer(version == gv89a ? "89a" : "87a", kVersionSize);
@@ -56,7 +68,7 @@ void WriteHeader(TGIFImage& image, TStream& stream, TGIFVersion version) {
   std::array<uint8_t, TGIFHeader::kDescriptorSize> descriptor = header.Descriptor();
   descriptor[4] = ScreenPackedByte(image);
   stream.WriteBuffer(descriptor.data(), descriptor.size());
-  if (image.GlobalColorMap().Count() > 0) image.GlobalColorMap().SaveToStream(stream);
+  if (image.GlobalColorMap().Count() > 0) WriteGlobalTable(image, stream);
 }
 
 uint8_t FramePackedByte(TGIFSubImage& frame) {
@@ -76,6 +88,8 @@ void WriteFrame(TGIFImage& image, TGIFSubImage& frame, TStream& stream) {
   frame.Extensions().SaveToStream(stream);
   if (frame.Empty()) return;
   std::array<uint8_t, TGIFSubImage::kDescriptorSize> descriptor = frame.Descriptor();
+  // The reader takes a descriptor from a stray byte too; it is written as it should be.
+  descriptor[0] = kGIFImageSeparator;
   descriptor[9] = FramePackedByte(frame);
   stream.WriteBuffer(descriptor.data(), descriptor.size());
 

@@ -328,3 +328,24 @@ TEST(FrameImport, ConvertingReportsProgressEvery32Rows) {
       (std::vector<std::pair<TProgressStage, int>>{
           {psStarting, 0}, {psRunning, 0}, {psRunning, 45}, {psRunning, 91}, {psEnding, 100}}));
 }
+
+// What is written reads back, in giflib too: the screen's size field follows the largest
+// table, so a smaller global table is padded with black to the size it declares (readers
+// would take the next bytes for colours), and a frame whose descriptor was read from a
+// stray byte is written with the image separator.
+TEST(GIFWriter, FilesReadBackAsTheyWereHeld) {
+  TGIFImage image;
+  SetGlobalColors(image, {{255, 0, 0}, {0, 0, 255}});
+  AddFrame(image, 0, 0, 3, 1, 1);
+  LocalFrame(image, 3, 1, 16).Data()[2] = 15;
+  ExpectRoundTrip(image);
+
+  // A graphic control extension, then a descriptor whose separator is 0x2B.
+  Bytes stray = Bytes{0x21, 0xF9, 4, 0, 0, 0, 0, 0} + Descriptor(0, 0, 2, 1) +
+                ImageData(2, {{4, 3}, {1, 3}, {2, 3}, {5, 3}});
+  stray[8] = 0x2B;
+  const TLoaded loaded = LoadGIF(Screen(2, 1, 2) + stray + Bytes{0x3B});
+  ASSERT_EQ(loaded.Error, "");
+  EXPECT_EQ(Saved(*loaded.Image)[13 + 12 + 8], 0x2C);
+  ExpectRoundTrip(*loaded.Image);
+}
