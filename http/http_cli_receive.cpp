@@ -297,9 +297,10 @@ void THttpCli::NoteBodyEnd(uint16_t error) {
 }
 
 // Whether a short body means data lost: not for HEAD, replies without a body, or an
-// error reply, whose body the client cuts itself.
+// error reply, whose body the client cuts itself. A reply whose status line could not be
+// read (StatusCode 0) is stored as a document too, so its length counts as well.
 bool THttpCli::ExpectsBody() const {
-  return !ReplyHasNoBody() && statusCode_ >= kFirstFinalStatus && statusCode_ < kFirstErrorStatus;
+  return !ReplyHasNoBody() && statusCode_ < kFirstErrorStatus;
 }
 
 // A reply to HEAD, 204 and 304 end at their header (RFC 9112 section 6.3).

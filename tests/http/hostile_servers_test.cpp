@@ -80,6 +80,7 @@ std::map<std::string, TMisbehaviour> Misbehaviours() {
        Once("HTTP/1.0 404 Not Found\r\nWWW-Authenticate: Basic realm=x\r\nLocation: /landed\r\n"
             "\r\nmissing page")},
       {"/lower-case-status", Once("http/1.0 200 ok\r\n\r\nbody")},
+      {"/lower-case-cut", Once("http/1.0 200 ok\r\nContent-Length: 10\r\n\r\nbody")},
       {"/chart-with-location",
        Once("HTTP/1.0 200 OK\r\nLocation: /landed\r\nContent-Length: 5\r\n\r\nchart")},
       {"/see-other", Once(Redirect("303 See Other", "/temporary"))},
@@ -240,6 +241,9 @@ std::vector<TRow> Rows() {
            "Transfer closed before the last chunk", 20030, "chart", {Got("/chunked-cut")}),
       refused("a chunk size that is no number", "/chunked-bad", "Bad chunked encoding in reply",
               20045, {Got("/chunked-bad")}),
+      TRow("a body short of its Content-Length behind no status line", "/lower-case-cut", nullptr,
+           0, "Transfer closed with 6 of 10 bytes missing", 20030, "body",
+           {Got("/lower-case-cut")}),
       TRow("the reason and challenges of the request before", "/lower-case-status", nullptr, 0, "",
            0, "body", {Got("/lower-case-status")})
           .After("/not-found"),
