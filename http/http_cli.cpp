@@ -32,9 +32,13 @@ THttpCli::THttpCli() : loop_(MessageLoop::Current()) {
 }
 
 THttpCli::~THttpCli() {
-  loop_.KillTimer(window_, kTimeoutTimerId);
-  loop_.KillTimer(window_, kDeadlineTimerId);
-  loop_.DeallocateHWnd(window_);
+  // A client that outlives its thread's loop (a static one) finds its window and timers
+  // gone with the loop, as its socket does.
+  if (!MessageLoop::CurrentEnded()) {
+    loop_.KillTimer(window_, kTimeoutTimerId);
+    loop_.KillTimer(window_, kDeadlineTimerId);
+    loop_.DeallocateHWnd(window_);
+  }
   // The socket outlives this body: it must call nothing of the client any more.
   socket_.OnSessionClosed = nullptr;
   socket_.OnDataAvailable = nullptr;
