@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -13,34 +12,24 @@ constexpr const char* kModuleNames[] = {"mpm_event", "authz_core", "dir", "alias
 
 }  // namespace
 
-TApacheServer::TApacheServer() : port_(FreeLoopbackPort()) {
-  std::filesystem::create_directories(dir_.File("www"));
-  // Readable by the unprivileged user httpd's children run as.
-  std::filesystem::permissions(dir_.Path(), std::filesystem::perms(0755));
-  std::filesystem::permissions(dir_.File("www"), std::filesystem::perms(0755));
+TApacheServer::TApacheServer() {
   WriteConfiguration();
-  if (!process_.Start({kHttpd, "-f", dir_.File("httpd.conf"), "-DFOREGROUND"}, port_))
-    reason_ = "Apache httpd did not start: " +
-              (FileExists(dir_.File("error.log")) ? ReadWholeFile(dir_.File("error.log")) : "");
+  Start("Apache httpd", {kHttpd, "-f", Dir().File("httpd.conf"), "-DFOREGROUND"});
 }
 
 void TApacheServer::WriteConfiguration() const {
-  std::ofstream conf(dir_.File("httpd.conf"));
+  std::ofstream conf(Dir().File("httpd.conf"));
   for (const char* name : kModuleNames)
     conf << "LoadModule " << name << "_module " << kModules << "mod_" << name << ".so\n";
   // As root, httpd's children must run as some other user.
   if (::geteuid() == 0) conf << "User nobody\nGroup nogroup\n";
-  conf << "ServerRoot " << dir_.Path() << "\nServerName 127.0.0.1\n"
-       << "Listen 127.0.0.1:" << port_ << "\nPidFile " << dir_.File("httpd.pid") << "\n"
-       << "DefaultRuntimeDir " << dir_.Path() << "\nErrorLog " << dir_.File("error.log") << "\n"
+  conf << "ServerRoot " << Dir().Path() << "\nServerName 127.0.0.1\n"
+       << "Listen 127.0.0.1:" << Port() << "\nPidFile " << Dir().File("httpd.pid") << "\n"
+       << "DefaultRuntimeDir " << Dir().Path() << "\nErrorLog " << Dir().File("error.log") << "\n"
        << "LogFormat \"" << kApacheRecordFormat << "\" records\n"
-       << "CustomLog " << dir_.File("access.log") << " records\n"
-       << "UseCanonicalName Off\nDocumentRoot " << dir_.File("www") << "\n"
-       << "<Directory " << dir_.File("www") << ">\n  Require all granted\n</Directory>\n"
+       << "CustomLog " << Dir().File("access.log") << " records\n"
+       << "UseCanonicalName Off\nDocumentRoot " << Dir().File("www") << "\n"
+       << "<Directory " << Dir().File("www") << ">\n  Require all granted\n</Directory>\n"
        << "DirectoryIndex index.html\nRedirect 302 /alias/ /\nRewriteEngine on\n"
        << "RewriteRule ^/moved(/.*)$ http://%{HTTP_HOST}$1 [R=302,L]\n";
-}
-
-void TApacheServer::Put(const std::string& path, const std::string& bytes) const {
-  PutServedFile(dir_.File("www"), path, bytes);
 }
