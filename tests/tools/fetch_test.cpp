@@ -25,22 +25,28 @@ TCommandResult Fetch(const std::string& arguments) {
   return RunTool("isoview-fetch", arguments);
 }
 
+// A socket listening on a port of 127.0.0.1 that the system chose.
+int LoopbackListener(uint16_t& port) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  listen(listener, 1);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return listener;
+}
+
 // Answers one connection with reply after reading its request header, then closes.
 class TOneShotServer {
  public:
-  explicit TOneShotServer(std::string reply) : reply_(std::move(reply)) {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
+  explicit TOneShotServer(std::string reply)
+      : reply_(std::move(reply)), listener_(LoopbackListener(port_)) {
     // A guard, so that a tool that never connects fails the test instead of hanging it.
     const timeval guard{30, 0};
     setsockopt(listener_, SOL_SOCKET, SO_RCVTIMEO, &guard, sizeof guard);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 1);
-    socklen_t length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { Serve(); });
   }
   ~TOneShotServer() {
@@ -68,8 +74,8 @@ class TOneShotServer {
   }
 
   std::string reply_;
-  int listener_ = -1;
   uint16_t port_ = 0;
+  int listener_ = -1;
   std::thread thread_;
 };
 
@@ -282,22 +288,13 @@ TEST(FetchTool, HelpListsEveryOptionAndAWrongCommandLineExitsWithTwo) {
 // A listener that never accepts: the connect is made, and no reply ever comes.
 class TSilentServer {
  public:
-  TSilentServer() {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 1);
-    socklen_t length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/chart.gif";
-  }
+  TSilentServer() : listener_(LoopbackListener(port_)) {}
   ~TSilentServer() { close(listener_); }
-  const std::string& URL() const { return url_; }
+  std::string URL() const { return "http://127.0.0.1:" + std::to_string(port_) + "/chart.gif"; }
 
  private:
-  int listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  std::string url_;
+  uint16_t port_ = 0;
+  int listener_ = -1;
 };
 
 TEST(FetchTool, MaxTimeAndMaxFilesizeEndARequestThatWouldNotEnd) {
