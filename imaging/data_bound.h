@@ -13,6 +13,9 @@ inline constexpr int64_t kPixelsWithoutData = int64_t{1} << 22;
 
 // How many pixels Bytes of data can encode at most at PixelsPerByte, saturating.
 int64_t PixelsOfData(int64_t Bytes, double PixelsPerByte);
+// How many pixels of a Width x Height picture data that encode at most DataPixels leave
+// unmade (0 when the data can make them all).
+int64_t PixelsBeyondData(int64_t Width, int64_t Height, int64_t DataPixels);
 // True when a Width x Height picture may be made from data that encode at most DataPixels:
 // it is small, or no larger than the data plus kPixelsWithoutData.
 bool DataCanFill(int64_t Width, int64_t Height, int64_t DataPixels);

@@ -124,6 +124,7 @@ void TDibGraphic::LoadFromStream(TStream& Stream) {
   ClearWarnings();
   pages_.clear();
   currentPage_ = 0;
+  pixelsWithoutData_ = kPixelsWithoutData;
   try {
     const int count = CountPages(Stream);
     Stream.SetPosition(start);
@@ -149,9 +150,11 @@ void TDibGraphic::ReadAll(TStream& Stream, int64_t Start, int Count) {
   for (int number = 1; number <= Count; ++number) {
     std::unique_ptr<TDibGraphic> page = NewGraphicOfClass(ClassType());
     page->SetMaxPixels(budget);
+    page->SetPixelsWithoutData(pixelsWithoutData_);
     Stream.SetPosition(Start);
     page->ReadPage(Stream, number);
     budget -= int64_t{page->Width()} * page->Height();
+    pixelsWithoutData_ = page->PixelsWithoutData();
     pages.push_back(std::move(page));
     ReportProgress(psRunning, number * 100 / Count);
   }
@@ -264,6 +267,13 @@ void TDibGraphic::CheckSize(int64_t Width, int64_t Height) const {
   if (Width < 0 || Height < 0 || Width > UINT32_MAX || Height > UINT32_MAX || Width > maxPixels_ ||
       Height > maxPixels_ || Width * Height > maxPixels_)
     RaiseImageTooLarge(Width, Height);
+}
+
+bool TDibGraphic::TakePixelsWithoutData(int64_t Width, int64_t Height, int64_t DataPixels) {
+  const int64_t beyond = PixelsBeyondData(Width, Height, DataPixels);
+  if (beyond > pixelsWithoutData_) return false;
+  pixelsWithoutData_ -= beyond;
+  return true;
 }
 
 void TDibGraphic::SetPixel(int x, int y, TRGBColor Color) {

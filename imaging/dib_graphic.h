@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/data_bound.h"
 #include "imaging/dib.h"
 #include "imaging/graphic.h"
 #include "imaging/pixel_limit.h"
@@ -114,6 +115,11 @@ class TDibGraphic : public TGraphic {
 
   int64_t MaxPixels() const { return maxPixels_; }
   void SetMaxPixels(int64_t Value) { maxPixels_ = Value; }
+  // The pixels a load may make beyond what the file's data can encode (see data_bound.h):
+  // kPixelsWithoutData at each load, shared by all the pages of the file, so that many
+  // small pages of no data cannot each take it.
+  int64_t PixelsWithoutData() const { return pixelsWithoutData_; }
+  void SetPixelsWithoutData(int64_t Value) { pixelsWithoutData_ = Value; }
 
   // The number of pages of the file at the stream's position; 1 for single-image formats.
   virtual int CountPages(TStream& Stream);
@@ -124,6 +130,9 @@ class TDibGraphic : public TGraphic {
  protected:
   // Refuses, before anything is allocated, an image of more than MaxPixels() pixels.
   void CheckSize(int64_t Width, int64_t Height) const;
+  // False when a Width x Height page whose data encode at most DataPixels leaves more pixels
+  // unmade than PixelsWithoutData(); else takes those from it.
+  bool TakePixelsWithoutData(int64_t Width, int64_t Height, int64_t DataPixels);
   // Takes over a finished image: the format follows from its pixel format and palette.
   void SetDib(TDib Value);
 
@@ -141,5 +150,6 @@ class TDibGraphic : public TGraphic {
   int pageToRead_ = 1;
   bool readAllPages_ = false;
   int64_t maxPixels_ = ImagePixelLimit();
+  int64_t pixelsWithoutData_ = kPixelsWithoutData;
   TWindowHandle pageTimer_ = 0;
 };

@@ -478,7 +478,8 @@ void TTiffGraphic::ReadPage(TStream& Stream, int Number) {
   TPageLayout layout = ReadLayout(tiff);
   if (layout.width == 0 || layout.height == 0) RaiseTiffError(kNoPixels);
   CheckSize(layout.width, layout.height);
-  if (!DataCanFill(layout.width, layout.height, TiffPixelsTheDataCanMake(tiff, file.Size())))
+  if (!TakePixelsWithoutData(layout.width, layout.height,
+                             TiffPixelsTheDataCanMake(tiff, file.Size())))
     RaiseTiffError(TooLittleDataText(layout.width, layout.height));
   layout.bytesPerPixel =
       std::max<int64_t>(1, std::llrint(static_cast<double>(layout.scanlineSize) / layout.width));

@@ -151,6 +151,44 @@ Bytes TiffBomb(uint16_t compression, uint16_t samples) {
   return b;
 }
 
+// 100 pages of 2000 x 2000 grey, deflated in two strips of 1000 rows: the first, 2 KB of
+// zeros, is shared by every page, the second lies past the end of the file. Each page
+// alone is a cut picture its data can half make; all of them are 400 MB with the halves
+// made by no data.
+Bytes TiffPagesBomb() {
+  constexpr uint32_t kPages = 100;
+  constexpr uint32_t kSide = 2000;
+  const Bytes zeros(size_t{kSide} * kSide / 2, '\0');
+  Bytes strip(compressBound(zeros.size()), '\0');
+  uLongf size = strip.size();
+  compress(reinterpret_cast<Bytef*>(strip.data()), &size,
+           reinterpret_cast<const Bytef*>(zeros.data()), zeros.size());
+  strip.resize(size);
+  Bytes b = "II*";
+  b += '\0';
+  const auto arrays = static_cast<uint32_t>(8 + strip.size());
+  const uint32_t firstDirectory = arrays + 16;
+  Put32LE(b, firstDirectory);
+  b += strip;
+  for (uint32_t v : {8u, 0x7FFFFF00u, uint32_t(strip.size()), 1000u}) Put32LE(b, v);
+  constexpr uint32_t kDirectorySize = 2 + 9 * 12 + 4;
+  for (uint32_t page = 0; page < kPages; ++page) {
+    const uint32_t entries[][4] = {
+        {256, 4, 1, kSide}, {257, 4, 1, kSide},     {258, 3, 1, 8},
+        {259, 3, 1, 8},     {262, 3, 1, 1},         {273, 4, 2, arrays},
+        {277, 3, 1, 1},     {278, 4, 1, kSide / 2}, {279, 4, 2, arrays + 8}};
+    Put16LE(b, std::size(entries));
+    for (const auto& [tag, type, count, value] : entries) {
+      Put16LE(b, tag);
+      Put16LE(b, type);
+      Put32LE(b, count);
+      Put32LE(b, value);
+    }
+    Put32LE(b, page + 1 < kPages ? firstDirectory + (page + 1) * kDirectorySize : 0);
+  }
+  return b;
+}
+
 struct TRun {
   int status = -1;
   long maxKiB = 0;
@@ -197,6 +235,7 @@ TEST(BombTest, AFewBytesNeverCostMoreThan64MiB) {
       {"baseline.jpg", ClaimingHuge(SmallJpeg(false), "\xFF\xC0")},
       {"lzw.tif", TiffBomb(5, 3)},
       {"g4.tif", TiffBomb(4, 1)},
+      {"pages.tif", TiffPagesBomb()},
   };
   for (const TBomb& bomb : bombs) {
     WriteWholeFile(dir.File(bomb.name), bomb.bytes);
