@@ -388,10 +388,12 @@ class TPixelReader {
 
   void StoreHighBytes(const uint8_t* line, int y) {
     const int sampleBytes = layout_.bitsPerSample / 8;
+    // A sample narrower than a byte (a 4-bit palette of 16-bit pixels) is read whole.
+    const int bytesRead = std::max(1, sampleBytes);
     uint8_t* row = image_.ScanLine(y);
     for (uint32_t x = 0; x < layout_.width; ++x) {
       const int64_t offset = int64_t{x} * layout_.bytesPerPixel;
-      if (offset + sampleBytes > layout_.scanlineSize) break;
+      if (offset + bytesRead > layout_.scanlineSize) break;
       uint8_t value = line[offset];
       if (sampleBytes == 2) {
         uint16_t sample;
