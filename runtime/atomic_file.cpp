@@ -41,7 +41,7 @@ mode_t CheckReplaceable(const std::string& fileName) {
   struct stat info {};
   if (::stat(fileName.c_str(), &info) != 0) return 0;
   if ((info.st_mode & kAnyWrite) == 0 || ::access(fileName.c_str(), W_OK) != 0)
-    throw EFCreateError("Cannot create file " + fileName);
+    throw EFCreateError("Cannot create file " + fileName, EACCES);
   return info.st_mode & 07777;
 }
 
@@ -53,7 +53,8 @@ void WriteAndFlush(const TFileSave& save, TFileStream& file) {
     file.Flush();
   } catch (const EWriteError&) {
     if (file.WriteErrorReason().empty()) throw;
-    throw EWriteError("Cannot write " + save.fileName + ": " + file.WriteErrorReason());
+    throw EWriteError("Cannot write " + save.fileName + ": " + file.WriteErrorReason(),
+                      file.WriteErrorNumber());
   }
 }
 
@@ -64,8 +65,8 @@ std::unique_ptr<TemporaryFile> WriteTemporary(const TFileSave& save) {
   std::unique_ptr<TFileStream> file;
   try {
     file = std::make_unique<TFileStream>(temporaryName, fmCreate);
-  } catch (const EFCreateError&) {
-    throw EFCreateError("Cannot create file " + save.fileName);
+  } catch (const EFCreateError& error) {
+    throw EFCreateError("Cannot create file " + save.fileName, error.ErrorNumber());
   }
   auto guard = std::make_unique<TemporaryFile>(temporaryName);
   WriteAndFlush(save, *file);
@@ -94,7 +95,7 @@ void SaveFilesAtomicallyAfterCleanUp(const std::vector<TFileSave>& files) {
   for (const TFileSave& save : files) written.push_back(WriteTemporary(save));
   for (size_t i = 0; i < files.size(); ++i) {
     if (std::rename(written[i]->Name().c_str(), files[i].fileName.c_str()) != 0)
-      throw EFCreateError("Cannot create file " + files[i].fileName);
+      throw EFCreateError("Cannot create file " + files[i].fileName, errno);
     written[i]->Keep();
   }
 }

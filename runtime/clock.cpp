@@ -56,3 +56,21 @@ const TTimeZone& SystemTimeZone() {
   static const TSystemTimeZone zone;
   return zone;
 }
+
+namespace {
+
+class TSystemSteadyClock : public TSteadyClock {
+ public:
+  int64_t NowMs() const override {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / kNanosecondsPerMillisecond;
+  }
+};
+
+}  // namespace
+
+const TSteadyClock& SystemSteadyClock() {
+  static const TSystemSteadyClock clock;
+  return clock;
+}

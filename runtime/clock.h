@@ -62,3 +62,14 @@ class TSystemTimeZone : public TTimeZone {
 
 const TClock& SystemClock();
 const TTimeZone& SystemTimeZone();
+
+// A clock for waiting times: it only goes forward, whatever is done to the wall clock, so
+// that a wait measured on it neither stretches nor shrinks when the time is set.
+class TSteadyClock {
+ public:
+  virtual ~TSteadyClock() = default;
+  // Milliseconds since an arbitrary start (the machine's boot).
+  virtual int64_t NowMs() const = 0;
+};
+
+const TSteadyClock& SystemSteadyClock();

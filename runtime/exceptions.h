@@ -26,8 +26,18 @@ ISOVIEW_EXCEPTION(EConvertError, Exception);
 // operation it stops ends without an error of its own.
 ISOVIEW_EXCEPTION(EAbort, Exception);
 
-// Streams and files.
-ISOVIEW_EXCEPTION(EStreamError, Exception);
+// Streams and files. The system's error number (errno) comes along where there was one, so
+// that a caller can tell a full disk from a missing folder without reading the text.
+class EStreamError : public Exception {
+ public:
+  explicit EStreamError(std::string message, int errorNumber = 0)
+      : Exception(std::move(message)), errorNumber_(errorNumber) {}
+  // 0 when the failure had no system error.
+  int ErrorNumber() const { return errorNumber_; }
+
+ private:
+  int errorNumber_;
+};
 ISOVIEW_EXCEPTION(EFOpenError, EStreamError);
 ISOVIEW_EXCEPTION(EFCreateError, EStreamError);
 ISOVIEW_EXCEPTION(EReadError, EStreamError);

@@ -24,7 +24,8 @@ void TStream::ReadBuffer(void* buffer, int64_t count) {
 }
 
 void TStream::WriteBuffer(const void* buffer, int64_t count) {
-  if (count != 0 && Write(buffer, count) != count) throw EWriteError(WriteFailure());
+  if (count != 0 && Write(buffer, count) != count)
+    throw EWriteError(WriteFailure(), WriteErrorNumber());
 }
 
 int64_t TStream::CopyFrom(TStream& source, int64_t count) {
@@ -69,8 +70,9 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
     fd_ = -1;
   }
   if (fd_ < 0) {
-    if (mode == fmCreate) throw EFCreateError("Cannot create file " + fileName);
-    throw EFOpenError("Cannot open file " + fileName);
+    const int error = errno;
+    if (mode == fmCreate) throw EFCreateError("Cannot create file " + fileName, error);
+    throw EFOpenError("Cannot open file " + fileName, error);
   }
 }
 
@@ -114,13 +116,13 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 void TFileStream::SetSize(int64_t size) {
   if (::ftruncate(fd_, size) == 0) return;
   writeErrno_ = errno;
-  throw EWriteError(WriteFailure());
+  throw EWriteError(WriteFailure(), writeErrno_);
 }
 
 void TFileStream::Flush() {
   if (::fsync(fd_) == 0 || errno == EINVAL) return;
   writeErrno_ = errno;
-  throw EWriteError(WriteFailure());
+  throw EWriteError(WriteFailure(), writeErrno_);
 }
 
 std::string TFileStream::WriteErrorReason() const {

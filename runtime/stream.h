@@ -34,6 +34,8 @@ class TStream {
  protected:
   // The text of a failed write: what the stream knows of where and why.
   virtual std::string WriteFailure() const { return "Stream write error"; }
+  // The system's error number of the last failed write; 0 when none is known.
+  virtual int WriteErrorNumber() const { return 0; }
 };
 
 enum TFileMode { fmCreate, fmOpenRead, fmOpenWrite, fmOpenReadWrite };
@@ -57,6 +59,7 @@ class TFileStream : public TStream {
   void Flush();
   // The system's reason for the last failed write ("No space left on device"), or "".
   std::string WriteErrorReason() const;
+  int WriteErrorNumber() const override { return writeErrno_; }
 
  protected:
   // "Cannot write <file name>: <the system's reason>".

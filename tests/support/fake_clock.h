@@ -32,3 +32,21 @@ class FakeTimeZone : public TTimeZone {
  private:
   TTimeZoneInformation info_;
 };
+
+// A steady clock that moves only when the test moves it.
+class FakeSteadyClock : public TSteadyClock {
+ public:
+  int64_t NowMs() const override {
+    const int64_t now = nowMs_;
+    nowMs_ += stepMs_;
+    return now;
+  }
+  void AdvanceMilliseconds(int64_t ms) { nowMs_ += ms; }
+  void AdvanceSeconds(int64_t seconds) { nowMs_ += seconds * 1000; }
+  // Each read moves the clock on by Ms, so that work inside one call spans countable time.
+  void StepEachRead(int64_t ms) { stepMs_ = ms; }
+
+ private:
+  mutable int64_t nowMs_ = 1000000;
+  int64_t stepMs_ = 0;
+};
