@@ -42,7 +42,9 @@ int RunWindows(const std::string& programFolder) {
   // A child of the editor, so that it takes input while the editor is modal.
   TPreviewForm previewForm(programFolder, &scheduleForm);
   previewForm.SetLog(&mainForm.Log());
-  scheduleForm.SetPreviewer([&](const std::string& url) { previewForm.Preview(url); });
+  scheduleForm.SetPreviewer([&](const std::string& url, std::function<void()> ended) {
+    previewForm.Preview(url, std::move(ended));
+  });
   mainForm.SetScheduleForm(&scheduleForm);
   mainForm.SetJPEGCompressionForm(&jpegCompressionForm);
   TArchiveForm archiveForm(programFolder, mainForm.Printer(), &mainForm);

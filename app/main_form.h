@@ -1,26 +1,19 @@
 #pragma once
-// The main window: the UTC clock, the status texts, the queue of due schedule lines and
-// the preview of the last image, driven by its two timers.
+// The main window: it draws what the station reports (the UTC clock, the status texts,
+// the queue of due schedule lines, the last chart, the status bar) and passes the
+// operator's commands in. The station does the work on the message loop, so a dialog
+// open in any window holds nothing up.
 
 #include <QLabel>
 #include <QMainWindow>
-#include <QTimer>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/event_table.h"
 #include "app/qt_printer.h"
-#include "app/update_throttle.h"
-#include "app/utc_clock.h"
-#include "fetch/archive.h"
-#include "fetch/event_log.h"
-#include "fetch/fetch_job.h"
-#include "fetch/fetch_queue.h"
-#include "fetch/file_download.h"
-#include "http/http_cli.h"
-#include "imaging/picture.h"
+#include "app/qt_settings_file.h"
+#include "station/station.h"
 
 namespace Ui {
 class TMainForm;
@@ -29,16 +22,19 @@ class TScheduleForm;
 class TJPEGCompressionForm;
 class TArchiveForm;
 
-// What the window takes from its surroundings; tests put in a clock, a zone and an
-// executable in a temporary folder of their own.
+// What the window takes from its surroundings; tests put in clocks, a zone and a program
+// folder of their own.
 struct TMainFormEnvironment {
   const TClock* clock = &SystemClock();
   const TTimeZone* zone = &SystemTimeZone();
   std::string programFolder;  // ends in "/"; empty: the running program's executable folder
-  TProxyEnvironment proxies = ProcessProxyEnvironment();  // what the client's proxies are
+  TProxyEnvironment proxies = ProcessProxyEnvironment();  // what the clients' proxies are
+  const TSteadyClock* steady = &SystemSteadyClock();
+  // How often the station's clock ticks; 0: only when a test ticks it.
+  uint32_t tickIntervalMs = kTickIntervalMs;
 };
 
-class TMainForm : public QMainWindow, private TFetchJobWindow {
+class TMainForm : public QMainWindow, private TStationReport, private TStationPrinter {
   Q_OBJECT
 
  public:
@@ -46,17 +42,12 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
   ~TMainForm() override;
 
   Ui::TMainForm& Form() { return *ui_; }
-  QTimer& ClockTimer() { return clockTimer_; }
-  QTimer& SlowClockTimer() { return slowClockTimer_; }
-  const std::string& ProgramFolder() const { return programFolder_; }
-  const TEventTable& EventTable() const { return eventTable_; }
-  std::vector<std::string> QueueLines() const { return queue_.Lines(); }
-  const TEventLog& Log() const { return log_; }
+  TStation& Station() { return *station_; }
+  const std::string& ProgramFolder() const { return station_->ProgramFolder(); }
+  std::vector<std::string> QueueLines() const { return station_->QueueLines(); }
+  const TEventLog& Log() const { return station_->Log(); }
   // The program's one printer; what "&Printer setup..." chooses applies to every printout.
   TQtPrinter& Printer() { return printer_; }
-  THttpCli& HTTP() { return http_; }
-  // The bitmap of Image1: the image last displayed, which saving and printing use.
-  TPicture& Preview() { return preview_; }
 
   // The windows the menu opens; they live as long as this one. Tests of the main window
   // alone leave them out.
@@ -67,23 +58,20 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
  signals:
   // Every text shown in Status2, in order.
   void Status2Changed(const QString& text);
-  // Every text the status bar shows for a running download, in order.
+  // Every text the status bar shows for the running downloads, in order.
   void DownloadProgressChanged(const QString& text);
 
  public slots:
-  // The log's stop line for a signal that ends the program; the running job is cut short.
+  // The log's stop line for a signal that ends the program; running downloads are cut short.
   void StopOnSignal(const std::string& signal);
-  // How many sources fail at present, for the status bar; 0 clears the note.
-  void SetFailingSources(int count);
   void FormShow();
-  void ClockTimerTimer();
-  void SlowClockTimerTimer();
   void Edit1Click();
   void Archive1Click();
   void DefaultJPEGcompression1Click();
   void Exit1Click();
   void Printersetup1Click();
   void About1Click();
+  void DisablePrinterClick(bool checked);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -93,51 +81,29 @@ class TMainForm : public QMainWindow, private TFetchJobWindow {
  private:
   void BuildStatusBar();
   void FollowRightEdge();
-  void ShowNextEvent();
-  void ShowDownloadProgress(const THttpCli& http);
   void Stop(const std::string& logLine);
-  void LoadEventTable();
-  void AppendToQueue(const std::string& line);
-  void ShowQueue();
-  void RunDueLines();
-  void RunQueuedLine(TFetchQueue::Position line);
-  void QueuedLineFailed(TFetchQueue::Position line, const TFetchInputs& inputs,
-                        const std::exception& error);
-  void ShowRetryStatus();
-  TDateTime QueueTime() const;
-  void HTTPRequestDone();
 
-  void ShowStatus(const std::string& Text) override;
-  void ProcessMessages() override;
-  void ShowMessage(const std::string& Text) override;
-  void PreviewChanged() override;
-  bool PrinterDisabled() override;
-  void PrintPreview(const std::string& Neg) override;
-  void FileSaved(const std::string& FileName) override;
+  void ClockTicked(const TClockReport& clock) override;
+  void StatusChanged(const std::string& text) override;
+  void QueueChanged(const TQueueReport& queue) override;
+  void NextEventChanged(const std::optional<TNextEvent>& next) override;
+  void ProgressChanged(const TProgressReport& progress) override;
+  void ChartReady(const std::shared_ptr<const TBitmap>& chart) override;
+  void Saved(const TSaveReport& save) override;
+  void ErrorReported(const TErrorReport& error) override;
+  std::string Print(const TBitmap& picture, const std::string& neg) override;
 
   std::unique_ptr<Ui::TMainForm> ui_;
   TMainFormEnvironment environment_;
-  QTimer clockTimer_;
-  QTimer slowClockTimer_;
   bool shown_ = false;
-  bool stopping_ = false;
-  std::string programFolder_;
-  TEventTable eventTable_;
-  TUtcClock utcClock_;
-  TFetchQueue queue_;
-  TEventLog log_;
-  // Made when the program folder is known, at the window's first showing.
-  std::optional<TArchive> archive_;
+  TSettingsFile settings_;
   TQtPrinter printer_;
-  THttpCli http_;
-  TFileDownload download_;
-  TPicture preview_;
+  std::unique_ptr<TStation> station_;
   // The status bar's parts; the status bar owns them.
   QLabel* failingSources_ = nullptr;
   QLabel* downloadProgress_ = nullptr;
   QLabel* lastSaved_ = nullptr;
   QLabel* nextEvent_ = nullptr;
-  TUpdateThrottle progressThrottle_;
   TScheduleForm* scheduleForm_ = nullptr;
   TJPEGCompressionForm* jpegCompressionForm_ = nullptr;
   TArchiveForm* archiveForm_ = nullptr;

@@ -27,3 +27,10 @@ std::string DownloadProgressText(int64_t Received, int64_t Length) {
     text += " (" + std::to_string(std::min<int64_t>(100, Received * 100 / Length)) + "%)";
   return text;
 }
+
+std::string ProgressText(const TProgressReport& Progress) {
+  if (Progress.downloads <= 0) return {};
+  const std::string text = DownloadProgressText(Progress.received, Progress.length);
+  if (Progress.downloads == 1) return text;
+  return std::to_string(Progress.downloads) + " downloads: r" + text.substr(1);
+}

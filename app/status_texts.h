@@ -5,8 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "app/next_event.h"
 #include "runtime/date_time.h"
+#include "station/next_event.h"
+#include "station/station_report.h"
 
 // "Saved 2026-12-08 15:12:03 UTC: /path/chart.gif": the time first, which a narrow
 // window keeps when it cuts the text.
@@ -17,3 +18,6 @@ std::string NextEventText(const std::optional<TNextEvent>& Next);
 std::string FailingSourcesText(int Count);
 // "Received 12345 bytes (45%)"; without the share when the length is unknown (negative).
 std::string DownloadProgressText(int64_t Received, int64_t Length);
+// The running downloads together: "" when none runs, DownloadProgressText for one,
+// "3 downloads: received 12345 bytes (45%)" for several.
+std::string ProgressText(const TProgressReport& Progress);

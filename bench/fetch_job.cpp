@@ -1,8 +1,7 @@
 // One scheduled job for a 1728 x 2200 two-colour fax chart from a loopback server -
-// download, display, save as GIF - through the program's fetch job, against the shell
-// pipeline an operator would write: curl, then ImageMagick's convert remapping to the
-// web palette. Alternated rounds; prints the median time ratio (ours / pipeline), goal
-// <= 0.5.
+// download, decode, save as GIF - through the station, against the shell pipeline an
+// operator would write: curl, then ImageMagick's convert remapping to the web palette.
+// Alternated rounds; prints the median time ratio (ours / pipeline), goal <= 0.5.
 
 #include <sys/resource.h>
 #include <algorithm>
@@ -12,16 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "fetch/event_log.h"
-#include "fetch/fetch_job.h"
 #include "fetch/program_formats.h"
-#include "http/http_cli.h"
-#include "imaging/image_scroll_box.h"
-#include "imaging/picture.h"
 #include "runtime/clock.h"
 #include "runtime/memory_reuse.h"
+#include "runtime/text_file.h"
+#include "station/station.h"
+#include "tests/support/fake_clock.h"
 #include "tests/support/giflib_peer.h"
 #include "tests/support/http_file_server.h"
+#include "tests/support/pump.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -48,20 +46,19 @@ std::string FaxChart() {
   return {bytes.begin(), bytes.end()};
 }
 
-// The job's window without a screen: nothing to show, no printer.
-class TBenchWindow : public TFetchJobWindow {
+// The station without a screen: it counts the saves and tells errors.
+class TBenchReport : public TStationReport {
  public:
-  void ShowStatus(const std::string&) override {}
-  void ProcessMessages() override {}
-  void ShowMessage(const std::string& Text) override { std::fprintf(stderr, "%s\n", Text.c_str()); }
-  void PreviewChanged() override {}
-  bool PrinterDisabled() override { return true; }
-  void PrintPreview(const std::string&) override {}
-  void FileSaved(const std::string&) override {}
+  void Saved(const TSaveReport&) override { ++saves; }
+  void ErrorReported(const TErrorReport& error) override {
+    std::fprintf(stderr, "%s\n", error.message.c_str());
+  }
+  int saves = 0;
 };
 
-// Wall time, and processor time of the given rusage target: this thread for the job (the
-// server runs on its own thread and serves both sides), the child processes for the pipeline.
+// Wall time, and processor time of the given rusage target: this process for the job (its
+// decoding runs on worker threads; the server's thread serves this side only meanwhile),
+// the child processes for the pipeline.
 struct TCost {
   double Wall;
   double Cpu;
@@ -100,22 +97,35 @@ int main() {
   server.Serve("/fax/chart.gif", FaxChart());
   const std::string url = server.Url("/fax/chart.gif");
 
-  THttpCli http;
-  TFileDownload download(http);
-  TPicture preview;
-  TImageScrollBox viewer;
-  TBenchWindow window;
-  const TEventLog log(dir.File("isoview.log"));
-  const TFetchJobContext context{window,     download,      preview,          viewer, log,
-                                 dir.Path(), SystemClock(), SystemTimeZone(), nullptr};
-  const TFetchInputs inputs{"n", url, "n", dir.File("ours.gif"), "Chart"};
+  // The wall clock stands still, so that each round's line, added by an edit, is due in
+  // the minute the station is in.
+  const FakeClock clock(EncodeDateTime({2026, 12, 8, 10, 15, 5}));
+  const FakeTimeZone zone;
+  TBenchReport report;
+  TStation station({dir.Path(), &clock, &zone, &SystemSteadyClock(), {}, nullptr, 0}, report);
+  station.Start();
+  std::vector<std::string> schedule;
+  const auto runJob = [&] {
+    std::string line = "1015 n Chart";
+    line.resize(59, ' ');
+    line += url;
+    line.resize(199, ' ');
+    line += "n " + dir.File("ours-" + std::to_string(schedule.size()) + ".gif");
+    schedule.push_back(line);
+    WriteTextFile(dir.File("schedule.txt"), schedule);
+    station.ScheduleEdited();
+    const int saves = report.saves;
+    station.Tick();
+    if (!PumpUntil(MessageLoop::Current(), [&] { return report.saves > saves; }))
+      std::fprintf(stderr, "the job did not save\n");
+  };
   const std::string pipeline = "curl -s -o '" + dir.File("peer-chart.gif") + "' '" + url +
                                "' && convert '" + dir.File("peer-chart.gif") +
                                "' -dither None -remap netscape: '" + dir.File("peer.gif") + "'";
 
   std::vector<double> ours, peer, ratios, cpuRatios;
   for (int round = 0; round < kRounds; ++round) {
-    const TCost job = Measure(RUSAGE_THREAD, [&] { RunFetchJob(context, inputs); });
+    const TCost job = Measure(RUSAGE_SELF, runJob);
     const TCost shell = Measure(RUSAGE_CHILDREN, [&] {
       if (std::system(pipeline.c_str()) != 0) std::fprintf(stderr, "pipeline failed\n");
     });

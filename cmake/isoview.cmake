@@ -40,5 +40,6 @@ function(isoview_folder_library name)
   endif()
 endfunction()
 
-# The Qt-free libraries the tools, benchmarks and fuzzers may use: the fetch job and below.
-set(ISOVIEW_CORE_LIBRARIES isoview_fetch isoview_http isoview_gif isoview_imaging isoview_runtime)
+# The Qt-free libraries the tools, benchmarks and fuzzers may use: the station and below.
+set(ISOVIEW_CORE_LIBRARIES isoview_station isoview_fetch isoview_http isoview_gif isoview_imaging
+                           isoview_runtime)

@@ -12,6 +12,7 @@
 #include "fetch/date_codes.h"
 #include "fetch/event_log.h"
 #include "fetch/jpeg_quality.h"
+#include "fetch/program_folder.h"
 #include "fetch/saved_list.h"
 #include "runtime/atomic_file.h"
 #include "runtime/exceptions.h"
@@ -24,13 +25,15 @@ constexpr const char* kLogPrefix = "Archive: ";
 
 // The program's own files in its folder: even a list that names one never has it deleted.
 const std::vector<std::string>& OwnFileNames() {
-  static const std::vector<std::string> names = {"schedule.txt",
-                                                 "resource.txt",
+  static const std::vector<std::string> names = {kScheduleFileName,
+                                                 kResourceFileName,
                                                  kJPEGQualityFileName,
                                                  kArchivePolicyFileName,
                                                  kSavedListFileName,
                                                  kLogFileName,
-                                                 std::string(kLogFileName) + ".1"};
+                                                 std::string(kLogFileName) + ".1",
+                                                 kSettingsFileName,
+                                                 kSourceHistoryFileName};
   return names;
 }
 
@@ -132,10 +135,8 @@ void TArchive::Prune() {
   }
 }
 
-void TArchive::PruneAfterFailedSave(const std::exception& error) {
-  const std::string text = error.what();
-  const std::string noSpace = std::strerror(ENOSPC);
-  if (text.size() >= noSpace.size() && text.ends_with(noSpace)) Prune();
+void TArchive::PruneAfterFailedSave(int errorNumber) {
+  if (errorNumber == ENOSPC) Prune();
 }
 
 void TArchive::PruneWhenDue() {

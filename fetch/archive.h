@@ -4,7 +4,6 @@
 // never fills. Nothing but a listed file unchanged since its save is ever deleted; each
 // deletion is logged.
 
-#include <exception>
 #include <optional>
 #include <string>
 
@@ -27,9 +26,9 @@ class TArchive {
   // Deletes what the policy lets go; nothing without a policy or with one that does not
   // parse (which is logged).
   void Prune();
-  // A save that failed for lack of space is followed by a pruning run at once, so that
-  // the job's own retry finds room; other failures change nothing.
-  void PruneAfterFailedSave(const std::exception& error);
+  // A save that failed for lack of space (errorNumber ENOSPC) is followed by a pruning run
+  // at once, so that the job's own retry finds room; other failures change nothing.
+  void PruneAfterFailedSave(int errorNumber);
   // Prunes when an hour has passed since the last pruning run, or the clock went back.
   void PruneWhenDue();
 

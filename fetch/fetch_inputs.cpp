@@ -1,5 +1,6 @@
 #include "fetch/fetch_inputs.h"
 
+#include "http/url_helpers.h"
 #include "runtime/strings.h"
 
 TFetchInputs CutFetchInputs(const std::string& line) {
@@ -11,6 +12,24 @@ TFetchInputs CutFetchInputs(const std::string& line) {
   // Blanks after the name would end up in its extension, and nothing would be saved.
   inputs.Filename = TrimRight(Copy(line, 202, 255));
   return inputs;
+}
+
+std::string ShownTitle(const TFetchInputs& inputs) {
+  return inputs.Title.empty() ? UrlWithoutPassword(inputs.URL) : inputs.Title;
+}
+
+std::string ShownLine(const std::string& line) {
+  const std::string url = CutFetchInputs(line).URL;
+  const size_t at = url.empty() ? std::string::npos : line.find(url);
+  if (at == std::string::npos) return line;
+  std::string shown = UrlWithoutPassword(url);
+  shown.resize(url.size(), ' ');
+  return line.substr(0, at) + shown + line.substr(at + url.size());
+}
+
+std::string FetchJobName(const TFetchInputs& inputs) {
+  const std::string url = UrlWithoutPassword(inputs.URL);
+  return inputs.Title.empty() ? url : inputs.Title + " (" + url + ")";
 }
 
 std::string DownloadFileName(const std::string& programFolder, const std::string& url) {

@@ -13,6 +13,15 @@ struct TFetchInputs {
 
 TFetchInputs CutFetchInputs(const std::string& line);
 
+// How the window and the log name a line: its title, or its URL (without the password)
+// when it has none.
+std::string ShownTitle(const TFetchInputs& inputs);
+// A schedule line as the queue box and the log show it: its URL without the password,
+// padded to the URL's length so that the columns stay where they were.
+std::string ShownLine(const std::string& line);
+// How messages name a line: "Title (URL)", the URL without its password.
+std::string FetchJobName(const TFetchInputs& inputs);
+
 // The program folder followed by the URL's last segment (the text after its last "/",
 // at most kMaxSegmentLength characters; the whole text when it has none), untrimmed:
 // the preview window uses it as it is, the fetch job trims it.

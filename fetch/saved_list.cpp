@@ -8,14 +8,15 @@
 
 namespace {
 
-// "2026-12-08 15:11:01 UTC\t": the fixed-width stamp and the tab before the path.
-constexpr std::string_view kStampPattern = "dddd-dd-dd dd:dd:dd UTC\t";
+// "2026-12-08 15:11:01 UTC": the fixed-width stamp.
+constexpr std::string_view kStampPattern = "dddd-dd-dd dd:dd:dd UTC";
+constexpr char kStampEnd = '\t';
 
-bool MatchesStampPattern(std::string_view line) {
-  if (line.size() <= kStampPattern.size()) return false;
+bool MatchesStampPattern(std::string_view text) {
+  if (text.size() < kStampPattern.size()) return false;
   for (size_t i = 0; i < kStampPattern.size(); ++i) {
-    const bool digit = line[i] >= '0' && line[i] <= '9';
-    if (kStampPattern[i] == 'd' ? !digit : line[i] != kStampPattern[i]) return false;
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kStampPattern[i] == 'd' ? !digit : text[i] != kStampPattern[i]) return false;
   }
   return true;
 }
@@ -44,9 +45,10 @@ bool IsListablePath(std::string_view path) {
 }
 
 std::optional<TSavedFile> ParseSave(std::string_view line) {
-  if (!MatchesStampPattern(line)) return std::nullopt;
-  const std::string_view path = line.substr(kStampPattern.size());
-  const std::optional<TDateTime> time = StampTime(line);
+  const size_t pathStart = kStampPattern.size() + 1;
+  if (line.size() <= pathStart || line[kStampPattern.size()] != kStampEnd) return std::nullopt;
+  const std::optional<TDateTime> time = ParseUtcStamp(line.substr(0, kStampPattern.size()));
+  const std::string_view path = line.substr(pathStart);
   if (!time || !IsListablePath(path)) return std::nullopt;
   return TSavedFile{*time, std::string(path)};
 }
@@ -64,6 +66,11 @@ std::map<std::string, size_t> LatestLineOfEachPath(const std::vector<TSavedListL
 }
 
 }  // namespace
+
+std::optional<TDateTime> ParseUtcStamp(std::string_view text) {
+  if (text.size() != kStampPattern.size() || !MatchesStampPattern(text)) return std::nullopt;
+  return StampTime(text);
+}
 
 std::vector<TSavedListLine> ParseSavedList(std::string_view bytes) {
   std::vector<TSavedListLine> lines;

@@ -28,6 +28,10 @@ struct TSavedListLine {
 
 std::vector<TSavedListLine> ParseSavedList(std::string_view bytes);
 
+// The time of a stamp "YYYY-MM-DD HH:MM:SS UTC" as the list and the log write it; none
+// for any other text or a date that does not exist.
+std::optional<TDateTime> ParseUtcStamp(std::string_view text);
+
 // The latest save of each path, oldest first; saves at the same time in the list's order.
 std::vector<TSavedFile> LatestSaves(const std::vector<TSavedListLine>& lines);
 

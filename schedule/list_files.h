@@ -4,11 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "fetch/program_folder.h"
 #include "schedule/resource_entry.h"
 #include "schedule/schedule_event.h"
-
-inline constexpr const char* kScheduleFileName = "schedule.txt";
-inline constexpr const char* kResourceFileName = "resource.txt";
 
 // Missing or unreadable files raise the runtime's file error.
 std::vector<ScheduleEvent> LoadScheduleFile(const std::string& fileName);

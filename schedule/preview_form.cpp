@@ -2,26 +2,37 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <cstdio>
 
+#include "fetch/chart_picture.h"
 #include "fetch/event_log.h"
 #include "fetch/fetch_inputs.h"
-#include "fetch/preview_file.h"
 #include "fetch/program_folder.h"
 #include "gui/application.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
 #include "http/url_helpers.h"
+#include "imaging/bitmap.h"
+#include "runtime/atomic_file.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
+#include "station/station_folders.h"
+#include "station/station_settings.h"
 #include "ui_preview_form.h"
+
+namespace {
+constexpr const char* kPreviewSource = "Preview";
+}  // namespace
 
 TPreviewForm::TPreviewForm(std::string programFolder, QWidget* parent)
     : QWidget(parent, Qt::Window),
       ui_(std::make_unique<Ui::TPreviewForm>()),
       programFolder_(std::move(programFolder)),
-      download_(http_) {
+      picture_(std::make_shared<TBitmap>()) {
   ui_->setupUi(this);
-  http_.SetProxyEnvironment(ProcessProxyEnvironment());
+  download_.Http().SetProxyEnvironment(ProcessProxyEnvironment());
+  download_.Http().MaxTime = kDefaultDeadlineSeconds;
+  download_.Http().MaxBodySize = kDefaultBodyLimitBytes;
   connect(ui_->OkButton, &QPushButton::clicked, this, &TPreviewForm::OkButtonClick);
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   move(screen.center() - rect().center());
@@ -33,49 +44,99 @@ std::string TPreviewForm::ProgramFolder() const {
   return programFolder_.empty() ? ProgramFolderOf(ExecutablePath()) : programFolder_;
 }
 
-void TPreviewForm::FetchAndShow(const std::string& url) {
+void TPreviewForm::FetchAndShow(const std::string& url, std::function<void()> ended) {
   const std::string shownUrl = UrlWithoutPassword(url);
+  if (busy_) {
+    TApplication::Instance().ShowMessage(kInternetErrorPrefix + IntToStr(HTTP().StatusCode()) +
+                                         " " + HTTP().ReasonPhrase());
+    Log(shownUrl + " not fetched: an earlier preview is still downloading");
+    if (ended) ended();
+    return;
+  }
+  const std::string folder = DownloadsFolder(ProgramFolder());
+  localFile_ = DownloadFileName(folder, url);
+  partialFile_ = TemporaryNameBeside(localFile_);
+  ended_ = std::move(ended);
+  busy_ = true;
+  ui_->Label1->setText(ToQString("Downloading " + localFile_ + "....."));
+  Log("fetching " + shownUrl + " into " + localFile_);
   try {
-    Fetch(url, shownUrl);
+    MakeFolder(folder);
+    download_.Start(url, partialFile_, [this, shownUrl](const TDownloadResult& result) {
+      Downloaded(result, shownUrl);
+    });
   } catch (const std::exception& error) {
-    throw Exception(shownUrl + ": " + error.what());
+    End(shownUrl + ": " + error.what());
   }
 }
 
-void TPreviewForm::Fetch(const std::string& url, const std::string& shownUrl) {
-  const std::string localFile = DownloadFileName(ProgramFolder(), url);
-  ui_->Label1->setText(ToQString("Downloading " + localFile + "....."));
-  Log("fetching " + shownUrl + " into " + localFile);
-  const bool ran = download_.Get(
-      url, localFile, [](const std::string& text) { TApplication::Instance().ShowMessage(text); });
-  if (!ran) {
-    Log(shownUrl + " not fetched: an earlier preview is still downloading");
+void TPreviewForm::Downloaded(const TDownloadResult& result, const std::string& shownUrl) {
+  Log("downloaded " + shownUrl + ": " + IntToStr(result.statusCode) + " " + result.reason + ", " +
+      IntToStr(result.receivedBytes) + " bytes");
+  if (!result.Succeeded()) {
+    std::remove(partialFile_.c_str());
+    End(shownUrl + ": " + result.Failure());
     return;
   }
-  Log("downloaded " + shownUrl + ": " + IntToStr(http_.StatusCode()) + " " + http_.ReasonPhrase() +
-      ", " + IntToStr(http_.RcvdBytes()) + " bytes");
-  if (DisplayDownloadedFile(localFile, ui_->ImageScrollBox1->ImageScrollBox(), picture_.Bitmap())) {
-    ShowPicture();
-    Log("showing " + shownUrl + ", " + IntToStr(picture_.Bitmap().Width()) + " x " +
-        IntToStr(picture_.Bitmap().Height()));
-  } else {
-    Log(shownUrl + " is no image the preview shows");
+  auto picture = std::make_shared<std::shared_ptr<const TBitmap>>();
+  auto error = std::make_shared<std::string>();
+  decoder_.Submit(
+      [picture, error, file = partialFile_] {
+        try {
+          *picture = DecodeChart(file);
+        } catch (const std::exception& raised) {
+          *error = raised.what();
+        }
+      },
+      [this, picture, error, shownUrl] { Decoded(*picture, *error, shownUrl); });
+}
+
+// The download replaces the last one of its name only when it decoded whole.
+void TPreviewForm::Decoded(std::shared_ptr<const TBitmap> picture, const std::string& error,
+                           const std::string& shownUrl) {
+  if (!picture) {
+    std::remove(partialFile_.c_str());
+    if (error.empty()) {
+      Log(shownUrl + " is no image the preview shows");
+      ui_->Label1->setText("Done");
+    }
+    End(error.empty() ? "" : shownUrl + ": " + error);
+    return;
   }
+  if (std::rename(partialFile_.c_str(), localFile_.c_str()) != 0) {
+    std::remove(partialFile_.c_str());
+    End(shownUrl + ": Cannot create file " + localFile_);
+    return;
+  }
+  picture_ = std::move(picture);
+  ShowPicture();
+  Log("showing " + shownUrl + ", " + IntToStr(picture_->Width()) + " x " +
+      IntToStr(picture_->Height()));
   ui_->Label1->setText("Done");
+  End("");
+}
+
+void TPreviewForm::End(const std::string& error) {
+  busy_ = false;
+  if (!error.empty()) TApplication::Instance().ShowError(kPreviewSource, error);
+  const std::function<void()> ended = std::move(ended_);
+  ended_ = nullptr;
+  if (ended) ended();
+  emit FetchEnded();
 }
 
 void TPreviewForm::Log(const std::string& text) const {
   if (log_) log_->Add("Preview: " + text);
 }
 
-void TPreviewForm::Preview(const std::string& url) {
+void TPreviewForm::Preview(const std::string& url, std::function<void()> ended) {
   show();
   raise();
-  FetchAndShow(url);
+  FetchAndShow(url, std::move(ended));
 }
 
 void TPreviewForm::ShowPicture() {
-  const TBitmap& bitmap = picture_.Bitmap();
+  const TBitmap& bitmap = *picture_;
   ui_->Image1->resize(bitmap.Width(), bitmap.Height());
   ui_->Image1->setPixmap(QPixmap::fromImage(ToQImage(bitmap.Dib())));
   ui_->ScrollBox1->widget()->resize(bitmap.Width() + 8, bitmap.Height() + 8);

@@ -300,14 +300,19 @@ void TScheduleForm::SchedulePreviewButtonClick() {
   if (grid.Row() > 0) Preview(grid.Cells(sfURL, grid.Row()));
 }
 
-// The buttons stay disabled while the preview downloads: a second press would replace the
-// running download's file before the busy client refused it.
+// The buttons stay disabled while the preview downloads: a second press would only meet
+// the busy client.
 void TScheduleForm::Preview(const std::string& url) {
   reloadGuard_ = true;
   if (!previewer_) return;
   SetPreviewButtonsEnabled(false);
-  RunHandler(kPreviewSource, [&] { previewer_(url); });
-  SetPreviewButtonsEnabled(true);
+  const auto enable = [this] { SetPreviewButtonsEnabled(true); };
+  try {
+    previewer_(url, enable);
+  } catch (const std::exception& error) {
+    enable();
+    TApplication::Instance().ShowException(kPreviewSource, error);
+  }
 }
 
 void TScheduleForm::SetPreviewButtonsEnabled(bool enabled) {

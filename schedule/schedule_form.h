@@ -26,10 +26,9 @@ class TScheduleForm : public QDialog {
   Ui::TScheduleForm& Form() { return *ui_; }
   TSourceCheckForm& SourceCheckForm() { return *sourceCheckForm_; }
   bool ReloadGuard() const { return reloadGuard_; }
-  // Fetches and shows a URL in the preview window.
-  void SetPreviewer(std::function<void(const std::string& url)> previewer) {
-    previewer_ = std::move(previewer);
-  }
+  // Starts fetching a URL into the preview window; it calls ended when the fetch is over.
+  using TPreviewer = std::function<void(const std::string& url, std::function<void()> ended)>;
+  void SetPreviewer(TPreviewer previewer) { previewer_ = std::move(previewer); }
 
  public slots:
   void FormActivate();
@@ -84,7 +83,7 @@ class TScheduleForm : public QDialog {
   // files with it.
   bool gridsLoaded_ = false;
   TGridsText loadedText_;
-  std::function<void(const std::string& url)> previewer_;
+  TPreviewer previewer_;
   // A window of its own, child of the editor so that it takes input while the editor is
   // modal.
   std::unique_ptr<TSourceCheckForm> sourceCheckForm_;

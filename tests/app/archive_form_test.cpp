@@ -254,8 +254,6 @@ TEST_F(ArchiveFormTest, DoubleClickOpensTheViewerWhichZoomsAndPrintsThroughThePr
 TEST_F(ArchiveFormTest, TheMainWindowsFileMenuOpensTheArchive) {
   SaveHourly(3);
   TMainForm main(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
-  main.ClockTimer().stop();
-  main.SlowClockTimer().stop();
   TArchiveForm form(dir_.Path(), main.Printer(), &main);
   main.SetArchiveForm(&form);
   const QList<QAction*> file = main.Form().File1->actions();

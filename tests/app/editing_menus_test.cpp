@@ -29,8 +29,6 @@ class EditingMenusTest : public ::testing::Test {
     clock_.Set({2004, 3, 7, 9, 30, 5});
     WriteTextFile(dir_.File("schedule.txt"), {"0930 n Radar"});
     WriteTextFile(dir_.File("resource.txt"), {"Region      Type"});
-    mainForm_.ClockTimer().stop();
-    mainForm_.SlowClockTimer().stop();
     mainForm_.SetScheduleForm(&scheduleForm_);
     mainForm_.SetJPEGCompressionForm(&jpegForm_);
     mainForm_.show();
@@ -53,7 +51,8 @@ class EditingMenusTest : public ::testing::Test {
   TempDir dir_;
   FakeClock clock_;
   FakeTimeZone zone_{{tzsStandard, 0, 0, 0}};
-  TMainForm mainForm_{TMainFormEnvironment{&clock_, &zone_, dir_.Path()}};
+  FakeSteadyClock steady_;
+  TMainForm mainForm_{TMainFormEnvironment{&clock_, &zone_, dir_.Path(), {}, &steady_, 0}};
   TScheduleForm scheduleForm_{dir_.Path(), &mainForm_};
   TJPEGCompressionForm jpegForm_{&mainForm_};
 };
@@ -61,7 +60,7 @@ class EditingMenusTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(EditingMenusTest, EditScheduleOpensTheEditorModallyThenReloadsAndRequeues) {
-  mainForm_.ClockTimerTimer();
+  mainForm_.Station().Tick();
   ASSERT_EQ(mainForm_.QueueLines().size(), 1u);
   bool sawEditor = false;
   WhenModal([&] {
@@ -77,7 +76,7 @@ TEST_F(EditingMenusTest, EditScheduleOpensTheEditorModallyThenReloadsAndRequeues
   mainForm_.Form().Edit1->trigger();
   EXPECT_TRUE(sawEditor);
   EXPECT_FALSE(scheduleForm_.isVisible());
-  EXPECT_EQ(mainForm_.EventTable().Count(), 2);
+  EXPECT_EQ(mainForm_.Station().EventTable().Count(), 2);
   const std::string wrote =
       "UTC Editor wrote " + dir_.File("schedule.txt") + " and " + dir_.File("resource.txt") + "\n";
   EXPECT_NE(ReadWholeFile(dir_.File("isoview.log")).find(wrote), std::string::npos);
@@ -89,7 +88,7 @@ TEST_F(EditingMenusTest, EditScheduleOpensTheEditorModallyThenReloadsAndRequeues
   EXPECT_EQ(log.find(wrote), log.rfind(wrote));
 
   // The same minute is processed again: only the added line joins the queue.
-  mainForm_.ClockTimerTimer();
+  mainForm_.Station().Tick();
   ASSERT_EQ(mainForm_.QueueLines().size(), 2u);
   EXPECT_EQ(mainForm_.QueueLines()[1].substr(0, 12), "0930   Added");
 }

@@ -7,12 +7,11 @@
 #include <QStatusBar>
 
 #include "app/main_form.h"
-#include "app/next_event.h"
 #include "app/status_texts.h"
-#include "app/update_throttle.h"
 #include "gui/application.h"
 #include "runtime/text_file.h"
 #include "schedule/schedule_event.h"
+#include "station/next_event.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/temp_dir.h"
 #include "ui_main_form.h"
@@ -98,35 +97,11 @@ TEST(StatusTexts, FailingSourcesAndDownloadProgress) {
   };
   for (const auto& [received, length, text] : progress)
     EXPECT_EQ(DownloadProgressText(received, length), text) << received << " of " << length;
+  EXPECT_EQ(ProgressText({0, 0, -1}), "");
+  EXPECT_EQ(ProgressText({1, 5, 10}), "Received 5 bytes (50%)");
+  EXPECT_EQ(ProgressText({3, 5, -1}), "3 downloads: received 5 bytes");
   EXPECT_EQ(LastSavedText("/srv/charts/a.gif", EncodeDateTime({2026, 12, 8, 15, 12, 3})),
             "Saved 2026-12-08 15:12:03 UTC: /srv/charts/a.gif");
-}
-
-// Updates counted over a stream of changes: at most one per 100 ms of the clock.
-TEST(UpdateThrottle, LetsThroughAtMostOneUpdatePerInterval) {
-  struct TCase {
-    const char* what;
-    int64_t step;  // ms between changes
-    int changes;
-    int expected;
-  };
-  for (const TCase& c : std::vector<TCase>{{"a change every 10 ms for 1 s", 10, 100, 10},
-                                           {"every 100 ms", 100, 10, 10},
-                                           {"every 250 ms", 250, 8, 8},
-                                           {"all at one instant", 0, 50, 1},
-                                           {"every 99 ms", 99, 21, 11}}) {
-    TUpdateThrottle throttle(100);
-    int updates = 0;
-    for (int i = 0; i < c.changes; ++i) updates += throttle.Due({1000000 + i * c.step});
-    EXPECT_EQ(updates, c.expected) << c.what;
-  }
-  TUpdateThrottle throttle(100);
-  EXPECT_TRUE(throttle.Due({5000}));
-  EXPECT_FALSE(throttle.Due({5050}));
-  EXPECT_TRUE(throttle.Due({1000})) << "a clock set back must not hold the display";
-  EXPECT_FALSE(throttle.Due({1010}));
-  throttle.Restart();
-  EXPECT_TRUE(throttle.Due({1020})) << "a new download shows its first piece";
 }
 
 namespace {
@@ -138,9 +113,8 @@ class StatusBarTest : public ::testing::Test {
 
   std::unique_ptr<TMainForm> Start(const std::vector<std::string>& schedule) {
     WriteTextFile(dir_.File("schedule.txt"), schedule);
-    auto form = std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
-    form->ClockTimer().stop();
-    form->SlowClockTimer().stop();
+    auto form = std::make_unique<TMainForm>(
+        TMainFormEnvironment{&clock_, &zone_, dir_.Path(), {}, &steady_, 0});
     form->show();
     return form;
   }
@@ -152,27 +126,20 @@ class StatusBarTest : public ::testing::Test {
   TempDir dir_;
   FakeClock clock_;
   FakeTimeZone zone_{{tzsStandard, 60, 0, 0}};  // local time one hour behind UTC
+  FakeSteadyClock steady_;
 };
 
 }  // namespace
 
-TEST_F(StatusBarTest, ShowsTheNextEventInUtcAndTheFailingSources) {
+TEST_F(StatusBarTest, ShowsTheNextEventInUtc) {
   auto form = Start({Line("1015", "Radar"), Line("1045", "Satellite")});
   EXPECT_EQ(Part(*form, "FailingSources"), "");
   EXPECT_EQ(Part(*form, "LastSaved"), "Nothing saved yet");
-  form->ClockTimerTimer();  // 10:30:05 UTC
+  form->Station().Tick();  // 10:30:05 UTC
   EXPECT_EQ(Part(*form, "NextEvent"), "Next: 10:45 Satellite");
   clock_.AdvanceMinutes(20);
-  form->ClockTimerTimer();
+  form->Station().Tick();
   EXPECT_EQ(Part(*form, "NextEvent"), "Next: 10:15 Radar");
-
-  for (const auto& [count, text] : std::vector<std::pair<int, std::string>>{
-           {2, "2 sources failing \u2014 see the error display"},
-           {1, "1 source failing \u2014 see the error display"},
-           {0, ""}}) {
-    form->SetFailingSources(count);
-    EXPECT_EQ(Part(*form, "FailingSources"), text);
-  }
 }
 
 // The existing controls keep their places; only the queue memo widens and the small viewer

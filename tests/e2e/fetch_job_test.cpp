@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/main_form.h"
+#include "fetch/saved_list.h"
 #include "gui/application.h"
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"
@@ -21,6 +22,7 @@
 #include "tests/support/http_file_server.h"
 #include "tests/support/pdf_page.h"
 #include "tests/support/png_peer.h"
+#include "tests/support/pump.h"
 #include "tests/support/server_process.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
@@ -146,21 +148,28 @@ class FetchJobTest : public ::testing::Test {
     return ScheduleEvent{{"1015", neg, "Chart", server_.Url(path), print, filename}}.ToLine();
   }
 
-  // Starts the main window on the schedule, with the timers left to the test, and lets
-  // the clock queue the minute's lines.
+  // Starts the main window on the schedule, with the station's clock left to the test,
+  // and lets the clock queue the minute's lines, which start at once.
   void Start(const Texts& schedule) {
     WriteTextFile(dir_.File("schedule.txt"), schedule);
-    form_ = std::make_unique<TMainForm>(TMainFormEnvironment{&clock_, &zone_, dir_.Path()});
-    form_->ClockTimer().stop();
-    form_->SlowClockTimer().stop();
+    form_ = std::make_unique<TMainForm>(
+        TMainFormEnvironment{&clock_, &zone_, dir_.Path(), {}, &steady_, 0});
     form_->Printer().Printer().setOutputFormat(QPrinter::PdfFormat);
     form_->Printer().Printer().setOutputFileName(QString::fromStdString(Pdf()));
     QObject::connect(form_.get(), &TMainForm::Status2Changed,
                      [this](const QString& text) { statuses_.push_back(text.toStdString()); });
     form_->show();
-    form_->ClockTimerTimer();
+    form_->Station().Tick();
   }
-  void SlowTick() { form_->SlowClockTimerTimer(); }
+  // Lets the station run until it has nothing in hand.
+  void Settle() {
+    ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [this] { return form_->Station().Settled(); }));
+  }
+  void AfterSeconds(int seconds) {
+    steady_.AdvanceSeconds(seconds);
+    form_->Station().Tick();
+    Settle();
+  }
 
   std::string Pdf() const { return dir_.File("print.pdf"); }
   // The files the printouts went to: each one beside Pdf(), named with its UTC time.
@@ -181,6 +190,7 @@ class FetchJobTest : public ::testing::Test {
   TempDir dir_;
   FakeClock clock_;
   FakeTimeZone zone_{{tzsStandard, 0, 0, 0}};
+  FakeSteadyClock steady_;
   THttpFileServer server_;
   std::unique_ptr<TMainForm> form_;
   Texts statuses_;
@@ -192,14 +202,9 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
          Line("/charts/chart.gif", dir_.File("chart-@Y@M@D-@H@N.jpg")),
          Line("/charts/chart.gif", dir_.File("chart-@Y@M@D-@H@N.bmp"))});
   ASSERT_EQ(QueueLength(), 3u);
-  SlowTick();  // one tick runs every due line, one after the other
-  const std::string local = dir_.File("chart.gif");
+  Settle();  // the tick that queued them started them
   const std::string url = server_.Url("/charts/chart.gif");
-  ASSERT_EQ(statuses_.size(), 21u);
-  EXPECT_EQ(Texts(statuses_.begin(), statuses_.begin() + 7),
-            (Texts{"Downloading " + url + "...", "Downloading " + local + ".....", "Idle",
-                   "Printing " + local + ".....",
-                   "Saving " + dir_.File("chart-@Y@M@D-@H@N.gif") + "...", "Done", "Done"}));
+  EXPECT_EQ(statuses_.size(), 21u);
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_EQ(ShownError(), "");
   EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
@@ -226,11 +231,15 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
   EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
             "Saved 2026-12-08 10:15:05 UTC: " + dir_.File("chart-261208-1015.bmp"));
 
-  // Each save is listed for the archive at its UTC time.
-  std::string listed;
-  for (const std::string kind : {"gif", "jpg", "bmp"})
-    listed += "2026-12-08 10:15:05 UTC\t" + dir_.File("chart-261208-1015." + kind) + "\n";
-  EXPECT_EQ(ReadWholeFile(dir_.File("saved.txt")), listed);
+  // Each save is listed for the archive at its UTC time, in the order the saves ended.
+  std::vector<TSavedFile> listed;
+  for (const std::string kind : {"bmp", "gif", "jpg"})
+    listed.push_back(
+        {EncodeDateTime({2026, 12, 8, 10, 15, 5}), dir_.File("chart-261208-1015." + kind)});
+  std::vector<TSavedFile> saves =
+      LatestSaves(ParseSavedList(ReadWholeFile(dir_.File("saved.txt"))));
+  std::ranges::sort(saves, {}, &TSavedFile::path);
+  EXPECT_EQ(saves, listed);
 
   const std::string log = Log();
   for (const std::string& text :
@@ -239,20 +248,32 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
     EXPECT_NE(log.find(text), std::string::npos) << text << "\n" << log;
 }
 
+// One line's job tells what it does in Status2, in the design's order.
+TEST_F(FetchJobTest, OneJobsStatusTextsComeInTheDesignsOrder) {
+  Start({Line("/charts/chart.gif", dir_.File("chart-@H@N.gif"))});
+  Settle();
+  const std::string local = dir_.File("downloads/chart.gif");
+  EXPECT_EQ(statuses_,
+            (Texts{"Downloading " + server_.Url("/charts/chart.gif") + "...",
+                   "Downloading " + local + ".....", "Idle", "Printing " + local + ".....",
+                   "Saving " + dir_.File("chart-@H@N.gif") + "...", "Done", "Done"}));
+  EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
+}
+
 // During a download the status bar shows the bytes received and the share of the length,
-// at most ten times a second of the window's clock, and nothing once it has ended.
+// at most ten times a second of the station's steady clock, and nothing once it has ended.
 TEST_F(FetchJobTest, DownloadProgressIsShownAtMostTenTimesASecond) {
   constexpr int64_t kBodySize = 4 << 20;  // many reads of at most 64 KiB
   server_.Serve("/charts/big.bin", std::string(kBodySize, 'x'));
-  Start({Line("/charts/big.bin", "")});
   Texts progress;
+  steady_.StepEachRead(10);
+  const int64_t before = steady_.NowMs();
+  Start({Line("/charts/big.bin", "")});
   QObject::connect(form_.get(), &TMainForm::DownloadProgressChanged,
                    [&](const QString& text) { progress.push_back(text.toStdString()); });
-  clock_.StepEachRead(10);
-  const int64_t before = clock_.Now().ms;
-  SlowTick();
-  const int64_t span = clock_.Now().ms - before;
-  clock_.StepEachRead(0);
+  Settle();
+  const int64_t span = steady_.NowMs() - before;
+  steady_.StepEachRead(0);
   ASSERT_GE(progress.size(), 2u);
   EXPECT_LE(int64_t(progress.size()), span / 100 + 1) << span << " ms";
   int lastShare = -1;
@@ -267,21 +288,24 @@ TEST_F(FetchJobTest, DownloadProgressIsShownAtMostTenTimesASecond) {
   EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("DownloadProgress")->text(), "");
 }
 
-// A target name without a folder is saved in the current folder; the log and the status bar
-// name the file by its absolute path, so that the operator can find it.
-TEST_F(FetchJobTest, ARelativeTargetIsNamedByItsAbsolutePath) {
+// A target name without a folder is saved in the program folder, wherever the program was
+// started from (the desktop starts it in the home folder); the log and the status bar name
+// the file by its absolute path.
+TEST_F(FetchJobTest, ARelativeTargetIsSavedInTheProgramFolder) {
   struct TWorkingFolder {
     explicit TWorkingFolder(const std::string& folder) { std::filesystem::current_path(folder); }
     ~TWorkingFolder() { std::filesystem::current_path(previous); }
     std::filesystem::path previous = std::filesystem::current_path();
   };
+  TempDir elsewhere;
   {
-    const TWorkingFolder inTheTestFolder(dir_.Path());
+    const TWorkingFolder startedElsewhere(elsewhere.Path());
     Start({Line("/charts/chart.gif", "rel-@H@N.bmp")});
-    SlowTick();
+    Settle();
   }
   const std::string saved = dir_.File("rel-1015.bmp");
   EXPECT_TRUE(FileExists(saved));
+  EXPECT_FALSE(FileExists(elsewhere.File("rel-1015.bmp")));
   EXPECT_NE(Log().find("UTC Saved " + saved + "\n"), std::string::npos) << Log();
   EXPECT_EQ(form_->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
             "Saved 2026-12-08 10:15:05 UTC: " + saved);
@@ -292,12 +316,12 @@ TEST_F(FetchJobTest, EmptyFilenameSavesNothingAndNoOrDisabledPrinterPrintsNothin
          ScheduleEvent{
              {"1016", "n", "Chart", server_.Url("/charts/chart.gif"), "y", dir_.File("x.bmp")}}
              .ToLine()});
-  SlowTick();
+  Settle();
   EXPECT_EQ(std::count(statuses_.begin(), statuses_.end(), "Done"), 1);  // no save
   form_->Form().DisablePrinter->setChecked(true);
   clock_.AdvanceMinutes(1);
-  form_->ClockTimerTimer();
-  SlowTick();
+  form_->Station().Tick();
+  Settle();
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_TRUE(FileExists(dir_.File("x.bmp")));
   EXPECT_EQ(Printouts(), Texts{});
@@ -306,11 +330,11 @@ TEST_F(FetchJobTest, EmptyFilenameSavesNothingAndNoOrDisabledPrinterPrintsNothin
 
 TEST_F(FetchJobTest, PrintedJobMakesOnePdfPageInvertedForNegY) {
   Start({Line("/charts/chart.gif", "", "y", "y")});
-  SlowTick();
+  Settle();
   ASSERT_EQ(ShownError(), "");
   const std::string printout = dir_.File("print-20261208-101505.pdf");
   ASSERT_EQ(Printouts(), Texts{printout});
-  EXPECT_NE(Log().find("Printed " + dir_.File("chart.gif")), std::string::npos);
+  EXPECT_NE(Log().find("Printed " + dir_.File("downloads/chart.gif")), std::string::npos);
   EXPECT_NE(Log().find("Printout written to " + printout + "\n"), std::string::npos) << Log();
   const std::string info = RunCommand("pdfinfo '" + printout + "'").output;
   EXPECT_EQ(std::atoi(info.c_str() + info.find("Pages:") + 6), 1) << info;
@@ -339,7 +363,7 @@ TEST_F(FetchJobTest, PngChartIsShownAndSavedAsPngGifJpegAndBmp) {
          Line("/charts/chart.png", dir_.File("saved.gif")),
          Line("/charts/chart.png", dir_.File("saved.jpg")),
          Line("/charts/chart.png", dir_.File("saved.bmp"))});
-  for (int job = 0; job < 4; ++job) SlowTick();
+  Settle();
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_EQ(ShownError(), "");
   EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
@@ -388,7 +412,7 @@ TEST_F(FetchJobTest, AFailedDownloadNamesItsCauseAndSavesNothing) {
     schedule.push_back(Line(cases[i].path, dir_.File("case" + std::to_string(i) + ".bmp")));
   }
   Start(schedule);
-  SlowTick();
+  Settle();
   for (size_t i = 0; i < cases.size(); ++i) {
     const std::string name = "Chart (" + server_.Url(cases[i].path) + "): ";
     const bool saved = FileExists(dir_.File("case" + std::to_string(i) + ".bmp"));
@@ -402,82 +426,21 @@ TEST_F(FetchJobTest, AFailedDownloadNamesItsCauseAndSavesNothing) {
           << Log();
     }
   }
-  EXPECT_EQ(ReadWholeFile(dir_.File("chart.gif")), gif);
-  EXPECT_EQ(ReadWholeFile(dir_.File("map.php?id=5")), gif);
-  for (const auto& entry : std::filesystem::directory_iterator(dir_.Path()))
-    EXPECT_EQ(entry.path().string().find(".isoview-"), std::string::npos) << entry.path();
+  EXPECT_EQ(ReadWholeFile(dir_.File("downloads/chart.gif")), gif);
+  EXPECT_EQ(ReadWholeFile(dir_.File("downloads/map.php?id=5")), gif);
+  for (const std::string& folder : {dir_.Path(), dir_.File("downloads")})
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      EXPECT_EQ(entry.path().string().find(".isoview-"), std::string::npos) << entry.path();
 }
 
 TEST_F(FetchJobTest, ARefusedConnectionIsNamedAsSuch) {
   const int port = FreeLoopbackPort();
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/charts/chart.gif";
   Start({ScheduleEvent{{"1015", "n", "Surface analysis", url, "n", dir_.File("c.bmp")}}.ToLine()});
-  SlowTick();
+  Settle();
   EXPECT_EQ(ShownError().rfind("Surface analysis (" + url + "): ", 0), 0u) << ShownError();
   EXPECT_NE(ShownError().find("Connection refused (Error #10061)"), std::string::npos);
   EXPECT_FALSE(FileExists(dir_.File("c.bmp")));
-}
-
-// One dead source: the other lines of its minute are saved at once; it waits 2, 4, 8, 16,
-// 32 and then 60 seconds between attempts and is given up ten minutes after its first
-// failure.
-TEST_F(FetchJobTest, AFailingSourceStepsAsideIsRetriedWithBackOffAndGivenUp) {
-  const std::string missing = "/charts/missing.gif";
-  Start({Line(missing, dir_.File("missing.bmp")), Line("/charts/chart.gif", dir_.File("a.bmp")),
-         Line("/charts/chart.gif", dir_.File("b.bmp"))});
-  SlowTick();
-  EXPECT_TRUE(FileExists(dir_.File("a.bmp")));
-  EXPECT_TRUE(FileExists(dir_.File("b.bmp")));
-  EXPECT_EQ(QueueLength(), 1u);
-  EXPECT_EQ(statuses_.back(), "Retrying Chart in 2 s");
-  int attempts = 1;
-  int elapsed = 0;
-  for (int delay : {2, 4, 8, 16, 32, 60, 60}) {
-    clock_.AdvanceMilliseconds((delay - 1) * 1000);
-    SlowTick();
-    EXPECT_EQ(server_.Requests(missing), attempts) << "retried before " << delay << " s";
-    clock_.AdvanceMilliseconds(1000);
-    SlowTick();
-    EXPECT_EQ(server_.Requests(missing), ++attempts) << "not retried after " << delay << " s";
-    elapsed += delay;
-  }
-  while (QueueLength() > 0 && elapsed < 900) {
-    clock_.AdvanceMilliseconds(60 * 1000);
-    elapsed += 60;
-    SlowTick();
-    ++attempts;
-  }
-  EXPECT_EQ(elapsed, 602);
-  const std::string giveUp = "Giving up on Chart (" + server_.Url(missing) + ") after " +
-                             std::to_string(attempts) + " attempts";
-  EXPECT_NE(ShownError().find(giveUp), std::string::npos) << ShownError();
-  EXPECT_NE(Log().find("Error (Chart): " + giveUp), std::string::npos);
-  EXPECT_FALSE(FileExists(dir_.File("missing.bmp")));
-}
-
-// A dead source with lines of several minutes queued gets one attempt per back-off, not one
-// per line (each could cost a silent server's whole time-out); the other lines run
-// meanwhile, and once it answers again its waiting lines all run at once.
-TEST_F(FetchJobTest, ADeadSourceGetsOneAttemptPerBackOffForAllItsLines) {
-  const std::string dead = "/charts/dead.gif";
-  Start({Line(dead, dir_.File("d1.bmp")), Line(dead, dir_.File("d2.bmp")),
-         Line(dead, dir_.File("d3.bmp")), Line("/charts/chart.gif", dir_.File("c.bmp"))});
-  SlowTick();
-  EXPECT_TRUE(FileExists(dir_.File("c.bmp")));
-  EXPECT_EQ(server_.Requests(dead), 1);
-  int requests = 1;
-  for (int delay : {2, 4, 8, 16, 32, 60, 60}) {
-    clock_.AdvanceMilliseconds(delay * 1000);
-    SlowTick();
-    EXPECT_EQ(server_.Requests(dead), ++requests) << "after " << delay << " s";
-  }
-  server_.Serve(dead, Bytes(WriteGiflibGif(Chart())));
-  clock_.AdvanceMilliseconds(kLongestRetrySeconds * 1000);
-  SlowTick();
-  EXPECT_EQ(server_.Requests(dead), requests + 3);
-  EXPECT_EQ(QueueLength(), 0u);
-  for (const char* saved : {"d1.bmp", "d2.bmp", "d3.bmp"})
-    EXPECT_TRUE(FileExists(dir_.File(saved))) << saved;
 }
 
 // The status bar counts the sources whose lines wait for a retry, each source once, and
@@ -488,101 +451,34 @@ TEST_F(FetchJobTest, TheStatusBarCountsTheFailingSources) {
   const auto failing = [this] {
     return form_->findChild<QLabel*>("FailingSources")->text().toStdString();
   };
-  EXPECT_EQ(failing(), "");
-  SlowTick();
+  Settle();
   EXPECT_EQ(failing(), "2 sources failing \u2014 see the error display");
   const std::string chart = Bytes(WriteGiflibGif(Chart()));
   for (const auto& [path, left] : std::vector<std::pair<std::string, std::string>>{
            {"/b.gif", "1 source failing \u2014 see the error display"}, {"/a.gif", ""}}) {
     server_.Serve(path, chart);
-    clock_.AdvanceMilliseconds(kLongestRetrySeconds * 1000);
-    SlowTick();
+    AfterSeconds(kLongestRetrySeconds);
     EXPECT_EQ(failing(), left) << path;
   }
   EXPECT_EQ(QueueLength(), 0u);
 }
 
-// A failed save is retried under the name expanded at its first attempt, a failed print
-// alone: one download, one file.
-TEST_F(FetchJobTest, ARetryRedoesOnlyTheStepThatFailed) {
-  std::remove(dir_.File("jpegcomp.txt").c_str());
-  Start({Line("/charts/chart.gif", dir_.File("chart-@H@N@S.jpg"), "y")});
-  QPrinter& printer = form_->Printer().Printer();
-  printer.setOutputFileName("");  // no printer
-  SlowTick();
-  EXPECT_EQ(QueueLength(), 1u);
-  WriteTextFile(dir_.File("jpegcomp.txt"), {"80"});
-  clock_.AdvanceMilliseconds(2000);
-  SlowTick();
-  EXPECT_EQ(QueueLength(), 1u);
-  EXPECT_TRUE(FileExists(dir_.File("chart-101505.jpg")));
-  printer.setOutputFileName(QString::fromStdString(Pdf()));
-  clock_.AdvanceMilliseconds(4000);
-  SlowTick();
-  EXPECT_EQ(QueueLength(), 0u);
-  EXPECT_EQ(Printouts().size(), 1u);
-  EXPECT_EQ(server_.Requests("/charts/chart.gif"), 1);
-  size_t saves = 0;
-  for (size_t at = Log().find("Saved "); at != std::string::npos; at = Log().find("Saved ", at + 1))
-    ++saves;
-  EXPECT_EQ(saves, 1u);
-  EXPECT_FALSE(FileExists(dir_.File("chart-101507.jpg")));
-  EXPECT_FALSE(FileExists(dir_.File("chart-101511.jpg")));
-}
-
-// A hundred small charts due in one minute are all saved by the first slow tick.
-TEST_F(FetchJobTest, AHundredEventsOfOneMinuteDrainInOneTick) {
+// A hundred small charts due in one minute are all saved behind the tick that queued them.
+TEST_F(FetchJobTest, AHundredEventsOfOneMinuteAreAllSaved) {
   Texts schedule;
   for (int i = 0; i < 100; ++i)
     schedule.push_back(Line("/charts/chart.gif", dir_.File("c" + std::to_string(i) + ".bmp")));
   Start(schedule);
-  SlowTick();
+  Settle();
   EXPECT_EQ(QueueLength(), 0u);
   for (int i = 0; i < 100; ++i)
     EXPECT_TRUE(FileExists(dir_.File("c" + std::to_string(i) + ".bmp")));
 }
 
-TEST_F(FetchJobTest, MissingJpegQualityFileFailsTheSaveUntilItExists) {
-  std::remove(dir_.File("jpegcomp.txt").c_str());
-  Start({Line("/charts/chart.gif", dir_.File("chart.jpg"))});
-  SlowTick();
-  EXPECT_EQ(QueueLength(), 1u);
-  EXPECT_EQ(ShownError(), "Chart (" + server_.Url("/charts/chart.gif") + "): Cannot open file " +
-                              dir_.File("jpegcomp.txt"));
-  EXPECT_FALSE(FileExists(dir_.File("chart.jpg")));
-  WriteTextFile(dir_.File("jpegcomp.txt"), {"50"});
-  clock_.AdvanceMilliseconds(2000);
-  SlowTick();
-  EXPECT_EQ(QueueLength(), 0u);
-  EXPECT_TRUE(FileExists(dir_.File("chart.jpg")));
-}
-
-// A job that starts while the client is still busy gets the "Internet error: " box, and
-// the running download keeps its file.
-TEST_F(FetchJobTest, BusyClientShowsTheInternetErrorBox) {
-  server_.Serve("/slow.gif", "slow body");
-  server_.Hold("/slow.gif");
-  Start({Line("/charts/chart.gif", "")});
-  THttpCli& http = form_->HTTP();
-  TMemoryStream running;
-  QTimer::singleShot(0, [&] {
-    SlowTick();
-    server_.Release();
-  });
-  http.URL = server_.Url("/slow.gif");
-  http.RcvdStream = &running;
-  http.Get();
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_EQ(messages_[0].rfind("Internet error: 0 ", 0), 0u) << messages_[0];
-  EXPECT_EQ(QueueLength(), 1u);  // nothing was downloaded, so nothing could be shown
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(running.Memory()), size_t(running.Size())),
-            "slow body");
-}
-
-// A stop (SIGTERM, or the window closed) ends the running download at once and starts no
-// other job, so the program exits without waiting for a silent server's time-out or for
-// the rest of the queue; the cut job is not reported as its source's failure.
-TEST_F(FetchJobTest, AStopEndsTheRunningDownloadAndStartsNoOtherJob) {
+// A stop (SIGTERM, or the window closed) ends the running downloads at once and starts no
+// other job, so the program exits without waiting for a silent server's time-out; the cut
+// jobs are not reported as their sources' failures.
+TEST_F(FetchJobTest, AStopEndsTheRunningDownloadsAndStartsNoOtherJob) {
   const std::vector<std::pair<std::string, std::function<void(TMainForm&)>>> stops = {
       {"Isoview stopped by SIGTERM", [](TMainForm& form) { form.StopOnSignal("SIGTERM"); }},
       {"Isoview stopped: the window was closed", [](TMainForm& form) { form.close(); }},
@@ -593,13 +489,15 @@ TEST_F(FetchJobTest, AStopEndsTheRunningDownloadAndStartsNoOtherJob) {
     server_.Hold("/silent.gif");
     Start({Line("/silent.gif", dir_.File("silent.bmp")),
            Line("/charts/chart.gif", dir_.File("c.bmp"))});
-    QTimer::singleShot(0, [&] { stop(*form_); });
-    SlowTick();
+    ASSERT_EQ(form_->Station().RunningDownloads(), 2);
+    stop(*form_);
+    Settle();
+    form_->Station().Tick();
+    EXPECT_EQ(form_->Station().RunningDownloads(), 0);
     EXPECT_NE(Log().find("UTC " + logged + "\n"), std::string::npos) << Log();
     EXPECT_EQ(Log().find("Error (Chart)"), std::string::npos) << Log();
     EXPECT_EQ(QueueLength(), 2u);
     server_.Release();
-    EXPECT_EQ(server_.Requests("/charts/chart.gif"), 0);
     EXPECT_FALSE(FileExists(dir_.File("c.bmp")));
     form_.reset();
     std::remove(dir_.File("isoview.log").c_str());
@@ -615,7 +513,7 @@ TEST_F(FetchJobTest, HttpsLineIsDownloadedShownAndSaved) {
   setenv("SSL_CERT_FILE", ca.CertificateFile().c_str(), 1);
   const std::string url = secure.Url("/charts/chart.gif");
   Start({ScheduleEvent{{"1015", "n", "Chart", url, "n", dir_.File("secure-@H@N.bmp")}}.ToLine()});
-  SlowTick();
+  Settle();
   unsetenv("SSL_CERT_FILE");
   EXPECT_EQ(ShownError(), "");
   EXPECT_EQ(QueueLength(), 0u);

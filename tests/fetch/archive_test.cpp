@@ -176,10 +176,9 @@ TEST(Archive, PrunesOnceAnHourByTheClockAndAfterAFullDiskOnly) {
   folder.Clock().AdvanceMinutes(59);
   folder.Archive().PruneWhenDue();
   EXPECT_TRUE(FileExists(second)) << "within the hour";
-  folder.Archive().PruneAfterFailedSave(EWriteError("Cannot write /c/x.gif: Permission denied"));
+  folder.Archive().PruneAfterFailedSave(EACCES);
   EXPECT_TRUE(FileExists(second)) << "a failure that is no full disk";
-  folder.Archive().PruneAfterFailedSave(
-      EWriteError(std::string("Cannot write /c/x.gif: ") + std::strerror(ENOSPC)));
+  folder.Archive().PruneAfterFailedSave(ENOSPC);
   EXPECT_FALSE(FileExists(second)) << "a full disk prunes at once";
   const std::string third = saveOld("third.gif");
   folder.Clock().AdvanceMinutes(-1);

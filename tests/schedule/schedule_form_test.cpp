@@ -41,7 +41,10 @@ class ScheduleFormTest : public ::testing::Test {
          Event("0930", "Mid", "http://a/mid.gif")},
         {kTitles, Entry("Surface", "y", "http://m/surface.gif"),
          Entry("Radar", "n", "http://m/radar.gif")});
-    form_.SetPreviewer([this](const std::string& url) { previewed_.push_back(url); });
+    form_.SetPreviewer([this](const std::string& url, std::function<void()> ended) {
+      previewed_.push_back(url);
+      ended();
+    });
   }
   ~ScheduleFormTest() override { TApplication::Instance().ErrorDisplay().Dismiss(); }
 
@@ -451,19 +454,30 @@ TEST_F(ScheduleFormTest, TheWindowCanBeEnlargedAndTheGridsGrowWithIt) {
   EXPECT_EQ(form_.size(), QSize(769, 582));
 }
 
-// A second press during a preview's download would replace that download's file.
+// A second press during a preview's download would only meet the busy client: the buttons
+// wait for the preview's end, which may come much later, or for its error at once.
 TEST_F(ScheduleFormTest, PreviewButtonsAreDisabledWhileAPreviewRunsAndEnabledAfterAnError) {
   form_.show();
-  bool enabledDuring = true;
-  form_.SetPreviewer([&](const std::string&) {
-    enabledDuring = form_.Form().ResourcePreviewButton->isEnabled() ||
-                    form_.Form().SchedulePreviewButton->isEnabled();
-    throw Exception("Cannot open file x.gif");
-  });
+  const auto enabled = [this] {
+    return form_.Form().ResourcePreviewButton->isEnabled() ||
+           form_.Form().SchedulePreviewButton->isEnabled();
+  };
+  std::function<void()> end;
+  form_.SetPreviewer([&](const std::string&, std::function<void()> ended) { end = ended; });
   Schedule().SetRow(1);
   form_.SchedulePreviewButtonClick();
-  EXPECT_FALSE(enabledDuring);
+  EXPECT_FALSE(enabled()) << "the download runs on";
+  end();
   EXPECT_TRUE(form_.Form().ResourcePreviewButton->isEnabled());
   EXPECT_TRUE(form_.Form().SchedulePreviewButton->isEnabled());
+
+  bool enabledDuring = true;
+  form_.SetPreviewer([&](const std::string&, std::function<void()>) {
+    enabledDuring = enabled();
+    throw Exception("Cannot open file x.gif");
+  });
+  form_.SchedulePreviewButtonClick();
+  EXPECT_FALSE(enabledDuring);
+  EXPECT_TRUE(enabled());
   EXPECT_EQ(ShownError(), "Cannot open file x.gif");
 }

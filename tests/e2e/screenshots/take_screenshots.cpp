@@ -60,15 +60,15 @@ bool MainWindowWithAFailingSource(const std::string& folder, const THttpFileServ
                       station.File("satellite-@Y@M@D-@H@N.jpg")}}},
       {});
   WriteTextFile(station.File("jpegcomp.txt"), {"75"});
-  TMainForm form(TMainFormEnvironment{&clock, &zone, station.Path()});
-  form.ClockTimer().stop();
-  form.SlowClockTimer().stop();
+  const FakeSteadyClock steady;
+  TMainForm form(TMainFormEnvironment{&clock, &zone, station.Path(), {}, &steady, 0});
   form.resize(900, 470);
   form.show();
-  form.ClockTimerTimer();
-  form.SlowClockTimerTimer();
+  form.Station().Tick();
+  if (!PumpUntil(MessageLoop::Current(), [&form] { return form.Station().Settled(); }))
+    return false;
   clock.AdvanceMilliseconds(1000);
-  form.ClockTimerTimer();
+  form.Station().Tick();
   const bool saved = Save(form, folder + "/main-window.png");
   TApplication::Instance().ErrorDisplay().Dismiss();
   return saved;

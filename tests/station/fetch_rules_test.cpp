@@ -1,15 +1,15 @@
 #include <gtest/gtest.h>
 
 #include "fetch/fetch_inputs.h"
-#include "fetch/give_up_rule.h"
-#include "schedule/schedule_event.h"
+#include "runtime/date_time.h"
+#include "station/give_up_rule.h"
+#include "tests/station/station_fixture.h"
 
 namespace {
 
 TEST(FetchInputsTest, AreCutFromTheLinesColumns) {
-  const std::string line = ScheduleEvent{
-      {"1015", "y", "Radar", "  http://m/dir/radar.gif ", "N",
-       " out/r.gif  "}}.ToLine();
+  std::string line = StationLine("1015", "  http://m/dir/radar.gif ", " out/r.gif  ", "Radar", "N");
+  line[5] = 'y';  // the negative flag
   const TFetchInputs inputs = CutFetchInputs(line);
   EXPECT_EQ(inputs.Neg, "y");
   EXPECT_EQ(inputs.URL, "http://m/dir/radar.gif");
@@ -27,16 +27,14 @@ TEST(FetchInputsTest, LocalFileIsTheUrlsLastSegmentInTheProgramFolder) {
             "/p/" + std::string(kMaxSegmentLength, 'x'));
 }
 
-TEST(GiveUpRuleTest, GivesUpOnlyAfterTenMinutesOfFailuresWithoutASuccess) {
+TEST(GiveUpRuleTest, GivesUpTenMinutesAfterTheFirstFailure) {
   TGiveUpRule rule;
-  const TDateTime start = EncodeDateTime({2026, 12, 8, 10, 15, 5});
+  const int64_t start = 5000;
   EXPECT_FALSE(rule.Failed(start));
-  EXPECT_FALSE(rule.Failed(IncMinutes(start, 9)));
-  rule.Reset();  // a success in between starts the ten minutes again
-  EXPECT_FALSE(rule.Failed(IncMinutes(start, 10)));
-  EXPECT_FALSE(rule.Failed({IncMinutes(start, 20).ms - 1}));
-  EXPECT_TRUE(rule.Failed(IncMinutes(start, 20)));
-  EXPECT_EQ(rule.Attempts(), 3);
+  EXPECT_FALSE(rule.Failed(start + 9 * kMillisecondsPerMinute));
+  EXPECT_FALSE(rule.Failed(start + 10 * kMillisecondsPerMinute - 1));
+  EXPECT_TRUE(rule.Failed(start + 10 * kMillisecondsPerMinute));
+  EXPECT_EQ(rule.Attempts(), 4);
   EXPECT_EQ(GiveUpMessage("http://m/x.gif", 3), "Giving up on http://m/x.gif after 3 attempts");
 }
 

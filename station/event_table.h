@@ -1,6 +1,7 @@
 #pragma once
 // The in-memory copy of "schedule.txt": every line kept whole, as read.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,3 +23,9 @@ class TEventTable {
 
 // The text shown when a schedule holds more lines than the table.
 std::string DroppedEventsMessage(int dropped);
+
+inline constexpr int kMinutesPerDay = 24 * 60;
+
+// The UTC minute of the day a line falls due: its first four characters are the digits
+// HHMM of a time of day. None for a line the clock never matches ("9:30", "2400", "").
+std::optional<int> DueMinuteOfDay(const std::string& line);

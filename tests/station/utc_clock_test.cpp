@@ -1,4 +1,4 @@
-#include "app/utc_clock.h"
+#include "station/utc_clock.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -140,6 +140,23 @@ TEST_F(UtcClockTest, TheFirstTickAfterAGapCatchesUpAndASetBackClockQueuesNothing
       EXPECT_EQ(clock.Tick(table_).queued.size(), 0u);  // 12:04 has no event
     }
   }
+}
+
+// A clock that started at 1970 and is then set right skips decades of minutes: their
+// events are counted, not visited one minute at a time, and the last hour is caught up.
+TEST_F(UtcClockTest, AJumpOfDecadesIsCountedNotWalked) {
+  LoadSchedule({"1130 a", "1159 b"});
+  const TTimeZoneInformation utc{tzsStandard, 0, 0, 0};
+  clock_.Set({1970, 1, 1, 12, 0, 59, 0});
+  clock_tick_.Tick(table_);
+  clock_.Set({2026, 12, 8, 12, 0, 1, 0});
+  zone_.Set(utc);
+  const TClockTick tick = clock_tick_.Tick(table_);
+  EXPECT_EQ(tick.queued, (Lines{"1130 a", "1159 b"}));
+  const int64_t days =
+      (EncodeDateTime({2026, 12, 8}).ms - EncodeDateTime({1970, 1, 2}).ms) / kMillisecondsPerDay;
+  EXPECT_EQ(tick.note, "Clock jumped from 12:00 to 12:00: 2 events of 11:00-11:59 queued late, " +
+                           std::to_string(2 * days) + " older events skipped");
 }
 
 TEST(EventTable, KeepsAtMostOneHundredLinesAndCountsTheRest) {

@@ -1,4 +1,4 @@
-#include "app/event_table.h"
+#include "station/event_table.h"
 
 #include "runtime/strings.h"
 #include "runtime/text_file.h"
@@ -15,4 +15,14 @@ int TEventTable::Load(const std::string& fileName) {
 std::string DroppedEventsMessage(int dropped) {
   return "schedule.txt holds more than " + IntToStr(TEventTable::kCapacity) + " events: the last " +
          IntToStr(dropped) + " lines were ignored.";
+}
+
+std::optional<int> DueMinuteOfDay(const std::string& line) {
+  if (line.size() < 4) return std::nullopt;
+  for (size_t i = 0; i < 4; ++i)
+    if (line[i] < '0' || line[i] > '9') return std::nullopt;
+  const int hour = (line[0] - '0') * 10 + (line[1] - '0');
+  const int minute = (line[2] - '0') * 10 + (line[3] - '0');
+  if (hour >= 24 || minute >= 60) return std::nullopt;
+  return hour * 60 + minute;
 }

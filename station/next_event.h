@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "app/event_table.h"
 #include "runtime/date_time.h"
+#include "station/event_table.h"
 
 struct TNextEvent {
   std::string time;   // "HH:MM" in UTC

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/event_table.h"
 #include "runtime/clock.h"
+#include "station/event_table.h"
 
 inline constexpr const char* kUtcConversionError =
     "Error converting to UTC Time.  Timezone could not be determined.";
@@ -18,15 +18,16 @@ inline constexpr const char* kEditedMinute = "----";
 // failed query raises kUtcConversionError.
 TDateTime UtcNowForClock(const TClock& clock, const TTimeZone& zone);
 
-// The lines of the table whose characters 1-2 and 3-4 equal the minute key's hour
-// ("HH:MM" characters 1-2) and minute (characters 4-5), in table order.
-std::vector<std::string> EventsDue(const TEventTable& table, const std::string& minuteKey);
+// The lines of the table due in the minute (counted from the runtime's day zero, UTC): those
+// whose characters 1-2 and 3-4 are its hour and minute, in table order.
+std::vector<std::string> EventsDue(const TEventTable& table, int64_t minute);
 
 // How far back the first tick after a gap (a stalled thread, a sleeping machine) queues
 // the events of the minutes it skipped.
 inline constexpr int64_t kCatchUpMinutes = 60;
 
 struct TClockTick {
+  TDateTime utc;                    // when the tick read the clock
   std::string time;                 // HH:MM:SS for Status1
   std::vector<std::string> queued;  // lines to append to the queue, in order
   std::string note;                 // for the log: a jump of the clock, or ""

@@ -4,19 +4,16 @@
 
 #include <cstdint>
 
-#include "runtime/date_time.h"
-
 class TUpdateThrottle {
  public:
   explicit TUpdateThrottle(int64_t IntervalMs) : intervalMs_(IntervalMs) {}
 
-  // Whether an update at Now is due; when it is, the interval starts again from Now. The
-  // first change after Restart is always shown, and so is one after the clock was set
-  // back, which would otherwise hold the display until the clock caught up again.
-  bool Due(TDateTime Now) {
-    if (started_ && Now.ms >= last_.ms && Now.ms - last_.ms < intervalMs_) return false;
+  // Whether an update at the steady time NowMs is due; when it is, the interval starts
+  // again from NowMs. The first change after Restart is always shown.
+  bool Due(int64_t NowMs) {
+    if (started_ && NowMs - lastMs_ < intervalMs_) return false;
     started_ = true;
-    last_ = Now;
+    lastMs_ = NowMs;
     return true;
   }
   void Restart() { started_ = false; }
@@ -24,5 +21,5 @@ class TUpdateThrottle {
  private:
   int64_t intervalMs_;
   bool started_ = false;
-  TDateTime last_;
+  int64_t lastMs_ = 0;
 };

@@ -1,0 +1,339 @@
+#include "station/station.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "fetch/date_codes.h"
+#include "fetch/program_folder.h"
+#include "fetch/saved_list.h"
+#include "http/url_helpers.h"
+#include "runtime/atomic_file.h"
+#include "runtime/stream.h"
+#include "runtime/strings.h"
+#include "station/next_event.h"
+#include "station/station_folders.h"
+
+namespace {
+
+constexpr uint32_t WM_STATION_TICK = WM_USER + 1;
+constexpr uint32_t WM_STATION_DISPATCH = WM_USER + 2;
+constexpr uintptr_t kTickTimerId = 1;
+constexpr size_t kMostWorkerThreads = 4;
+
+// Where the station's own errors come from, as the error display names them.
+constexpr const char* kStartUpSource = "Start-up";
+constexpr const char* kClockSource = "Clock";
+constexpr const char* kScheduleSource = "Schedule";
+constexpr const char* kEditorSource = "Editor";
+constexpr const char* kSettingsSource = "Settings";
+constexpr const char* kArchiveSource = "Archive";
+
+// A schedule line is mostly column padding; the log keeps one blank between fields.
+std::string SqueezeBlanks(const std::string& line) {
+  std::string squeezed;
+  for (char c : Trim(line))
+    if (!(c == ' ' && !squeezed.empty() && squeezed.back() == ' ')) squeezed += c;
+  return squeezed;
+}
+
+// The limit of downloads to one host counts the host's name, whatever port or scheme.
+std::string HostOf(const std::string& url) {
+  TUrlParts parts;
+  std::string path;
+  SplitURL(url, parts, path);
+  return LowerCase(parts.host);
+}
+
+std::string ReadWhole(const std::string& fileName) {
+  TMemoryStream bytes;
+  bytes.LoadFromFile(fileName);
+  return {bytes.Bytes().begin(), bytes.Bytes().end()};
+}
+
+}  // namespace
+
+size_t DefaultWorkerThreads() {
+  return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMostWorkerThreads);
+}
+
+TStation::TStation(TStationEnvironment environment, TStationReport& report)
+    : environment_(std::move(environment)),
+      report_(report),
+      log_(environment_.programFolder + kLogFileName, *environment_.clock, *environment_.zone),
+      archive_(environment_.programFolder, log_, *environment_.clock, *environment_.zone),
+      history_(environment_.programFolder + kSourceHistoryFileName),
+      utcClock_(*environment_.clock, *environment_.zone),
+      workers_(environment_.workerThreads),
+      loop_(MessageLoop::Current()),
+      window_(loop_.AllocateHWnd([this](TMessage& message) { HandleMessage(message); })) {}
+
+TStation::~TStation() {
+  loop_.KillTimer(window_, kTickTimerId);
+  loop_.DeallocateHWnd(window_);
+}
+
+void TStation::HandleMessage(TMessage& message) {
+  if (message.Msg == WM_STATION_TICK) Tick();
+  if (message.Msg == WM_STATION_DISPATCH) Dispatch();
+}
+
+bool TStation::Start() {
+  log_.Add("Isoview started in " + ProgramFolder());
+  for (const std::string& line : ProxyReport(environment_.proxies)) log_.Add(line);
+  ReadSettings();
+  LoadHistory();
+  const bool loaded = LoadSchedule(kStartUpSource);
+  RemoveTemporaries();
+  TellLastSave();
+  if (environment_.tickIntervalMs > 0)
+    loop_.SetTimer(window_, kTickTimerId, WM_STATION_TICK, environment_.tickIntervalMs);
+  return loaded;
+}
+
+void TStation::ReadSettings() {
+  std::vector<std::string> problems;
+  if (environment_.settings) settings_ = ReadStationSettings(*environment_.settings, problems);
+  for (const std::string& problem : problems)
+    ReportError(kSettingsSource, problem, fkConfiguration);
+  for (int i = 0; i < settings_.maxDownloads; ++i) {
+    auto client = std::make_unique<TAsyncDownload>();
+    client->Http().SetProxyEnvironment(environment_.proxies);
+    client->Http().MaxTime = settings_.deadlineSeconds;
+    client->Http().MaxBodySize = settings_.bodyLimitBytes;
+    clients_.push_back(std::move(client));
+  }
+}
+
+void TStation::LoadHistory() {
+  try {
+    history_.Load();
+  } catch (const std::exception& error) {
+    ReportError(kStartUpSource, error.what(), fkDisk);
+  }
+}
+
+bool TStation::LoadSchedule(const std::string& source) {
+  scheduledUrls_.clear();
+  try {
+    const int dropped = eventTable_.Load(ProgramFolder() + kScheduleFileName);
+    log_.Add("Schedule loaded: " + IntToStr(eventTable_.Count()) + " events");
+    if (dropped > 0) ReportError(kScheduleSource, DroppedEventsMessage(dropped), fkConfiguration);
+  } catch (const std::exception& error) {
+    ReportError(source, error.what(), fkConfiguration);
+    return false;
+  }
+  for (const std::string& line : eventTable_.Lines())
+    scheduledUrls_.insert(CutFetchInputs(line).URL);
+  return true;
+}
+
+// A save or download that a kill cut short left its temporary file; without this it would
+// stay until the next save into the same folder, which may never come.
+void TStation::RemoveTemporaries() {
+  int removed = 0;
+  for (const std::string& folder : SaveFolders(ProgramFolder(), eventTable_, Clock(), Zone()))
+    removed += RemoveDeadTemporaries(folder);
+  if (removed > 0) log_.Add("Removed " + IntToStr(removed) + " temporary files of ended runs");
+}
+
+void TStation::TellLastSave() {
+  try {
+    const std::vector<TSavedFile> saves =
+        LatestSaves(ParseSavedList(ReadWhole(ProgramFolder() + kSavedListFileName)));
+    if (!saves.empty()) report_.Saved({saves.back().path, saves.back().savedAt, ""});
+  } catch (const EFOpenError&) {
+    // nothing saved yet
+  }
+}
+
+void TStation::ScheduleEdited() {
+  LoadSchedule(kEditorSource);
+  utcClock_.ScheduleEdited();
+}
+
+void TStation::Tick() {
+  try {
+    QueueTick(utcClock_.Tick(eventTable_));
+  } catch (const std::exception& error) {
+    ClockFailed(error);
+  }
+  PruneArchive();
+  Dispatch();
+}
+
+void TStation::QueueTick(const TClockTick& tick) {
+  clockFailing_ = false;
+  report_.ClockTicked({tick.time, eventTable_.Count()});
+  if (!tick.note.empty()) log_.Add(tick.note);
+  for (const std::string& line : tick.queued) {
+    queue_.Append(line);
+    log_.Add("Queued: " + SqueezeBlanks(ShownLine(line)));
+  }
+  if (!tick.queued.empty()) ReportQueue();
+  report_.NextEventChanged(NextDueEvent(eventTable_, tick.utc));
+}
+
+// The zone may answer again at the next tick: the clock goes on asking, and the queue goes
+// on being served. The error is told once for each spell of failures.
+void TStation::ClockFailed(const std::exception& error) {
+  report_.ClockTicked({"", eventTable_.Count()});
+  if (std::exchange(clockFailing_, true)) return;
+  ReportError(kClockSource, error.what(), fkConfiguration);
+}
+
+void TStation::PruneArchive() {
+  try {
+    archive_.PruneWhenDue();
+  } catch (const std::exception& error) {
+    ReportError(kArchiveSource, error.what(), fkDisk);
+  }
+}
+
+void TStation::Stop(const std::string& logLine) {
+  stopping_ = true;
+  log_.Add(logLine);
+  loop_.KillTimer(window_, kTickTimerId);
+  for (const auto& client : clients_) client->Abort();
+}
+
+// A job's end may come in the middle of another's step: the next lines start from the
+// loop, once that step is over.
+void TStation::PostDispatch() {
+  if (std::exchange(dispatchPosted_, true)) return;
+  loop_.PostMessage(window_, WM_STATION_DISPATCH, 0, 0);
+}
+
+void TStation::Dispatch() {
+  dispatchPosted_ = false;
+  if (stopping_) return;
+  const auto admits = [this](const TQueuedLine& line) { return Admits(line); };
+  for (auto line = queue_.NextDue(environment_.steady->NowMs(), admits); line != queue_.End();
+       line = queue_.NextDue(environment_.steady->NowMs(), admits))
+    StartJob(line);
+  ReportQueue();
+  ShowRetryStatus();
+}
+
+bool TStation::Admits(const TQueuedLine& line) const {
+  if (line.progress.next != jsDownload) return true;
+  if (!FreeClient()) return false;
+  const std::string host = HostOf(line.inputs.URL);
+  const auto toHost = std::ranges::count_if(jobs_, [&](const auto& job) {
+    return job->Client() && HostOf(job->Line()->inputs.URL) == host;
+  });
+  return toHost < settings_.maxDownloadsPerHost;
+}
+
+TAsyncDownload* TStation::FreeClient() const {
+  for (const auto& client : clients_)
+    if (!client->Running()) return client.get();
+  return nullptr;
+}
+
+int TStation::RunningDownloads() const {
+  return static_cast<int>(std::ranges::count_if(clients_, &TAsyncDownload::Running));
+}
+
+void TStation::StartJob(TFetchQueue::Position line) {
+  queue_.Started(line);
+  jobs_.push_back(std::make_unique<TChartJob>(static_cast<TJobHost&>(*this), line));
+  TChartJob& job = *jobs_.back();
+  const bool downloads = line->progress.next == jsDownload;
+  if (downloads && RunningDownloads() == 0) progressThrottle_.Restart();
+  job.Start(downloads ? FreeClient() : nullptr);
+}
+
+void TStation::DownloadEnded(TChartJob&) {
+  ReportProgress();
+  PostDispatch();
+}
+
+void TStation::SourceAnswered(TChartJob& job) {
+  queue_.SourceAnswered(*job.Line());
+  HistoryWritten(history_.Answered(job.Line()->inputs.URL));
+}
+
+void TStation::ProgressChanged() {
+  if (progressThrottle_.Due(environment_.steady->NowMs())) ReportProgress();
+}
+
+void TStation::ReportProgress() {
+  TProgressReport progress;
+  bool lengthsKnown = true;
+  int64_t length = 0;
+  for (const auto& job : jobs_) {
+    if (!job->Client()) continue;
+    ++progress.downloads;
+    progress.received += job->Received();
+    lengthsKnown = lengthsKnown && job->Length() >= 0;
+    length += std::max<int64_t>(job->Length(), 0);
+  }
+  if (progress.downloads > 0 && lengthsKnown) progress.length = length;
+  report_.ProgressChanged(progress);
+}
+
+void TStation::JobEnded(TChartJob& job, const EStationFailure* failure) {
+  const TFetchQueue::Position line = job.Line();
+  jobs_.remove_if([&](const auto& held) { return held.get() == &job; });
+  if (!failure)
+    queue_.Remove(line);
+  else if (stopping_)
+    line->running = false;  // cut short by the stop: no failure of its source
+  else
+    LineFailed(line, *failure);
+  ReportQueue();
+  PostDispatch();
+}
+
+void TStation::LineFailed(TFetchQueue::Position line, const EStationFailure& failure) {
+  const TFetchInputs inputs = line->inputs;
+  const int attempts = line->failures.Attempts() + 1;
+  ReportError({ShownTitle(inputs), FetchJobName(inputs) + ": " + failure.Message(), failure.Kind(),
+               failure.ErrorNumber(), inputs.URL, false});
+  if (queue_.Failed(line, environment_.steady->NowMs())) GiveUp(inputs, failure, attempts);
+}
+
+void TStation::GiveUp(const TFetchInputs& inputs, const EStationFailure& failure, int attempts) {
+  ReportError({ShownTitle(inputs), GiveUpMessage(FetchJobName(inputs), attempts), failure.Kind(),
+               failure.ErrorNumber(), inputs.URL, true});
+  HistoryWritten(history_.GaveUp(inputs.URL, UtcForDateCodes(Clock().NowIn(Zone()))));
+}
+
+// The history in memory is right either way; the file catches up at the next change.
+void TStation::HistoryWritten(bool written) {
+  if (!written) log_.Add("Could not write " + ProgramFolder() + kSourceHistoryFileName);
+}
+
+void TStation::ReportError(const std::string& source, const std::string& message,
+                           TFailureKind kind) {
+  TErrorReport error;
+  error.source = source;
+  error.message = message;
+  error.kind = kind;
+  ReportError(error);
+}
+
+void TStation::ReportError(const TErrorReport& error) {
+  log_.Add("Error (" + error.source + "): " + error.message);
+  report_.ErrorReported(error);
+}
+
+void TStation::ReportQueue() {
+  TQueueReport queue;
+  for (const std::string& line : queue_.Lines()) queue.lines.push_back(ShownLine(line));
+  queue.running = static_cast<int>(queue_.Running());
+  std::set<std::string> failing;
+  for (const std::string& url : queue_.FailingSources()) failing.insert(url);
+  for (const std::string& url : history_.Failing())
+    if (scheduledUrls_.contains(url)) failing.insert(url);
+  queue.failingSources.assign(failing.begin(), failing.end());
+  report_.QueueChanged(queue);
+}
+
+void TStation::ShowRetryStatus() {
+  const TQueuedLine* next = queue_.NextRetry();
+  if (!next) return;
+  const int64_t waitMs = next->retryAtMs - environment_.steady->NowMs();
+  const int64_t seconds = std::max<int64_t>(0, (waitMs + 999) / 1000);
+  report_.StatusChanged("Retrying " + next->inputs.Title + " in " + IntToStr(seconds) + " s");
+}

@@ -1,0 +1,45 @@
+#pragma once
+// The station's part of the program's settings file: how many downloads run at once, how
+// many to one host, and the limits of each request. The windows keep the file (Qt's INI
+// format); the station reads its keys through TSettingsSource, so that it needs no Qt and
+// tests can hand it keys of their own.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fetch/program_folder.h"
+
+inline constexpr int kDefaultMaxDownloads = 4;
+inline constexpr int kDefaultMaxDownloadsPerHost = 2;
+// A whole transfer may take ten minutes: a fax chart over a slow line needs minutes, a
+// server that trickles forever must not hold a download slot for good.
+inline constexpr int kDefaultDeadlineSeconds = 600;
+inline constexpr int64_t kDefaultBodyLimitBytes = int64_t{512} * 1024 * 1024;
+
+// The keys, "group/name" as QSettings writes them.
+inline constexpr const char* kMaxDownloadsKey = "station/maxDownloads";
+inline constexpr const char* kMaxDownloadsPerHostKey = "station/maxDownloadsPerHost";
+inline constexpr const char* kDeadlineKey = "station/deadlineSeconds";
+inline constexpr const char* kBodyLimitKey = "station/bodyLimitBytes";
+
+struct TStationSettings {
+  int maxDownloads = kDefaultMaxDownloads;
+  int maxDownloadsPerHost = kDefaultMaxDownloadsPerHost;
+  int deadlineSeconds = kDefaultDeadlineSeconds;    // 0: none
+  int64_t bodyLimitBytes = kDefaultBodyLimitBytes;  // 0: none
+};
+
+class TSettingsSource {
+ public:
+  virtual ~TSettingsSource() = default;
+  // The text of the key; none when the file does not set it.
+  virtual std::optional<std::string> Value(const std::string& key) const = 0;
+};
+
+// The settings the source gives; a key it does not set keeps its default. A value that is
+// no whole number in its range keeps the default too, and problems gets a line for it
+// ("isoview.ini: station/maxDownloads = \"many\" is no whole number from 1 to 64; 4 is used").
+TStationSettings ReadStationSettings(const TSettingsSource& source,
+                                     std::vector<std::string>& problems);
