@@ -66,6 +66,7 @@ struct TChartJob::TDevelopment {
 };
 
 void TChartJob::Status(const std::string& text) {
+  lastStatus_ = text;
   host_.Report().StatusChanged(text);
 }
 

@@ -58,6 +58,8 @@ class TChartJob {
   TFetchQueue::Position Line() const { return line_; }
   // The client of the running download; null once it has ended.
   TAsyncDownload* Client() const { return client_; }
+  // What the job said last in the status text.
+  const std::string& LastStatus() const { return lastStatus_; }
   int64_t Received() const { return received_; }
   int64_t Length() const { return length_; }
 
@@ -82,6 +84,7 @@ class TChartJob {
   std::string localFile_;    // where the download is kept once it decoded whole
   std::string partialFile_;  // where it arrives; removed unless kept
   std::string contentType_;
+  std::string lastStatus_;
   int64_t received_ = 0;
   int64_t length_ = -1;
 };

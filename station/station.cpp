@@ -17,7 +17,9 @@ namespace {
 
 constexpr uint32_t WM_STATION_TICK = WM_USER + 1;
 constexpr uint32_t WM_STATION_DISPATCH = WM_USER + 2;
+constexpr uint32_t WM_STATION_PROGRESS = WM_USER + 3;
 constexpr uintptr_t kTickTimerId = 1;
+constexpr uintptr_t kProgressTimerId = 2;
 constexpr size_t kMostWorkerThreads = 4;
 
 // Where the station's own errors come from, as the error display names them.
@@ -34,6 +36,12 @@ std::string SqueezeBlanks(const std::string& line) {
   for (char c : Trim(line))
     if (!(c == ' ' && !squeezed.empty() && squeezed.back() == ' ')) squeezed += c;
   return squeezed;
+}
+
+// The error display names a line by its title, its URL without the password, or the line.
+std::string SourceOfLine(const std::string& line) {
+  const std::string title = ShownTitle(CutFetchInputs(line));
+  return title.empty() ? Trim(ShownLine(line)) : title;
 }
 
 // The limit of downloads to one host counts the host's name, whatever port or scheme.
@@ -69,12 +77,14 @@ TStation::TStation(TStationEnvironment environment, TStationReport& report)
 
 TStation::~TStation() {
   loop_.KillTimer(window_, kTickTimerId);
+  loop_.KillTimer(window_, kProgressTimerId);
   loop_.DeallocateHWnd(window_);
 }
 
 void TStation::HandleMessage(TMessage& message) {
   if (message.Msg == WM_STATION_TICK) Tick();
   if (message.Msg == WM_STATION_DISPATCH) Dispatch();
+  if (message.Msg == WM_STATION_PROGRESS) ProgressDue();
 }
 
 bool TStation::Start() {
@@ -253,8 +263,23 @@ void TStation::SourceAnswered(TChartJob& job) {
   HistoryWritten(history_.Answered(job.Line()->inputs.URL));
 }
 
+// A change the throttle holds back is told when its interval is over, so that a download
+// that stalls after it shows what it has, not what it had a moment before.
 void TStation::ProgressChanged() {
-  if (progressThrottle_.Due(environment_.steady->NowMs())) ReportProgress();
+  if (progressThrottle_.Due(environment_.steady->NowMs())) {
+    ReportProgress();
+  } else if (!std::exchange(progressHeld_, true)) {
+    loop_.SetTimer(window_, kProgressTimerId, WM_STATION_PROGRESS,
+                   static_cast<uint32_t>(kProgressIntervalMs));
+  }
+}
+
+void TStation::ProgressDue() {
+  loop_.KillTimer(window_, kProgressTimerId);
+  progressHeld_ = false;
+  progressThrottle_.Restart();
+  progressThrottle_.Due(environment_.steady->NowMs());
+  ReportProgress();
 }
 
 void TStation::ReportProgress() {
@@ -281,20 +306,24 @@ void TStation::JobEnded(TChartJob& job, const EStationFailure* failure) {
     line->running = false;  // cut short by the stop: no failure of its source
   else
     LineFailed(line, *failure);
+  // The status goes on telling what still runs, not that one of several jobs is done.
+  if (!jobs_.empty()) report_.StatusChanged(jobs_.front()->LastStatus());
   ReportQueue();
   PostDispatch();
 }
 
 void TStation::LineFailed(TFetchQueue::Position line, const EStationFailure& failure) {
   const TFetchInputs inputs = line->inputs;
+  const std::string source = SourceOfLine(line->line);
   const int attempts = line->failures.Attempts() + 1;
-  ReportError({ShownTitle(inputs), FetchJobName(inputs) + ": " + failure.Message(), failure.Kind(),
+  ReportError({source, FetchJobName(inputs) + ": " + failure.Message(), failure.Kind(),
                failure.ErrorNumber(), inputs.URL, false});
-  if (queue_.Failed(line, environment_.steady->NowMs())) GiveUp(inputs, failure, attempts);
+  if (queue_.Failed(line, environment_.steady->NowMs())) GiveUp(source, inputs, failure, attempts);
 }
 
-void TStation::GiveUp(const TFetchInputs& inputs, const EStationFailure& failure, int attempts) {
-  ReportError({ShownTitle(inputs), GiveUpMessage(FetchJobName(inputs), attempts), failure.Kind(),
+void TStation::GiveUp(const std::string& source, const TFetchInputs& inputs,
+                      const EStationFailure& failure, int attempts) {
+  ReportError({source, GiveUpMessage(FetchJobName(inputs), attempts), failure.Kind(),
                failure.ErrorNumber(), inputs.URL, true});
   HistoryWritten(history_.GaveUp(inputs.URL, UtcForDateCodes(Clock().NowIn(Zone()))));
 }

@@ -108,12 +108,14 @@ class TStation : private TJobHost {
   TAsyncDownload* FreeClient() const;
   void StartJob(TFetchQueue::Position line);
   void LineFailed(TFetchQueue::Position line, const EStationFailure& failure);
-  void GiveUp(const TFetchInputs& inputs, const EStationFailure& failure, int attempts);
+  void GiveUp(const std::string& source, const TFetchInputs& inputs, const EStationFailure& failure,
+              int attempts);
   void HistoryWritten(bool written);
   void ReportError(const std::string& source, const std::string& message, TFailureKind kind);
   void ReportError(const TErrorReport& error);
   void ReportQueue();
   void ReportProgress();
+  void ProgressDue();
   void ShowRetryStatus();
   void HandleMessage(TMessage& message);
 
@@ -132,6 +134,7 @@ class TStation : private TJobHost {
   bool printerDisabled_ = false;
   bool clockFailing_ = false;
   bool dispatchPosted_ = false;
+  bool progressHeld_ = false;  // a change waits for the throttle's interval to end
   bool stopping_ = false;
   // Declared in this order so that the workers stop first, then the clients, and the jobs
   // their deliveries and events name go last.

@@ -115,3 +115,18 @@ TEST(StationSettings, AreReadFromTheKeysAndWrongValuesKeepTheDefaults) {
                              "isoview.ini: station/deadlineSeconds = \"90s\" is no whole number "
                              "from 0 to 604800; 600 is used"}));
 }
+
+// The progress is told at most ten times a second; a change held back is still told when
+// its interval ends, so that a download stalled after it shows all it has received.
+TEST_F(StationLimitsTest, AStalledDownloadShowsAllItHasReceived) {
+  constexpr size_t kSent = 300000;  // several reads' worth, then nothing more
+  TScriptedHttpServer stalling(
+      {{HttpReply("200 OK", {"Content-Length: 1000000"}, std::string(kSent, 'x')), false}});
+  Start({StationLine("1015", stalling.URL("/fax.gif"), "")});
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&] {
+    return !report_->progresses.empty() && report_->progresses.back().received == int64_t(kSent);
+  }));
+  EXPECT_EQ(report_->progresses.back().length, 1000000);
+  EXPECT_EQ(report_->progresses.back().downloads, 1);
+  EXPECT_LE(report_->progresses.size(), 3u) << "the steady clock stood still: one interval";
+}
