@@ -27,9 +27,14 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
   return parts;
 }
 
-// A URL with a tab or a line break cannot stand in a line of the file.
-bool Writable(const std::string& url) {
-  return !url.empty() && url.find_first_of("\t\r\n") == std::string::npos;
+// A text with a tab or a line break cannot stand in a field of the file.
+bool Writable(const std::string& text) {
+  return text.find_first_of("\t\r\n") == std::string::npos;
+}
+
+// Nor can a URL that is empty or would read as a comment.
+bool WritableUrl(const std::string& url) {
+  return !url.empty() && url[0] != '#' && Writable(url);
 }
 
 void TakeField(TSourceRecord& record, const std::string& name, const std::string& value) {
@@ -65,7 +70,8 @@ std::string RecordLine(const std::string& url, const TSourceRecord& record) {
   if (record.lastGiveUp)
     line += std::string("\t") + kLastGiveUpField + "=" + Trim(LogStamp(*record.lastGiveUp));
   line += std::string("\t") + kFailingField + "=" + (record.failing ? "yes" : "no");
-  for (const auto& [name, value] : record.otherFields) line += "\t" + name + "=" + value;
+  for (const auto& [name, value] : record.otherFields)
+    if (Writable(name) && Writable(value)) line += "\t" + name + "=" + value;
   return line + "\n";
 }
 
@@ -81,7 +87,7 @@ TSourceRecords ParseSourceHistory(std::string_view bytes) {
 std::string SourceHistoryText(const TSourceRecords& records) {
   std::string text = kHeading;
   for (const auto& [url, record] : records)
-    if (Writable(url)) text += RecordLine(url, record);
+    if (WritableUrl(url)) text += RecordLine(url, record);
   return text;
 }
 
