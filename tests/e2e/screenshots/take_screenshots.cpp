@@ -7,7 +7,10 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <QPainter>
 #include <QPixmap>
+#include <QStatusBar>
+#include <QTimer>
 #include <cstdio>
 
 #include "app/archive_form.h"
@@ -25,6 +28,7 @@
 #include "schedule/list_files.h"
 #include "schedule/schedule_form.h"
 #include "schedule/source_check_form.h"
+#include "tests/http/scripted_http_server.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/http_file_server.h"
 #include "tests/support/pump.h"
@@ -71,6 +75,60 @@ bool MainWindowWithAFailingSource(const std::string& folder, const THttpFileServ
   form.Station().Tick();
   const bool saved = Save(form, folder + "/main-window.png");
   TApplication::Instance().ErrorDisplay().Dismiss();
+  return saved;
+}
+
+// The main window and the dialog open over it, as one picture: each window drawn where it
+// stands.
+QImage WindowWithDialog(QWidget& window, QWidget& dialog) {
+  QImage picture = window.grab().toImage();
+  QPainter painter(&picture);
+  painter.drawPixmap(dialog.geometry().topLeft() - window.geometry().topLeft(), dialog.grab());
+  return picture;
+}
+
+// A station at 10:15 UTC with its About box open: the surface chart was saved behind the
+// box, and the radar composite is arriving, 45 % of it so far.
+bool MainWindowWithADialogOpen(const std::string& folder, const THttpFileServer& server) {
+  const std::string radar = DemoImage("chart.gif");
+  const TScriptedHttpServer trickle(
+      {{HttpReply("200 OK",
+                  {"Content-Type: image/gif", "Content-Length: " + std::to_string(radar.size())},
+                  radar.substr(0, radar.size() * 45 / 100)),
+        false}});
+  TempDir station;
+  FakeClock clock(EncodeDateTime({2026, 12, 8, 10, 15, 5}));
+  const FakeTimeZone zone;
+  const FakeSteadyClock steady;
+  SaveListFiles(
+      station.Path(),
+      {ScheduleEvent{{"1015", "n", "Surface analysis", server.Url("/charts/surface.gif"), "n",
+                      station.File("surface-@Y@M@D-@H@N.gif")}},
+       ScheduleEvent{{"1015", "n", "Radar composite", trickle.URL("/charts/radar.gif"), "n",
+                      station.File("radar-@Y@M@D-@H@N.gif")}},
+       ScheduleEvent{{"1100", "n", "Satellite infrared", server.Url("/charts/satellite.jpg"), "n",
+                      station.File("satellite-@Y@M@D-@H@N.jpg")}}},
+      {});
+  TMainForm form(TMainFormEnvironment{&clock, &zone, station.Path(), {}, &steady, 0});
+  form.resize(900, 470);
+  form.show();
+  bool saved = false;
+  QTimer::singleShot(0, [&] {
+    form.Station().Tick();
+    const QLabel* progress = form.statusBar()->findChild<QLabel*>("DownloadProgress");
+    const bool arriving = PumpUntil(MessageLoop::Current(), [&] {
+      return FileExists(station.File("surface-261208-1015.gif")) && progress->text().contains('%');
+    });
+    QWidget* about = QApplication::activeModalWidget();
+    if (arriving && about) {
+      QApplication::processEvents();
+      const std::string name = folder + "/main-window-dialog.png";
+      saved = WindowWithDialog(form, *about).save(QString::fromStdString(name), "PNG");
+      std::printf("%s %s\n", saved ? "wrote" : "could not write", name.c_str());
+    }
+    if (about) about->close();
+  });
+  form.About1Click();
   return saved;
 }
 
@@ -194,7 +252,8 @@ int main(int argc, char** argv) {
   server.Redirect("/radar/latest.gif", server.Url("/radar/composite.gif"));
   server.Serve("/radar/composite.gif", DemoImage("chart.gif"), 200, "image/gif");
   server.AddHeader("/radar/composite.gif", "Last-Modified: Tue, 08 Dec 2026 10:15:00 GMT");
-  const bool main = MainWindowWithAFailingSource(argv[1], server);
+  const bool main =
+      MainWindowWithAFailingSource(argv[1], server) && MainWindowWithADialogOpen(argv[1], server);
   const bool editor = ScheduleEditor(argv[1], server);
   const bool check = SourceCheck(argv[1], server);
   const bool archive = ArchiveWindow(argv[1]);
