@@ -117,10 +117,16 @@ TGIFVersion TGIFSubImage::Version() const {
 }
 
 void TGIFSubImage::NewData(uint8_t fill) {
+  uint8_t* const pixels = NewUnfilledData();
+  std::fill(pixels, pixels + data_.size(), fill);
+}
+
+uint8_t* TGIFSubImage::NewUnfilledData() {
   const int64_t size = int64_t{Width()} * Height();
   ReleaseData();
   Image()->ReservePixelBytes(size);
-  data_.assign(static_cast<size_t>(size), fill);
+  data_.resize(static_cast<size_t>(size));
+  return data_.data();
 }
 
 void TGIFSubImage::ReleaseData() {

@@ -12,6 +12,7 @@
 #include "gif/gif_color_map.h"
 #include "gif/gif_extension_list.h"
 #include "gif/gif_item.h"
+#include "gif/uninitialized_allocator.h"
 #include "imaging/color.h"
 #include "imaging/rect.h"
 
@@ -62,6 +63,9 @@ class TGIFSubImage : public TGIFItem {
   int64_t DataSize();
   // Replaces the pixels by width * height bytes of the fill index.
   void NewData(uint8_t fill);
+  // Replaces the pixels by width * height bytes left as they are, for a caller that writes
+  // every one of them before anything reads them (the decoder, also when it fails).
+  uint8_t* NewUnfilledData();
   // Leaves the frame without pixels.
   void ReleaseData();
   // Pixels decoded, or image data read from a file that can fill the frame, waiting to be.
@@ -118,7 +122,7 @@ class TGIFSubImage : public TGIFItem {
   int ScreenWidth() const;
   int ScreenHeight() const;
 
-  std::vector<uint8_t> data_;
+  std::vector<uint8_t, TUninitializedAllocator<uint8_t>> data_;
   // The code size byte and the sub-blocks of the image data as read, until decoded.
   std::vector<uint8_t> imageData_;
   TGIFLocalColorMap colorMap_;

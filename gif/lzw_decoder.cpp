@@ -1,11 +1,16 @@
 #include "gif/lzw_decoder.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 #include "gif/gif_graphic_control_extension.h"
 #include "gif/gif_messages.h"
 #include "gif/gif_sub_image.h"
+#include "gif/lzw_code_stream.h"
+#include "gif/lzw_pixel_output.h"
 #include "gif/stream_bytes.h"
 #include "gif/sub_blocks.h"
 #include "runtime/exceptions.h"
@@ -23,117 +28,103 @@ constexpr int64_t kDensestCodeWidth = 11;
 constexpr int64_t kManyCodes = int64_t{1} << 31;
 // No chain of a sound table is longer; a longer one goes round in a circle.
 constexpr int kPixelStackSize = 8192;
-// Two bytes carried over from the previous sub-block, then up to 255 new ones.
-constexpr int kCarriedBytes = 2;
-constexpr int kWindowSize = kCarriedBytes + 255;
-// A code is read as the three bytes from the one holding its first bit: a code that starts
-// in the last byte of a full window reads two bytes past it.
-constexpr int kReadAhead = 2;
+// Strings are copied 16 bytes at a time, without a branch on their length: the last copy
+// writes up to 15 bytes past the string, which the strings after it overwrite.
+constexpr size_t kCopyChunk = 16;
+constexpr int kPixelValues = 256;
 
-// The rows of a frame in the order the data fills them: all at once, or in the four
-// passes of an interlaced frame (every 8th row from 0, every 8th from 4, every 4th from 2,
-// every 2nd from 1).
-class TRowOrder {
- public:
-  TRowOrder(int height, bool interlaced) : height_(height), interlaced_(interlaced) {}
-
-  // The next row; false when every row has had its turn. A frame that is not interlaced
-  // is one run of all rows, answered as row 0.
-  bool Next(int& row) {
-    if (done_ == height_ || (!interlaced_ && done_ > 0)) return false;
-    if (done_ > 0) Advance();
-    row = y_;
-    done_ = interlaced_ ? done_ + 1 : height_;
-    return true;
+// The one-pixel strings of the codes below the clear code (a code above 255 is its low 8
+// bits), with room for a whole chunk copied from the last.
+struct TRootPixels {
+  std::array<uint8_t, kPixelValues + kCopyChunk> Pixels{};
+  constexpr TRootPixels() {
+    for (int i = 0; i < kPixelValues; ++i) Pixels[i] = static_cast<uint8_t>(i);
   }
-
- private:
-  void Advance() {
-    y_ += step_;
-    while (y_ >= height_) {
-      if (pass_ > 0) step_ /= 2;
-      ++pass_;
-      y_ = step_ / 2;
-    }
-  }
-
-  int height_;
-  bool interlaced_;
-  int done_ = 0;
-  int y_ = 0;
-  int step_ = 8;
-  int pass_ = 0;
 };
+constexpr TRootPixels kRootPixels;
 
-// The string table. The string of a code is the string of Prefix followed by Suffix; roots
-// (codes below the clear code) are their own one pixel. A non-zero Length marks a string
-// fixed until the next clear code, whose chain ends in a root after Length - 1 steps: such
-// strings are written straight into the frame, back to front.
+// The string table. The string of a code is the string of its prefix code followed by its
+// suffix; roots (codes below the clear code) are their own one pixel. Entries from the next
+// free code on count as empty (prefix and suffix 0) whatever they hold.
+//
+// A string whose chain ends in a root is fixed until the next clear code: its Length pixels
+// are where the output first holds them, at Start, and are copied from there; its Last
+// pixel is its suffix. Length 0 marks the others, which follow their chain, and every
+// entry past the next free code. The entry at the next free code is prepared from the
+// string just decoded, so that a code that names it (that string and its own first pixel)
+// is copied like any other; one entry past the table takes that when the table is full.
 struct TStringTable {
   uint16_t Prefix[kMaxCodes];
   uint16_t Suffix[kMaxCodes];
-  uint16_t Length[kMaxCodes];
+  const uint8_t* Start[kMaxCodes + 1];
+  uint16_t Length[kMaxCodes + 1];
+  uint8_t Last[kMaxCodes + 1];
 };
 
 // What changes with every code: the read position, the code width, the table's fill.
 struct TCodeState {
-  int BitPosition = 0;
+  int64_t BitPosition = 0;
   int Width = 0;
-  int Mask = 0;
-  int WidthLimit = 0;
+  uint32_t Mask = 0;
   int NextFree = kMaxCodes;
+  // The next free code at which the codes grow a bit wider; past the table once they are
+  // 12 bits wide.
+  int GrowAt = 0;
   int PreviousCode = 0;
   int FirstPixel = 0;
 };
 
-// The code at the read position; codes are taken least significant bit first.
-inline int CodeAt(const uint8_t* window, const TCodeState& state) {
-  const uint8_t* bytes = window + (state.BitPosition >> 3);
-  const uint32_t bits = bytes[0] | bytes[1] << 8 | bytes[2] << 16;
-  return static_cast<int>(bits >> (state.BitPosition & 7)) & state.Mask;
-}
+constexpr int kNoGrowth = kMaxCodes + 1;
 
-// Makes the next entry from the previous string and the first pixel just decoded, and
-// widens the codes when the table reaches the width limit. A full table stays as it is.
-inline void AddEntry(TStringTable& table, TCodeState& state) {
+// Makes the prepared entry at the next free code from the previous code and the first pixel
+// of the string just decoded, and widens the codes when the table reaches the width limit.
+// A full table stays as it is.
+inline void CompleteEntry(TStringTable& table, TCodeState& state) {
   const int entry = state.NextFree;
   if (entry >= kMaxCodes) return;
   table.Prefix[entry] = static_cast<uint16_t>(state.PreviousCode);
   table.Suffix[entry] = static_cast<uint16_t>(state.FirstPixel);
-  // Codes from NextFree on have no fixed string yet: length 0.
-  const int prefixLength = table.Length[state.PreviousCode];
-  table.Length[entry] = static_cast<uint16_t>(prefixLength == 0 ? 0 : prefixLength + 1);
+  table.Last[entry] = static_cast<uint8_t>(state.FirstPixel);
   state.NextFree = entry + 1;
-  if (state.NextFree >= state.WidthLimit && state.WidthLimit < kMaxCodes) {
-    state.WidthLimit *= 2;
+  if (state.NextFree >= state.GrowAt) {
     ++state.Width;
-    state.Mask = (1 << state.Width) - 1;
+    state.Mask = (1u << state.Width) - 1;
+    state.GrowAt = 2 * state.GrowAt < kMaxCodes ? 2 * state.GrowAt : kNoGrowth;
   }
 }
 
+// Prepares the entry at the next free code from the string of code just decoded, of length
+// pixels (0: not fixed), which the output holds at written.
+inline void PrepareEntry(TStringTable& table, TCodeState& state, int code, size_t length,
+                         const uint8_t* written) {
+  table.Start[state.NextFree] = written;
+  table.Length[state.NextFree] = static_cast<uint16_t>(length == 0 ? 0 : length + 1);
+  table.Last[state.NextFree] = static_cast<uint8_t>(state.FirstPixel);
+  state.PreviousCode = code;
+}
+
+// Decodes a frame's data into one run of pixels: the frame itself, or the rows of an
+// interlaced frame in the order the data holds them.
 class TLZWDecoder {
  public:
-  TLZWDecoder(TGIFSubImage& frame, TStream& stream, int codeSize);
-  // True when every pixel of the frame came from the data.
-  bool Decode();
+  TLZWDecoder(TGIFSubImage& frame, int codeSize, TPixelOutput& output);
+  // Reads the data from the stream, which stands after the code size byte, and answers
+  // whether every pixel came from it.
+  bool Decode(TStream& stream);
 
  private:
   int GetCode();
-  bool Refill();
-  // Once: the stream ended inside the chain.
-  void WarnPrematureEnd();
-  // Decodes one code into the frame, any code; false when the data has ended.
+  // Decodes one code, any code; false when the data has ended.
   bool NextString();
-  // Decodes codes while they are plain: whole in the window, fixed strings that fit.
-  void NextPlainStrings();
+  // Decodes codes while they are plain: fixed strings with room for their last copy.
+  void NextFixedStrings();
   int ClearTable();
   void SkipToChainEnd();
   int PushString(int code);
-  void PopIntoFrame(int count);
-  bool NextRun();
+  void PopIntoOutput(int count);
 
   TGIFSubImage& frame_;
-  TStream& stream_;
+  std::optional<TLZWCodeStream> codes_;
 
   const int codeSize_;
   const int clearCode_;
@@ -141,98 +132,51 @@ class TLZWDecoder {
   TCodeState state_;
   TStringTable table_;
   uint16_t stack_[kPixelStackSize];
-  bool start_ = true;
+  bool started_ = false;
   bool ended_ = false;
 
-  // Codes are taken three bytes at a time; a code never ends past the last byte read.
-  uint8_t window_[kWindowSize + kReadAhead] = {};
-  int bytesInWindow_ = kCarriedBytes;
-  int bitEnd_ = 0;
-  bool dataDone_ = false;
-  bool warnedEnd_ = false;
-
-  TRowOrder rows_;
-  uint8_t* out_ = nullptr;
-  uint8_t* runEnd_ = nullptr;
+  TPixelOutput& output_;
+  // Where the string being written must stop: the end of the output, until the last pixel
+  // is written.
+  uint8_t* end_;
   int surplus_ = 0;
 };
 
-TLZWDecoder::TLZWDecoder(TGIFSubImage& frame, TStream& stream, int codeSize)
+TLZWDecoder::TLZWDecoder(TGIFSubImage& frame, int codeSize, TPixelOutput& output)
     : frame_(frame),
-      stream_(stream),
       codeSize_(codeSize),
       clearCode_(1 << codeSize),
       endCode_(clearCode_ + 1),
-      rows_(frame.Height(), frame.Interlaced()) {
-  for (int code = 0; code < clearCode_; ++code) {
+      output_(output),
+      end_(output.End) {
+  for (int code = 0; code < kMaxCodes; ++code) {
+    const bool root = code < clearCode_;
     table_.Prefix[code] = 0;
-    table_.Suffix[code] = static_cast<uint16_t>(code);
-    table_.Length[code] = 1;
+    table_.Suffix[code] = static_cast<uint16_t>(root ? code : 0);
+    table_.Start[code] = root ? &kRootPixels.Pixels[code % kPixelValues] : nullptr;
+    table_.Length[code] = root ? 1 : 0;
+    table_.Last[code] = static_cast<uint8_t>(root ? code : 0);
   }
-}
-
-bool TLZWDecoder::Refill() {
-  if (dataDone_) {
-    if (state_.BitPosition >= bitEnd_) {
-      frame_.Warning(kGIFWarningSeverity, kGIFBitBufferUnderrun);
-    }
-    return false;
-  }
-  window_[0] = window_[bytesInWindow_ - 2];
-  window_[1] = window_[bytesInWindow_ - 1];
-  uint8_t size = 0;
-  if (!ReadByte(stream_, size)) {
-    WarnPrematureEnd();
-    return false;
-  }
-  if (size == 0) dataDone_ = true;
-  if (size > 0 && BytesLeft(stream_) < size) {
-    WarnPrematureEnd();
-    size = static_cast<uint8_t>(BytesLeft(stream_));
-  }
-  if (size > 0) ReadGIFBytes(stream_, window_ + kCarriedBytes, size);
-  bytesInWindow_ = size + kCarriedBytes;
-  state_.BitPosition = state_.BitPosition - bitEnd_ + 8 * kCarriedBytes;
-  bitEnd_ = 8 * bytesInWindow_;
-  return true;
-}
-
-void TLZWDecoder::WarnPrematureEnd() {
-  if (warnedEnd_) return;
-  warnedEnd_ = true;
-  frame_.Warning(kGIFWarningSeverity, kGIFPrematureEndOfData);
+  table_.Start[kMaxCodes] = nullptr;
+  table_.Length[kMaxCodes] = 0;
+  table_.Last[kMaxCodes] = 0;
 }
 
 int TLZWDecoder::GetCode() {
-  if (start_) {
-    start_ = false;
+  if (!started_) {
+    started_ = true;
     return clearCode_;
   }
-  if (state_.BitPosition + state_.Width >= bitEnd_) {
-    // A code may reach over a one-byte sub-block into the next one.
-    do {
-      if (!Refill()) return -1;
-    } while (state_.BitPosition + state_.Width > bitEnd_ && !dataDone_);
-    // The chain ended inside the code: what is left of the window is no longer data.
-    if (state_.BitPosition + state_.Width > bitEnd_) {
-      frame_.Warning(kGIFWarningSeverity, kGIFBitBufferUnderrun);
-      return -1;
-    }
-  }
-  const int code = CodeAt(window_, state_);
-  state_.BitPosition += state_.Width;
-  return code;
+  return codes_->Code(state_.BitPosition, state_.Width);
 }
 
 int TLZWDecoder::ClearTable() {
-  // Entries from NextFree on are still as the last clear left them.
-  for (int code = clearCode_; code < state_.NextFree; ++code) {
-    table_.Prefix[code] = table_.Suffix[code] = table_.Length[code] = 0;
-  }
+  const int prepared = std::min(state_.NextFree, kMaxCodes);
+  std::fill(table_.Length + clearCode_, table_.Length + prepared + 1, 0);
   state_.Width = codeSize_ + 1;
-  state_.Mask = (1 << state_.Width) - 1;
-  state_.WidthLimit = 2 * clearCode_;
+  state_.Mask = (1u << state_.Width) - 1;
   state_.NextFree = clearCode_ + 2;
+  state_.GrowAt = 2 * clearCode_ < kMaxCodes ? 2 * clearCode_ : kNoGrowth;
   int code = clearCode_;
   while (code == clearCode_) code = GetCode();
   // The first code after a clear is taken as a pixel as it is, even when it names no root.
@@ -242,7 +186,7 @@ int TLZWDecoder::ClearTable() {
 
 void TLZWDecoder::SkipToChainEnd() {
   ended_ = true;
-  if (!dataDone_) SkipSubBlocks(stream_);
+  codes_->SkipRest();
 }
 
 // The string as the pixel stack holds it, last pixel at the bottom.
@@ -257,41 +201,35 @@ int TLZWDecoder::PushString(int code) {
     code = state_.PreviousCode;
   }
   while (code >= clearCode_) {
-    push(table_.Suffix[code]);
-    if (table_.Prefix[code] == code) throw GIFException(kGIFCircularTableEntry);
-    code = table_.Prefix[code];
+    const bool made = code < state_.NextFree;
+    push(made ? table_.Suffix[code] : 0);
+    const int prefix = made ? table_.Prefix[code] : 0;
+    if (prefix == code) throw GIFException(kGIFCircularTableEntry);
+    code = prefix;
   }
   state_.FirstPixel = table_.Suffix[code];
   push(state_.FirstPixel);
   return count;
 }
 
-void TLZWDecoder::PopIntoFrame(int count) {
-  while (count > 0) {
-    if (out_ == runEnd_ && !NextRun()) {
-      surplus_ = count;
-      return;
-    }
-    *out_++ = static_cast<uint8_t>(stack_[--count]);
-  }
-}
-
-bool TLZWDecoder::NextRun() {
-  int row = 0;
-  if (!rows_.Next(row)) return false;
-  out_ = frame_.Data() + static_cast<size_t>(row) * frame_.Width();
-  runEnd_ = frame_.Interlaced() ? out_ + frame_.Width() : frame_.Data() + frame_.DataSize();
-  return true;
+// Pixels past the end of the frame are dropped.
+void TLZWDecoder::PopIntoOutput(int count) {
+  uint8_t*& out = output_.Next;
+  const int room = static_cast<int>(std::min<ptrdiff_t>(count, end_ - out));
+  for (int i = 1; i <= room; ++i) *out++ = static_cast<uint8_t>(stack_[count - i]);
+  surplus_ = count - room;
 }
 
 bool TLZWDecoder::NextString() {
   if (ended_) return false;
   int code = GetCode();
+  uint8_t* const written = output_.Next;
   if (code == clearCode_) {
     code = ClearTable();
     if (code < 0) return false;
     stack_[0] = static_cast<uint16_t>(code);
-    PopIntoFrame(1);
+    PopIntoOutput(1);
+    PrepareEntry(table_, state_, code, table_.Length[code], written);
     return true;
   }
   if (code == endCode_) {
@@ -299,61 +237,71 @@ bool TLZWDecoder::NextString() {
     return false;
   }
   if (code < 0) return false;
-  PopIntoFrame(PushString(code));
-  AddEntry(table_, state_);
-  state_.PreviousCode = code;
+  PopIntoOutput(PushString(code));
+  CompleteEntry(table_, state_);
+  PrepareEntry(table_, state_, code, table_.Length[code], written);
   return true;
 }
 
 // The same steps as NextString for the codes that make up nearly all of the data, with the
-// state in a local copy: the stores into the frame would otherwise make the compiler reload
-// it. A code of a fixed string is written back to front from its last pixel, without a
-// stack; so is the code one past the table when the previous string is fixed.
-void TLZWDecoder::NextPlainStrings() {
-  const int clearCode = clearCode_;
-  const int bitEnd = bitEnd_;
+// state in locals: the stores into the output would otherwise make the compiler reload it.
+// Each string is copied from where the output first holds it, and its last pixel set from
+// the table, which for the prepared entry is the string's first pixel. A code is looked at
+// before it takes the sub-blocks it reaches into, so that a code left to NextString takes
+// them itself; the inner loop runs within the sub-blocks taken, free of calls.
+void TLZWDecoder::NextFixedStrings() {
+  uint8_t* out = output_.Next;
+  if (end_ - out < static_cast<ptrdiff_t>(kCopyChunk)) return;
+  uint8_t* const copyEnd = end_ - (kCopyChunk - 1);
+  TStringTable& table = table_;
+  const uint8_t* const bits = codes_->Bits();
   TCodeState state = state_;
-  uint8_t* out = out_;
-  uint8_t* const runEnd = runEnd_;
-  while (state.BitPosition + state.Width < bitEnd) {
-    const int code = CodeAt(window_, state);
-    // Clear and end codes have no fixed string either.
-    int chain = code;
-    int length = code < state.NextFree ? table_.Length[code] : 0;
-    int advance = length;
-    if (code == state.NextFree) {
-      chain = state.PreviousCode;
-      length = table_.Length[chain];
-      advance = length + 1;
-    }
-    if (length == 0 || advance > runEnd - out) break;
-    if (code == state.NextFree) out[length] = static_cast<uint8_t>(state.FirstPixel);
-    uint8_t* at = out + length - 1;
-    while (chain >= clearCode) {
-      *at-- = static_cast<uint8_t>(table_.Suffix[chain]);
-      chain = table_.Prefix[chain];
-    }
-    *at = static_cast<uint8_t>(chain);
-    out += advance;
-    state.FirstPixel = chain;
+  const auto write = [&](uint32_t code, size_t length) {
+    const uint8_t* const from = table.Start[code];
+    size_t copied = 0;
+    do {
+      std::memcpy(out + copied, from + copied, kCopyChunk);
+      copied += kCopyChunk;
+    } while (copied < length);
+    out[length - 1] = table.Last[code];
+    state.FirstPixel = from[0];
     state.BitPosition += state.Width;
-    AddEntry(table_, state);
-    state.PreviousCode = code;
+    CompleteEntry(table, state);
+    PrepareEntry(table, state, code, length, out);
+    out += length;
+  };
+  for (;;) {
+    const int64_t bitEnd = codes_->BitEnd();
+    uint32_t code = 0;
+    size_t length = 0;
+    for (;;) {
+      code = TLZWCodeStream::CodeAt(bits, state.BitPosition, state.Mask);
+      length = table.Length[code];
+      if (length == 0 || out + length > copyEnd || state.BitPosition + state.Width >= bitEnd) {
+        break;
+      }
+      write(code, length);
+    }
+    if (length == 0 || out + length > copyEnd ||
+        !codes_->TakeWholeBlocks(state.BitPosition + state.Width)) {
+      break;
+    }
+    write(code, length);
   }
   state_ = state;
-  out_ = out;
+  output_.Next = out;
 }
 
-bool TLZWDecoder::Decode() {
+bool TLZWDecoder::Decode(TStream& stream) {
+  codes_.emplace(stream, frame_);
   bool more = true;
-  while (more && (out_ != runEnd_ || NextRun())) {
-    if (!start_ && !ended_) NextPlainStrings();
-    if (out_ != runEnd_) more = NextString();
+  while (more && output_.Next != end_) {
+    if (started_ && !ended_) NextFixedStrings();
+    if (output_.Next != end_) more = NextString();
   }
   // One more string is asked for, as after the last pixel: in sound data it is the end
   // code, which moves the stream past the chain. Its pixels go nowhere.
-  runEnd_ = out_;
-  rows_ = TRowOrder(0, false);
+  end_ = output_.Next;
   if (surplus_ == 0) NextString();
   // Data that goes on after the frame is full is dropped up to the chain's end, as giflib
   // does, instead of being read as the blocks that follow.
@@ -383,6 +331,8 @@ bool DecodeFrame(TGIFSubImage& frame, TStream& stream) {
     return false;
   }
   const TGIFGraphicControlExtension* control = frame.GraphicControlExtension();
-  frame.NewData(frame.Transparent() && control != nullptr ? control->TransparentColorIndex() : 0);
-  return std::make_unique<TLZWDecoder>(frame, stream, codeSize)->Decode();
+  TPixelOutput output(
+      frame, frame.Transparent() && control != nullptr ? control->TransparentColorIndex() : 0);
+  // About 80 kB of tables: too much for the stack of a painter thread.
+  return std::make_unique<TLZWDecoder>(frame, codeSize, output)->Decode(stream);
 }

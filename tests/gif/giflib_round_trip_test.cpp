@@ -102,6 +102,8 @@ TEST(GiflibRoundTrip, OddSizesFromOnePixelToLarge) {
 TEST(GiflibRoundTrip, CodesSpreadOverOneByteSubBlocks) {
   // 12-bit codes cross two sub-block boundaries when each sub-block holds one byte.
   const Bytes bytes = WriteGiflibGif({200, 100, 256, {Frame(200, 100, 256, 9)}});
-  ExpectSameAsGiflib(RechunkImageData(bytes, 1));
-  ExpectSameAsGiflib(RechunkImageData(bytes, 2));
+  for (size_t blockSize : {1, 2, 3, 7, 254}) {
+    SCOPED_TRACE(testing::Message() << "sub-blocks of " << blockSize);
+    ExpectSameAsGiflib(RechunkImageData(bytes, blockSize));
+  }
 }

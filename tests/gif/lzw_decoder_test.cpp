@@ -4,6 +4,7 @@
 
 #include "gif/gif_graphic_control_extension.h"
 #include "gif/gif_image.h"
+#include "gif/interlace.h"
 #include "runtime/exceptions.h"
 #include "tests/gif/gif_test_util.h"
 #include "tests/support/giflib_peer.h"
@@ -18,6 +19,8 @@ struct TDecoded {
   Bytes Pixels;
   // Every pixel came from the data.
   bool Whole = false;
+  // The message of the error that ended the decode, if one did.
+  std::string Error;
   std::vector<std::string> Warnings;
   int64_t Position = 0;
 };
@@ -42,7 +45,11 @@ TDecoded Decode(int width, int height, const Bytes& data, bool interlaced = fals
   }
   result.Warnings.clear();
   TMemoryStream stream(data);
-  result.Whole = DecodeFrame(frame, stream);
+  try {
+    result.Whole = DecodeFrame(frame, stream);
+  } catch (const GIFException& e) {
+    result.Error = e.Message();
+  }
   result.Pixels.assign(frame.Data(), frame.Data() + frame.DataSize());
   result.Position = stream.Position();
   return result;
@@ -148,15 +155,13 @@ TEST(LZWDecoder, TableEntriesThatLeadBackToThemselvesFail) {
   // The first code after a clear may name entry 6 before it exists; entry 6 then gets
   // itself as its prefix.
   const Bytes self = ImageData(2, {{kClear, 3}, {6, 3}, {0, 3}, {6, 3}, {kEnd, 3}});
-  try {
-    Decode(8, 1, self);
-    FAIL();
-  } catch (const GIFException& e) {
-    EXPECT_EQ(e.Message(), "Circular decoder table entry");
-  }
+  const TDecoded failed = Decode(40, 1, self, false, 7);
+  EXPECT_EQ(failed.Error, "Circular decoder table entry");
+  // What was decoded stays; the rest holds the fill, not what the copies left past it.
+  EXPECT_EQ(failed.Pixels, (Bytes{6, 0} + Bytes(38, 7)));
   // Entries 6 and 7 made each other's prefix: the chain overflows the pixel stack.
   const Bytes loop = ImageData(2, {{kClear, 3}, {7, 3}, {6, 3}, {7, 3}, {6, 4}, {kEnd, 4}});
-  EXPECT_THROW(Decode(32, 1, loop), GIFException);
+  EXPECT_EQ(Decode(32, 1, loop).Error, "Circular decoder table entry");
 }
 
 TEST(LZWDecoder, InterlacedRowsAreFilledOncePassByPass) {
@@ -207,4 +212,29 @@ TEST(LZWDecoder, TheDensestDataIsNeverRefused) {
     EXPECT_TRUE(decoded.Whole) << width << "x" << height;
     EXPECT_EQ(decoded.Pixels, Bytes(size_t(width) * height, 1)) << width << "x" << height;
   }
+}
+
+// Long strings are copied 16 bytes at a time, past their end: when the data stops, the fill
+// follows the last string, and an interlaced frame gets the same pixels, row by row in the
+// order of its passes.
+TEST(LZWDecoder, DataCutShortLeavesTheFillRightAfterItsLastString) {
+  constexpr int kSide = 64;
+  Bytes data = DensestData(kSide * kSide);
+  data.resize(data.size() / 2);
+  const TDecoded plain = Decode(kSide, kSide, data, false, 7);
+  const auto decoded =
+      std::find(plain.Pixels.begin(), plain.Pixels.end(), 7) - plain.Pixels.begin();
+  EXPECT_GT(decoded, 100);
+  EXPECT_EQ(plain.Pixels, Bytes(decoded, 1) + Bytes(kSide * kSide - decoded, 7));
+  EXPECT_FALSE(plain.Whole);
+
+  const TDecoded interlaced = Decode(kSide, kSide, data, true, 7);
+  TInterlacedRows rows(kSide);
+  for (int i = 0; i < kSide; ++i, rows.Next()) {
+    const auto row = [](const Bytes& pixels, int y) {
+      return Bytes(pixels.begin() + y * kSide, pixels.begin() + (y + 1) * kSide);
+    };
+    EXPECT_EQ(row(interlaced.Pixels, rows.Row()), row(plain.Pixels, i)) << "row " << rows.Row();
+  }
+  EXPECT_EQ(interlaced.Warnings, plain.Warnings);
 }
