@@ -1,5 +1,7 @@
 #include "gif/gif_encoder.h"
 
+#include <algorithm>
+
 #include "gif/gif_messages.h"
 #include "gif/stream_bytes.h"
 #include "runtime/exceptions.h"
@@ -30,7 +32,9 @@ void TGIFWriter::Flush() {
 void TGIFEncoder::Encode(TStream& stream, int bitsPerPixel, int colorCount, const uint8_t* data,
                          bool interlaced, int height, int width) {
   if (bitsPerPixel < kMinBitsPerPixel) bitsPerPixel = kMinBitsPerPixel;
-  colorCount_ = colorCount;
+  // An index at or above the clear code would be read back as a clear, an end or a string
+  // code: it is not in any table the code size can carry.
+  colorCount_ = std::min(colorCount, 1 << bitsPerPixel);
   data_ = data;
   interlaced_ = interlaced;
   height_ = height;

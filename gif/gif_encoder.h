@@ -37,7 +37,8 @@ class TGIFEncoder {
 
   virtual ~TGIFEncoder() = default;
   // Writes the complete image data of one frame. Raises GIFException "Color not in color
-  // table" for a pixel not below colorCount; what was written until then stays.
+  // table" for a pixel not below colorCount, or not below the clear code of bitsPerPixel;
+  // what was written until then stays.
   void Encode(TStream& stream, int bitsPerPixel, int colorCount, const uint8_t* data,
               bool interlaced, int height, int width);
 

@@ -233,16 +233,25 @@ TEST(LZWEncoder, EmptyFramesStillGetImageData) {
   EXPECT_EQ(imageData.back(), 0);
 }
 
+// Pixels from the colour count on, and from the clear code on in a table larger than the
+// code size can carry: such an index would be read back as a clear, an end or a string code.
 TEST(GIFEncoders, PixelsOutsideTheTableAreRefused) {
-  const Bytes pixels = {0, 1, 2, 3, 4};
-  TLZWEncoder lzw;
-  TRLEEncoder rle;
-  for (TGIFEncoder* encoder : std::vector<TGIFEncoder*>{&lzw, &rle}) {
-    TMemoryStream stream;
-    EXPECT_EQ(MessageRaised<GIFException>(
-                  [&] { encoder->Encode(stream, 2, 4, pixels.data(), false, 1, 5); }),
-              kGIFColorNotInTable);
-    EXPECT_EQ(stream.Size() > 0, true);
+  struct TCase {
+    int Bits, Colors;
+  };
+  const Bytes pixels = {0, 1, 2, 3, 4, 5};
+  for (const TCase& c : {TCase{2, 4}, TCase{2, 8}, TCase{1, 6}}) {
+    TLZWEncoder lzw;
+    TRLEEncoder rle;
+    for (TGIFEncoder* encoder : std::vector<TGIFEncoder*>{&lzw, &rle}) {
+      SCOPED_TRACE(testing::Message() << c.Bits << " bits, " << c.Colors << " colours"
+                                      << (encoder == &rle ? ", RLE" : ", LZW"));
+      TMemoryStream stream;
+      EXPECT_EQ(MessageRaised<GIFException>(
+                    [&] { encoder->Encode(stream, c.Bits, c.Colors, pixels.data(), false, 1, 6); }),
+                kGIFColorNotInTable);
+      EXPECT_EQ(stream.Size() > 0, true);
+    }
   }
 }
 
