@@ -1,6 +1,7 @@
 #include "gif/gif_encoder.h"
 
 #include <algorithm>
+#include <array>
 
 #include "gif/gif_messages.h"
 #include "gif/stream_bytes.h"
@@ -18,16 +19,6 @@ int MaxCodeFor(int bits) {
 }
 
 }  // namespace
-
-void TGIFWriter::WriteBlock() {
-  buffer_[0] = static_cast<uint8_t>(fill_ - 1);
-  stream_.WriteBuffer(buffer_.data(), fill_);
-  fill_ = 1;
-}
-
-void TGIFWriter::Flush() {
-  if (fill_ > 1) WriteBlock();
-}
 
 void TGIFEncoder::Encode(TStream& stream, int bitsPerPixel, int colorCount, const uint8_t* data,
                          bool interlaced, int height, int width) {
@@ -47,8 +38,6 @@ void TGIFEncoder::Encode(TStream& stream, int bitsPerPixel, int colorCount, cons
   clearCode_ = 1 << bitsPerPixel;
   endCode_ = clearCode_ + 1;
   baseCode_ = clearCode_ + 2;
-  bucket_ = 0;
-  bucketBits_ = 0;
   clearFlag_ = false;
 
   position_ = 0;
@@ -56,28 +45,12 @@ void TGIFEncoder::Encode(TStream& stream, int bitsPerPixel, int colorCount, cons
   row_ = 0;
   pass_ = 0;
 
-  TGIFWriter writer(stream);
-  writer_ = &writer;
+  writer_.emplace(stream);
   if (data != nullptr && width > 0 && height > 0) Compress();
   Output(endCode_);
-  writer.Flush();
-  writer_ = nullptr;
+  writer_->Finish();
+  writer_.reset();
   WriteByte(stream, 0);
-}
-
-void TGIFEncoder::Output(int code) {
-  const uint32_t held = bucket_ & ((uint32_t{1} << bucketBits_) - 1);
-  bucket_ = static_cast<uint32_t>(code) << bucketBits_ | held;
-  bucketBits_ += bitsPerCode_;
-  for (; bucketBits_ >= 8; bucketBits_ -= 8) {
-    writer_->Write(static_cast<uint8_t>(bucket_));
-    bucket_ >>= 8;
-  }
-  if (code == endCode_ && bucketBits_ > 0) {
-    writer_->Write(static_cast<uint8_t>(bucket_));
-    bucket_ = 0;
-    bucketBits_ = 0;
-  }
 }
 
 void TGIFEncoder::Clear() {
@@ -86,6 +59,7 @@ void TGIFEncoder::Clear() {
 }
 
 void TGIFEncoder::RaiseColorNotInTable() {
+  writer_->WriteWholeBlocks();
   throw GIFException(kGIFColorNotInTable);
 }
 

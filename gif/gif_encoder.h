@@ -4,31 +4,11 @@
 // into 255-byte sub-blocks and walks the pixels in file order (interlaced or not); the
 // derived encoders choose the codes.
 
-#include <array>
 #include <cstdint>
+#include <optional>
 
+#include "gif/lzw_code_writer.h"
 #include "runtime/stream.h"
-
-// Packs bytes into sub-blocks of up to 255 bytes, each after its length byte. Flush writes
-// a last partial block; a block of length 0 is never written.
-class TGIFWriter {
- public:
-  static constexpr int kMaxBlockSize = 255;
-
-  explicit TGIFWriter(TStream& stream) : stream_(stream) {}
-  void Write(uint8_t byte) {
-    buffer_[fill_++] = byte;
-    if (fill_ > kMaxBlockSize) WriteBlock();
-  }
-  void Flush();
-
- private:
-  void WriteBlock();
-
-  TStream& stream_;
-  std::array<uint8_t, kMaxBlockSize + 1> buffer_{};
-  int fill_ = 1;
-};
 
 class TGIFEncoder {
  public:
@@ -38,17 +18,21 @@ class TGIFEncoder {
   virtual ~TGIFEncoder() = default;
   // Writes the complete image data of one frame. Raises GIFException "Color not in color
   // table" for a pixel not below colorCount, or not below the clear code of bitsPerPixel;
-  // what was written until then stays.
+  // the whole sub-blocks written until then stay.
   void Encode(TStream& stream, int bitsPerPixel, int colorCount, const uint8_t* data,
               bool interlaced, int height, int width);
 
  protected:
   virtual void Compress() = 0;
-  virtual void Output(int code);
   virtual void Clear();
+  // Only the code's low bitsPerCode_ bits are written.
+  void Output(int code) {
+    writer_->Put(static_cast<uint32_t>(code) & ((1u << bitsPerCode_) - 1), bitsPerCode_);
+  }
+  TCodeWriter& Writer() { return *writer_; }
 
   // The pixel at the current position, checked against the colour count.
-  uint8_t Pixel() const {
+  uint8_t Pixel() {
     const uint8_t pixel = data_[position_];
     if (pixel >= colorCount_) RaiseColorNotInTable();
     return pixel;
@@ -70,7 +54,8 @@ class TGIFEncoder {
   // Moves to the first pixel of the next run; false when the frame is done.
   bool NextRun() { return NextRowStart(); }
   int ColorCount() const { return colorCount_; }
-  [[noreturn]] static void RaiseColorNotInTable();
+  // Writes the whole sub-blocks of the codes put so far, then raises.
+  [[noreturn]] void RaiseColorNotInTable();
 
   int initialBitsPerCode_ = 0;
   int bitsPerCode_ = 0;
@@ -84,9 +69,7 @@ class TGIFEncoder {
   bool NextRowStart();
   bool NextRow();
 
-  TGIFWriter* writer_ = nullptr;
-  uint32_t bucket_ = 0;
-  int bucketBits_ = 0;
+  std::optional<TCodeWriter> writer_;
   int colorCount_ = 0;
   const uint8_t* data_ = nullptr;
   int width_ = 0;

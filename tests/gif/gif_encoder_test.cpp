@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "gif/equal_bytes.h"
 #include "gif/gif_messages.h"
 #include "gif/lzw_encoder.h"
 #include "gif/rle_encoder.h"
@@ -110,7 +111,7 @@ void ExpectDecodesBack(const Bytes& imageData, const Bytes& pixels, int bits, in
 
 TEST(HashTable, FullDictionaryOfCollidingKeysAnswersEveryCode) {
   THashTable table;
-  // Keys 8192 apart share their folded slot; consecutive ones share neighbours.
+  // A full dictionary of keys in a regular pattern: long probe sequences where they collide.
   std::vector<uint32_t> keys;
   for (uint32_t prefix = 0; prefix < 4094 && keys.size() < 4089; prefix += 32) {
     for (uint32_t pixel = 0; pixel < 128; pixel += 4) keys.push_back(prefix << 8 | pixel);
@@ -176,9 +177,10 @@ TEST(LZWEncoder, ImageDataEqualsGiflibsOnRunsNoiseClearsAndShortInterlacedFrames
   };
   // Long runs cross rows and the dictionary's clear points; heights below 8 leave
   // interlace passes empty.
-  const std::vector<TCase> cases = {{173, 119, 1},    {173, 119, 7}, {173, 119, 300},
-                                    {173, 119, 5000}, {1000, 90, 3}, {61, 1, 5},
-                                    {61, 3, 40},      {61, 7, 9},    {40, 9, 2}};
+  // Noise of 600 x 300 pixels gives more image data than is held before a write.
+  const std::vector<TCase> cases = {{173, 119, 1}, {173, 119, 7}, {173, 119, 300}, {173, 119, 5000},
+                                    {1000, 90, 3}, {600, 300, 1}, {61, 1, 5},      {61, 3, 40},
+                                    {61, 7, 9},    {40, 9, 2}};
   for (int bits : {1, 2, 4, 8}) {
     const int colors = 1 << bits;
     for (const TCase& c : cases) {
@@ -253,6 +255,49 @@ TEST(GIFEncoders, PixelsOutsideTheTableAreRefused) {
       EXPECT_EQ(stream.Size() > 0, true);
     }
   }
+}
+
+// What is written before a refused pixel: the code size and the whole sub-blocks of the
+// codes of the pixels before it, as they begin the data of those pixels alone.
+TEST(LZWEncoder, ARefusedPixelLeavesTheWholeSubBlocksBeforeIt) {
+  for (int colors : {4, 256}) {
+    for (size_t refusedAt : {size_t{0}, size_t{700}, size_t{180000}}) {
+      SCOPED_TRACE(testing::Message() << colors << " colours, refused at " << refusedAt);
+      Bytes pixels = Noise(200000, colors - 1, 6);
+      pixels[refusedAt] = static_cast<uint8_t>(colors - 1);
+      const int bits = colors == 4 ? 2 : 8;
+      TMemoryStream refused;
+      TLZWEncoder encoder;
+      EXPECT_EQ(MessageRaised<GIFException>([&] {
+                  encoder.Encode(refused, bits, colors - 1, pixels.data(), false, 1,
+                                 static_cast<int>(pixels.size()));
+                }),
+                kGIFColorNotInTable);
+      const Bytes before(pixels.begin(), pixels.begin() + static_cast<long>(refusedAt));
+      TLZWEncoder whole;
+      const Bytes complete = Encoded(whole, bits, before, static_cast<int>(before.size()), 1);
+      const Bytes& written = refused.Bytes();
+      EXPECT_EQ(written.size() % 256, 1u);
+      // Only the codes' last sub-block, the last code and the end code may be missing.
+      EXPECT_LT(complete.size() - written.size(), 256u + 5);
+      EXPECT_TRUE(std::equal(written.begin(), written.end(), complete.begin()));
+    }
+  }
+}
+
+TEST(EqualBytes, CountsTheRunUpToTheFirstOtherByteOrTheEnd) {
+  Bytes bytes(40, 7);
+  for (size_t start : {0, 1, 5}) {
+    for (size_t other = start; other <= 40; ++other) {
+      for (size_t end : {other, size_t{40}}) {
+        Bytes run = bytes;
+        if (other < 40) run[other] = 9;
+        EXPECT_EQ(EqualBytes(run.data() + start, run.data() + end, 7), std::min(other, end) - start)
+            << start << " " << other << " " << end;
+      }
+    }
+  }
+  EXPECT_EQ(EqualBytes(bytes.data(), bytes.data() + 40, 8), 0u);
 }
 
 TEST(GIFEncoders, EveryTableSizeAndPatternDecodesBack) {
