@@ -33,7 +33,8 @@ const std::vector<std::string>& OwnFileNames() {
                                                  kLogFileName,
                                                  std::string(kLogFileName) + ".1",
                                                  kSettingsFileName,
-                                                 kSourceHistoryFileName};
+                                                 kSourceHistoryFileName,
+                                                 kSourceHealthFileName};
   return names;
 }
 

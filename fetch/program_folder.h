@@ -10,6 +10,8 @@ inline constexpr const char* kResourceFileName = "resource.txt";
 inline constexpr const char* kSettingsFileName = "isoview.ini";
 // What the station remembers of each source across restarts.
 inline constexpr const char* kSourceHistoryFileName = "sources.txt";
+// How each schedule line's source is doing, across restarts.
+inline constexpr const char* kSourceHealthFileName = "health.txt";
 
 std::string ExecutablePath();
 std::string ProgramFolderOf(const std::string& executablePath);

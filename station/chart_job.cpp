@@ -15,6 +15,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "runtime/strings.h"
+#include "station/file_digest.h"
 #include "station/ordered_workers.h"
 #include "station/station_folders.h"
 #include "station/station_report.h"
@@ -63,6 +64,7 @@ struct TChartJob::TDevelopment {
   std::shared_ptr<const TBitmap> picture;
   std::optional<std::vector<uint8_t>> encoded;
   std::optional<EStationFailure> failure;
+  std::string digest;  // of the downloaded bytes
 };
 
 void TChartJob::Status(const std::string& text) {
@@ -139,7 +141,10 @@ void TChartJob::Develop(bool decode) {
        target = Progress().expandedFilename, folder = host_.ProgramFolder()] {
         TDevelopment& d = *development;
         try {
-          if (decode) d.picture = DecodeChart(file);
+          if (decode) {
+            d.picture = DecodeChart(file);
+            d.digest = FileDigest(file);
+          }
           if (!d.picture) throw EInvalidGraphic(NotAnImageText(type));
         } catch (const std::exception& error) {
           d.failure = AsFailure(error, fkContent);
@@ -164,6 +169,7 @@ void TChartJob::Developed(TDevelopment& development) {
                               development.failure->Kind());
       }
       Progress().picture = development.picture;
+      digest_ = development.digest;
       KeepDownload();
     }
     Status("Printing " + localFile_ + ".....");
@@ -212,6 +218,7 @@ void TChartJob::Save(const std::optional<std::vector<uint8_t>>& encoded) {
       throw failure;
     }
     host_.Log().Add("Saved " + path);
+    savedPath_ = path;
     host_.Archive().Record(path);
     host_.Archive().Prune();
     const TDateTime now = UtcForDateCodes(host_.Clock().NowIn(host_.Zone()));

@@ -62,6 +62,10 @@ class TChartJob {
   const std::string& LastStatus() const { return lastStatus_; }
   int64_t Received() const { return received_; }
   int64_t Length() const { return length_; }
+  // The SHA-256 of the download once it decoded whole; "" before, or when it could not be read.
+  const std::string& Digest() const { return digest_; }
+  // Where the chart was saved; "" until it is, and for a line that saves nothing.
+  const std::string& SavedPath() const { return savedPath_; }
 
  private:
   struct TDevelopment;
@@ -85,6 +89,8 @@ class TChartJob {
   std::string partialFile_;  // where it arrives; removed unless kept
   std::string contentType_;
   std::string lastStatus_;
+  std::string digest_;
+  std::string savedPath_;
   int64_t received_ = 0;
   int64_t length_ = -1;
 };

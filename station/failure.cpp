@@ -18,6 +18,12 @@ std::string FailureKindName(TFailureKind kind) {
   return "unknown";
 }
 
+std::optional<TFailureKind> FailureKindNamed(const std::string& name) {
+  for (TFailureKind kind : {fkNetwork, fkHttpStatus, fkContent, fkDisk, fkConfiguration, fkPrinter})
+    if (FailureKindName(kind) == name) return kind;
+  return std::nullopt;
+}
+
 EStationFailure AsFailure(const std::exception& error, TFailureKind kind) {
   if (const auto* failure = dynamic_cast<const EStationFailure*>(&error)) return *failure;
   const auto* stream = dynamic_cast<const EStreamError*>(&error);

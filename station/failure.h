@@ -3,6 +3,7 @@
 // happened up to the queue and the report, so that an operator (and what watches the
 // station) can tell a dead server from a full disk without reading the text.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -19,6 +20,8 @@ enum TFailureKind {
 
 // "network", "HTTP status", "content", "disk", "configuration", "printer".
 std::string FailureKindName(TFailureKind kind);
+// The kind of that name; none for any other text.
+std::optional<TFailureKind> FailureKindNamed(const std::string& name);
 
 class EStationFailure : public Exception {
  public:

@@ -59,6 +59,8 @@ class TFetchQueue {
   // Records a failed attempt at nowMs. Answers true when the line is given up (it has then
   // left the queue); otherwise it now waits behind the others for its back-off.
   bool Failed(Position line, int64_t nowMs);
+  // The line leaves the queue without another attempt (its source was given up before).
+  void Drop(Position line) { lines_.erase(line); }
 
   // The sources (URLs) that have a failed line waiting for a retry: a dead source whose
   // events of several minutes wait counts once.

@@ -70,6 +70,7 @@ TStation::TStation(TStationEnvironment environment, TStationReport& report)
       log_(environment_.programFolder + kLogFileName, *environment_.clock, *environment_.zone),
       archive_(environment_.programFolder, log_, *environment_.clock, *environment_.zone),
       history_(environment_.programFolder + kSourceHistoryFileName),
+      health_(environment_.programFolder + kSourceHealthFileName),
       utcClock_(*environment_.clock, *environment_.zone),
       workers_(environment_.workerThreads),
       loop_(MessageLoop::Current()),
@@ -95,6 +96,7 @@ bool TStation::Start() {
   const bool loaded = LoadSchedule(kStartUpSource);
   RemoveTemporaries();
   TellLastSave();
+  ReportSources();
   if (environment_.tickIntervalMs > 0)
     loop_.SetTimer(window_, kTickTimerId, WM_STATION_TICK, environment_.tickIntervalMs);
   return loaded;
@@ -117,6 +119,7 @@ void TStation::ReadSettings() {
 void TStation::LoadHistory() {
   try {
     history_.Load();
+    health_.Load();
   } catch (const std::exception& error) {
     ReportError(kStartUpSource, error.what(), fkDisk);
   }
@@ -159,6 +162,7 @@ void TStation::TellLastSave() {
 void TStation::ScheduleEdited() {
   LoadSchedule(kEditorSource);
   utcClock_.ScheduleEdited();
+  ReportSources();
 }
 
 void TStation::Tick() {
@@ -169,6 +173,7 @@ void TStation::Tick() {
   }
   PruneArchive();
   Dispatch();
+  SaveHealth();
 }
 
 void TStation::QueueTick(const TClockTick& tick) {
@@ -202,6 +207,7 @@ void TStation::PruneArchive() {
 void TStation::Stop(const std::string& logLine) {
   stopping_ = true;
   log_.Add(logLine);
+  SaveHealth();
   loop_.KillTimer(window_, kTickTimerId);
   for (const auto& client : clients_) client->Abort();
 }
@@ -221,6 +227,7 @@ void TStation::Dispatch() {
        line = queue_.NextDue(environment_.steady->NowMs(), admits))
     StartJob(line);
   ReportQueue();
+  ReportSources();
   ShowRetryStatus();
 }
 
@@ -246,6 +253,7 @@ int TStation::RunningDownloads() const {
 
 void TStation::StartJob(TFetchQueue::Position line) {
   queue_.Started(line);
+  health_.Attempted(line->line, UtcNow());
   jobs_.push_back(std::make_unique<TChartJob>(static_cast<TJobHost&>(*this), line));
   TChartJob& job = *jobs_.back();
   const bool downloads = line->progress.next == jsDownload;
@@ -260,6 +268,7 @@ void TStation::DownloadEnded(TChartJob&) {
 
 void TStation::SourceAnswered(TChartJob& job) {
   queue_.SourceAnswered(*job.Line());
+  health_.Delivered(job.Line()->line, UtcNow(), job.Digest());
   HistoryWritten(history_.Answered(job.Line()->inputs.URL));
 }
 
@@ -299,6 +308,7 @@ void TStation::ReportProgress() {
 
 void TStation::JobEnded(TChartJob& job, const EStationFailure* failure) {
   const TFetchQueue::Position line = job.Line();
+  if (!failure) health_.Succeeded(line->line, UtcNow(), job.SavedPath());
   jobs_.remove_if([&](const auto& held) { return held.get() == &job; });
   if (!failure)
     queue_.Remove(line);
@@ -309,6 +319,7 @@ void TStation::JobEnded(TChartJob& job, const EStationFailure* failure) {
   // The status goes on telling what still runs, not that one of several jobs is done.
   if (!jobs_.empty()) report_.StatusChanged(jobs_.front()->LastStatus());
   ReportQueue();
+  ReportSources();
   PostDispatch();
 }
 
@@ -318,19 +329,48 @@ void TStation::LineFailed(TFetchQueue::Position line, const EStationFailure& fai
   const int attempts = line->failures.Attempts() + 1;
   ReportError({source, FetchJobName(inputs) + ": " + failure.Message(), failure.Kind(),
                failure.ErrorNumber(), inputs.URL, false});
-  if (queue_.Failed(line, environment_.steady->NowMs())) GiveUp(source, inputs, failure, attempts);
+  // A line given up stays so until it delivers: each of its later events gets one attempt,
+  // not another ten minutes of retries.
+  const bool wasGivenUp = health_.GivenUp(line->line);
+  const std::string scheduleLine = line->line;
+  bool givenUp = queue_.Failed(line, environment_.steady->NowMs());
+  if (!givenUp && wasGivenUp) {
+    queue_.Drop(line);
+    givenUp = true;
+  }
+  health_.Failed(scheduleLine, UtcNow(), failure, givenUp);
+  if (givenUp && !wasGivenUp) GiveUp(source, inputs, failure, attempts);
 }
 
 void TStation::GiveUp(const std::string& source, const TFetchInputs& inputs,
                       const EStationFailure& failure, int attempts) {
   ReportError({source, GiveUpMessage(FetchJobName(inputs), attempts), failure.Kind(),
                failure.ErrorNumber(), inputs.URL, true});
-  HistoryWritten(history_.GaveUp(inputs.URL, UtcForDateCodes(Clock().NowIn(Zone()))));
+  HistoryWritten(history_.GaveUp(inputs.URL, UtcNow()));
 }
 
 // The history in memory is right either way; the file catches up at the next change.
 void TStation::HistoryWritten(bool written) {
   if (!written) log_.Add("Could not write " + ProgramFolder() + kSourceHistoryFileName);
+}
+
+void TStation::SaveHealth() {
+  const bool written = health_.SaveChanges();
+  if (!written && !std::exchange(healthUnwritten_, true))
+    log_.Add("Could not write " + ProgramFolder() + kSourceHealthFileName);
+  if (written) healthUnwritten_ = false;
+}
+
+TDateTime TStation::UtcNow() const {
+  return UtcForDateCodes(Clock().NowIn(Zone()));
+}
+
+std::vector<TSourceRow> TStation::SourceRows() const {
+  return health_.Rows(eventTable_.Lines(), UtcNow());
+}
+
+void TStation::ReportSources() {
+  report_.SourcesChanged(SourceRows());
 }
 
 void TStation::ReportError(const std::string& source, const std::string& message,

@@ -25,6 +25,7 @@
 #include "station/event_table.h"
 #include "station/fetch_queue.h"
 #include "station/ordered_workers.h"
+#include "station/source_health.h"
 #include "station/source_history.h"
 #include "station/station_report.h"
 #include "station/station_settings.h"
@@ -79,6 +80,8 @@ class TStation : private TJobHost {
   const TStationSettings& Settings() const { return settings_; }
   std::vector<std::string> QueueLines() const { return queue_.Lines(); }
   int RunningDownloads() const;
+  // How each schedule line's source is doing, as SourcesChanged tells it.
+  std::vector<TSourceRow> SourceRows() const;
   // Nothing running, being decoded or about to start: what is queued waits for its time.
   bool Settled() const { return jobs_.empty() && workers_.Pending() == 0 && !dispatchPosted_; }
 
@@ -111,6 +114,9 @@ class TStation : private TJobHost {
   void GiveUp(const std::string& source, const TFetchInputs& inputs, const EStationFailure& failure,
               int attempts);
   void HistoryWritten(bool written);
+  void SaveHealth();
+  void ReportSources();
+  TDateTime UtcNow() const;
   void ReportError(const std::string& source, const std::string& message, TFailureKind kind);
   void ReportError(const TErrorReport& error);
   void ReportQueue();
@@ -125,6 +131,8 @@ class TStation : private TJobHost {
   TEventLog log_;
   TArchive archive_;
   TSourceHistory history_;
+  TSourceHealth health_;
+  bool healthUnwritten_ = false;  // told in the log once a spell
   TEventTable eventTable_;
   std::set<std::string> scheduledUrls_;
   TUtcClock utcClock_;

@@ -13,6 +13,7 @@
 #include "runtime/date_time.h"
 #include "station/failure.h"
 #include "station/next_event.h"
+#include "station/source_row.h"
 
 class TBitmap;
 
@@ -69,6 +70,9 @@ class TStationReport {
   virtual void Saved(const TSaveReport&) {}
   // Every error is logged by the station before it is reported.
   virtual void ErrorReported(const TErrorReport&) {}
+  // How each schedule line's source is doing, one row a line in the schedule's order; told
+  // when an attempt begins or ends, when the schedule changes, and at every tick.
+  virtual void SourcesChanged(const std::vector<TSourceRow>&) {}
 };
 
 // What the station asks of its surroundings and cannot do itself: printing stays with the

@@ -26,6 +26,7 @@ class TRecordingReport : public TStationReport {
   void ChartReady(const std::shared_ptr<const TBitmap>& chart) override { charts.push_back(chart); }
   void Saved(const TSaveReport& save) override { saves.push_back(save); }
   void ErrorReported(const TErrorReport& error) override { errors.push_back(error); }
+  void SourcesChanged(const std::vector<TSourceRow>& sources) override { rows = sources; }
 
   std::vector<TClockReport> clocks;
   Texts statuses;
@@ -34,6 +35,7 @@ class TRecordingReport : public TStationReport {
   std::vector<std::shared_ptr<const TBitmap>> charts;
   std::vector<TSaveReport> saves;
   std::vector<TErrorReport> errors;
+  std::vector<TSourceRow> rows;
 };
 
 class TMapSettings : public TSettingsSource {

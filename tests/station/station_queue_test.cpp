@@ -37,7 +37,8 @@ class TListPrinter : public TStationPrinter {
 // One dead source: the other lines of its minute are saved at once; it waits 2, 4, 8, 16,
 // 32 and then 60 seconds of the steady clock between attempts, whatever the wall clock
 // does, and is given up ten minutes after its first failure. It then counts as failing
-// until it answers, also after a restart.
+// until it answers, also after a restart; its later events get one attempt each, not
+// another ten minutes of retries.
 TEST_F(StationQueueTest, AFailingSourceIsRetriedWithBackOffGivenUpAndRemembered) {
   const std::string missing = "/charts/missing.gif";
   Start({Line(missing, "missing.bmp"), Line("/chart.gif", "a.bmp"), Line("/chart.gif", "b.bmp")});
@@ -78,10 +79,16 @@ TEST_F(StationQueueTest, AFailingSourceIsRetriedWithBackOffGivenUpAndRemembered)
   Restart({Line(missing, "missing.bmp")});
   Settle();
   EXPECT_EQ(Failing(), 1u) << "remembered across the restart";
+  EXPECT_EQ(server_.Requests(missing), attempts + 1) << "one attempt at the restart's minute";
   server_.Serve(missing, PeerGifBytes(6, 4));
   AfterSeconds(2);
   Settle();
-  EXPECT_EQ(Failing(), 0u);
+  EXPECT_EQ(server_.Requests(missing), attempts + 1) << "no retries for a source given up";
+  EXPECT_EQ(Failing(), 1u);
+  clock_.Set({2026, 12, 9, 10, 15, 5});
+  Tick();
+  Settle();
+  EXPECT_EQ(Failing(), 0u) << "it delivered the next day";
   EXPECT_NE(ReadWholeFile(dir_.File("sources.txt")).find("giveups=1"), std::string::npos);
 }
 
