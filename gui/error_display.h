@@ -6,9 +6,9 @@
 
 #include <QDialog>
 #include <QObject>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QString>
+#include <QTextEdit>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -38,7 +38,7 @@ class TErrorDisplay : public QObject {
   void Refresh();
 
   QPointer<QDialog> box_;
-  QPointer<QPlainTextEdit> view_;
+  QPointer<QTextEdit> view_;
   TErrorList errors_;
   // Errors that come in a burst are drawn once, when the window's thread is next idle.
   bool refreshPending_ = false;

@@ -23,6 +23,14 @@ std::string ShownText(const std::string& message) {
   return shown.size() < message.size() ? shown + kCut : shown;
 }
 
+// A station's message names its line already ("Radar (http://...): cause"); the source
+// in front of it would say the same twice.
+bool NamesItsSource(const std::string& message, const std::string& source) {
+  if (message.compare(0, source.size(), source) != 0) return false;
+  const std::string rest = message.substr(source.size(), 2);
+  return rest == " (" || rest == ": ";
+}
+
 }  // namespace
 
 // The source and the message separated by a byte that neither holds.
@@ -59,7 +67,8 @@ void TErrorList::Clear() {
 
 std::string TErrorList::LineOf(const TEntry& entry) {
   std::string line = UtcStamp(entry.when) + "  ";
-  if (!entry.source.empty()) line += entry.source + ": ";
+  if (!entry.source.empty() && !NamesItsSource(entry.message, entry.source))
+    line += entry.source + ": ";
   line += entry.message;
   if (entry.count > 1) line += "  " + std::string(kRepeatMark) + IntToStr(entry.count);
   return line;

@@ -4,8 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDialog>
-#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTextEdit>
 
 #include "gui/application.h"
 #include "gui/error_list.h"
@@ -75,6 +76,15 @@ TEST(ErrorList, ShowsTheLatestDistinctErrorsWithTimeCountAndSource) {
        Concat({{"Line 0", "failed", kNoon}, {"Line 0", "failed", kNoon}}, Distinct(21)),
        Lines(2, 21) + "3 earlier messages are in isoview.log"},
       {"one earlier message", Distinct(21), Lines(2, 21) + "1 earlier message is in isoview.log"},
+      {"a message that names its line has no source in front",
+       {{"Radar", "Radar (http://x/r.gif): 404 Not Found"},
+        {"http://x/s.gif", "http://x/s.gif: gone"}},
+       "2026-12-08 15:11:01 UTC  Radar (http://x/r.gif): 404 Not Found\n"
+       "2026-12-08 15:11:01 UTC  http://x/s.gif: gone"},
+      {"a source that only begins the message is named",
+       {{"Radar", "Radar2 (http://x/r.gif): gone"}, {"Clock", "Clockwork: stopped"}},
+       "2026-12-08 15:11:01 UTC  Radar: Radar2 (http://x/r.gif): gone\n"
+       "2026-12-08 15:11:01 UTC  Clock: Clockwork: stopped"},
   };
   for (const TListCase& c : cases) {
     TErrorList list;
@@ -103,7 +113,7 @@ TEST(ErrorDisplay, TenThousandErrorsKeepTheBoxSmall) {
   EXPECT_TRUE(text.endsWith(" earlier messages are in isoview.log")) << text.toStdString();
   EXPECT_TRUE(text.contains(QString("Timeout 0  ") + QChar(0xd7)));
   QCoreApplication::processEvents();
-  EXPECT_EQ(display.Box()->findChild<QPlainTextEdit*>()->toPlainText(), text);
+  EXPECT_EQ(display.Box()->findChild<QTextEdit*>()->toPlainText(), text);
   EXPECT_EQ(display.Box()->size(), firstSize);
   const QRect screen = display.Box()->screen()->availableGeometry();
   EXPECT_LE(display.Box()->frameGeometry().height(), screen.height());
@@ -114,6 +124,35 @@ TEST(ErrorDisplay, TenThousandErrorsKeepTheBoxSmall) {
   display.Show("Editor", "Cannot open file schedule.txt");
   EXPECT_EQ(display.Text().toStdString(),
             "2026-12-08 17:57:40 UTC  Editor: Cannot open file schedule.txt");
+}
+
+// The operator can make the box larger to read long messages, which wrap; a refresh while
+// an older line is read leaves it in view, and a new error brings the box to the front.
+TEST(ErrorDisplay, TheBoxIsTitledResizableWrapsAndKeepsItsScrollPosition) {
+  TErrorDisplay display;
+  std::time_t now = kNoon;
+  display.SetClock([&now] { return now; });
+  display.Show("Radar", "first");
+  QDialog& box = *display.Box();
+  EXPECT_EQ(box.windowTitle().toStdString(), "Errors");
+  box.resize(300, 200);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box.size(), QSize(300, 200));
+  auto& view = *box.findChild<QTextEdit*>();
+  EXPECT_EQ(view.lineWrapMode(), QTextEdit::WidgetWidth);
+  for (int i = 0; i < 19; ++i) display.Show("Line " + IntToStr(i), std::string(120, 'x'));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view.horizontalScrollBar()->maximum(), 0) << "a line is wider than the box";
+  QScrollBar& bar = *view.verticalScrollBar();
+  ASSERT_GT(bar.maximum(), 10);
+  EXPECT_EQ(bar.value(), bar.maximum()) << "at the end, the box follows the new lines";
+  bar.setValue(bar.maximum() / 2);
+  const int reading = bar.value();
+  display.Show("Radar", "again");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(bar.value(), reading);
+  EXPECT_TRUE(view.toPlainText().contains("Radar: again"));
+  display.Dismiss();
 }
 
 TEST(ErrorDisplay, TheApplicationTellsTheListenerTheSourceAndTheMessage) {
