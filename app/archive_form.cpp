@@ -12,6 +12,7 @@
 #include "gui/application.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
+#include "gui/window_placement.h"
 #include "runtime/stream.h"
 #include "runtime/strings.h"
 #include "ui_archive_form.h"
@@ -81,6 +82,7 @@ void TArchiveForm::Open() {
     ReadSavedList();
     ShowPage(0);
   });
+  FitOnScreen(*this);
   show();
   raise();
   activateWindow();

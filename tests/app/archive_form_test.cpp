@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <condition_variable>
 #include <filesystem>
@@ -156,6 +157,10 @@ TEST_F(ArchiveFormTest, ShowsTheFirstPageWhileThumbnailsLoadAndKeepsThemInMemory
   TArchiveForm form(dir_.Path(), printer_, nullptr, maker.Maker());
   form.Open();
   EXPECT_TRUE(form.isVisible());
+  // The form is designed larger than the test's screen: it opens inside it, frame and all.
+  const QRect screen = form.screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(QRect(form.pos(), form.size() + QSize(16, 48))))
+      << form.x() << "," << form.y() << " " << form.width() << "x" << form.height();
   ASSERT_EQ(form.Tiles().size(), 48u);
   for (const TQtArchiveTile* tile : form.Tiles()) {
     EXPECT_EQ(tile->State(), atLoading);
