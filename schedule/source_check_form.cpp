@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QPushButton>
+#include <algorithm>
 
 #include "gui/application.h"
 #include "gui/text_conversion.h"
@@ -25,6 +26,9 @@ enum TResultColumn {
 // Columns of long texts, cut to these widths; the others are as wide as their texts.
 constexpr int kUrlColumnWidth = 230;
 constexpr int kStatusColumnWidth = 230;
+// A status is read whole ("Connection timed out (Error #10060)"): its column widens to the
+// longest, but a server's endless reason phrase does not push the other columns away.
+constexpr int kMaxStatusColumnWidth = 640;
 constexpr int kRowHeight = 22;
 constexpr const char* kCheckSource = "Source check";
 constexpr const char* kCredentialsLost =
@@ -124,6 +128,7 @@ void TSourceCheckForm::ShowResult(std::size_t index, const TSourceCheckResult& r
   const int row = static_cast<int>(index);
   SetCell(row, scStatus, result.Status);
   ui_->ResultGrid->item(row, scStatus)->setForeground(StatusColour(result));
+  WidenStatusColumn();
   // What the first bytes are ("image/gif 1728x2200") says more than what the server calls them.
   SetCell(row, scContentType, result.Content.empty() ? result.ContentType : result.Content);
   SetCell(row, scLength, result.ContentLength < 0 ? "" : IntToStr(result.ContentLength));
@@ -137,6 +142,13 @@ void TSourceCheckForm::ShowResult(std::size_t index, const TSourceCheckResult& r
     ui_->ResultGrid->setCellWidget(row, scUseNewUrl, button);
   }
   ShowProgress();
+}
+
+void TSourceCheckForm::WidenStatusColumn() {
+  QTableWidget& grid = *ui_->ResultGrid;
+  const QAbstractItemView& view = grid;  // where the size hint is public
+  const int wanted = std::min(view.sizeHintForColumn(scStatus), kMaxStatusColumnWidth);
+  if (wanted > grid.columnWidth(scStatus)) grid.setColumnWidth(scStatus, wanted);
 }
 
 void TSourceCheckForm::ShowProgress() {

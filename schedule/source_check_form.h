@@ -44,6 +44,7 @@ class TSourceCheckForm : public QWidget {
  private:
   void ListUrls();
   void ShowResult(std::size_t index, const TSourceCheckResult& result);
+  void WidenStatusColumn();
   void ShowProgress();
   void Finish();
   void SetCell(int row, int column, const std::string& text);

@@ -236,3 +236,24 @@ TEST_F(SourceCheckFormTest, StoppingARunningCheckCancelsTheRowsNotFinished) {
     form_.Form().CloseNoSaveButton->click();
   }
 }
+
+// A long status is read whole, not cut in its middle; an endless one stops widening.
+TEST_F(SourceCheckFormTest, TheStatusColumnWidensToItsTexts) {
+  server_.Serve("/maintenance.gif", "<html>back soon</html>", 200,
+                "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet");
+  server_.Serve("/endless.gif", "<html></html>", 200, std::string(500, 'x'));
+  const std::vector<std::pair<std::string, bool>> cases{{"/maintenance.gif", true},
+                                                        {"/endless.gif", false}};
+  for (const auto& [path, whole] : cases) {
+    SCOPED_TRACE(path);
+    Open({Url("/charts/surface.gif"), Url(path)}, {});
+    RunCheck();
+    const QTableWidget& grid = *Check().Form().ResultGrid;
+    const int needed = static_cast<const QAbstractItemView&>(grid).sizeHintForColumn(cStatus);
+    EXPECT_EQ(Cell(1, cStatus).rfind("200 but not an image: ", 0), 0u) << Cell(1, cStatus);
+    EXPECT_EQ(grid.columnWidth(cStatus) >= needed, whole)
+        << grid.columnWidth(cStatus) << " for " << needed;
+    EXPECT_LE(grid.columnWidth(cStatus), 640);
+    form_.Form().CloseNoSaveButton->click();
+  }
+}
