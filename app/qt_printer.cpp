@@ -1,10 +1,12 @@
 #include "app/qt_printer.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QImage>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <filesystem>
 
 #include "app/print_layout.h"
@@ -14,6 +16,9 @@
 #include "imaging/bitmap.h"
 
 namespace {
+
+constexpr const char* kSetupTitle = "Printer setup";
+constexpr const char* kSetupConfirm = "OK";
 
 // Shows the wait cursor for its lifetime.
 class TWaitCursor {
@@ -58,8 +63,13 @@ class TPrintoutFile {
 TQtPrinter::TQtPrinter(const TClock& Clock, const TTimeZone& Zone)
     : clock_(Clock), zone_(Zone), printer_(QPrinter::HighResolution) {}
 
+// Qt's print dialog offers to print now; here it only chooses the printer for later.
 bool TQtPrinter::Setup(QWidget* Parent) {
   QPrintDialog dialog(&printer_, Parent);
+  dialog.setWindowTitle(kSetupTitle);
+  if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+    if (QPushButton* confirm = buttons->button(QDialogButtonBox::Ok))
+      confirm->setText(kSetupConfirm);
   return dialog.exec() == QDialog::Accepted;
 }
 

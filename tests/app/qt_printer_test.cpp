@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QPrintDialog>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 
@@ -194,14 +196,20 @@ TEST(PrinterSetupTest, RunsThePrintDialogOnTheWindowsOnePrinter) {
   FakeTimeZone zone;
   TMainForm form(TMainFormEnvironment{&clock, &zone, dir.Path()});
   QPrinter* shownOn = nullptr;
+  QString title, confirm;
   QTimer::singleShot(0, [&] {
     if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
       shownOn = dialog->printer();
+      title = dialog->windowTitle();
+      confirm = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->text();
       dialog->reject();
     }
   });
   form.Form().Printersetup1->trigger();
   EXPECT_EQ(shownOn, &form.Printer().Printer());
+  // Setting up prints nothing, so its button does not say "Print".
+  EXPECT_EQ(title.toStdString(), "Printer setup");
+  EXPECT_EQ(confirm.toStdString(), "OK");
 }
 
 }  // namespace
