@@ -22,6 +22,8 @@
 
 namespace {
 constexpr const char* kPreviewSource = "Preview";
+constexpr const char* kNoPictureText = "No picture the preview shows";
+constexpr const char* kCancelledText = "Cancelled";
 }  // namespace
 
 TPreviewForm::TPreviewForm(std::string programFolder, QWidget* parent)
@@ -34,6 +36,7 @@ TPreviewForm::TPreviewForm(std::string programFolder, QWidget* parent)
   download_.Http().MaxTime = kDefaultDeadlineSeconds;
   download_.Http().MaxBodySize = kDefaultBodyLimitBytes;
   connect(ui_->OkButton, &QPushButton::clicked, this, &TPreviewForm::OkButtonClick);
+  connect(ui_->CancelButton, &QPushButton::clicked, this, &TPreviewForm::CancelButtonClick);
   const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
   move(screen.center() - rect().center());
 }
@@ -58,6 +61,9 @@ void TPreviewForm::FetchAndShow(const std::string& url, std::function<void()> en
   partialFile_ = TemporaryNameBeside(localFile_);
   ended_ = std::move(ended);
   busy_ = true;
+  cancelled_ = false;
+  ui_->CancelButton->setEnabled(true);
+  ClearPicture();
   ui_->Label1->setText(ToQString("Downloading " + localFile_ + "....."));
   Log("fetching " + shownUrl + " into " + localFile_);
   try {
@@ -66,16 +72,19 @@ void TPreviewForm::FetchAndShow(const std::string& url, std::function<void()> en
       Downloaded(result, shownUrl);
     });
   } catch (const std::exception& error) {
-    End(shownUrl + ": " + error.what());
+    Fail(shownUrl, error.what());
   }
 }
 
 void TPreviewForm::Downloaded(const TDownloadResult& result, const std::string& shownUrl) {
   Log("downloaded " + shownUrl + ": " + IntToStr(result.statusCode) + " " + result.reason + ", " +
       IntToStr(result.receivedBytes) + " bytes");
-  if (!result.Succeeded()) {
+  if (cancelled_ || !result.Succeeded()) {
     std::remove(partialFile_.c_str());
-    End(shownUrl + ": " + result.Failure());
+    if (cancelled_)
+      Cancelled(shownUrl);
+    else
+      Fail(shownUrl, result.Failure());
     return;
   }
   auto picture = std::make_shared<std::shared_ptr<const TBitmap>>();
@@ -94,18 +103,22 @@ void TPreviewForm::Downloaded(const TDownloadResult& result, const std::string& 
 // The download replaces the last one of its name only when it decoded whole.
 void TPreviewForm::Decoded(std::shared_ptr<const TBitmap> picture, const std::string& error,
                            const std::string& shownUrl) {
-  if (!picture) {
+  if (cancelled_ || !picture) {
     std::remove(partialFile_.c_str());
-    if (error.empty()) {
+    if (cancelled_) {
+      Cancelled(shownUrl);
+    } else if (error.empty()) {
       Log(shownUrl + " is no image the preview shows");
-      ui_->Label1->setText("Done");
+      ui_->Label1->setText(kNoPictureText);
+      End("");
+    } else {
+      Fail(shownUrl, error);
     }
-    End(error.empty() ? "" : shownUrl + ": " + error);
     return;
   }
   if (std::rename(partialFile_.c_str(), localFile_.c_str()) != 0) {
     std::remove(partialFile_.c_str());
-    End(shownUrl + ": Cannot create file " + localFile_);
+    Fail(shownUrl, "Cannot create file " + localFile_);
     return;
   }
   picture_ = std::move(picture);
@@ -116,8 +129,21 @@ void TPreviewForm::Decoded(std::shared_ptr<const TBitmap> picture, const std::st
   End("");
 }
 
+// The window's own label says what went wrong; the error display says it with the URL.
+void TPreviewForm::Fail(const std::string& shownUrl, const std::string& cause) {
+  ui_->Label1->setText(ToQString(cause));
+  End(shownUrl + ": " + cause);
+}
+
+void TPreviewForm::Cancelled(const std::string& shownUrl) {
+  Log(shownUrl + " cancelled");
+  ui_->Label1->setText(kCancelledText);
+  End("");
+}
+
 void TPreviewForm::End(const std::string& error) {
   busy_ = false;
+  ui_->CancelButton->setEnabled(false);
   if (!error.empty()) TApplication::Instance().ShowError(kPreviewSource, error);
   const std::function<void()> ended = std::move(ended_);
   ended_ = nullptr;
@@ -142,6 +168,20 @@ void TPreviewForm::ShowPicture() {
   ui_->ScrollBox1->widget()->resize(bitmap.Width() + 8, bitmap.Height() + 8);
 }
 
+void TPreviewForm::ClearPicture() {
+  picture_ = std::make_shared<TBitmap>();
+  ui_->Image1->clear();
+  ui_->Image1->resize(0, 0);
+  ui_->ScrollBox1->widget()->resize(8, 8);
+}
+
 void TPreviewForm::OkButtonClick() {
   hide();
+}
+
+// A download is cut short; a picture being decoded is dropped when it is ready.
+void TPreviewForm::CancelButtonClick() {
+  if (!busy_) return;
+  cancelled_ = true;
+  if (download_.Running()) download_.Abort();
 }

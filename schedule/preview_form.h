@@ -39,9 +39,10 @@ class TPreviewForm : public QWidget {
   // The log that gets the window's fetches and their outcome; none: nothing is logged.
   void SetLog(const TEventLog* log) { log_ = log; }
 
-  // Starts the download of the URL, unchanged; the image shows once it decoded whole.
-  // Errors go to the error display under "Preview", named by the URL (without its
-  // password); ended runs when the fetch is over, whatever its outcome. A client still
+  // Clears the picture shown and starts the download of the URL, unchanged; the image
+  // shows once it decoded whole. What went wrong shows in the window's label and goes to
+  // the error display under "Preview", named by the URL (without its password); ended runs
+  // when the fetch is over, whatever its outcome, a cancel too. A client still
   // busy with an earlier preview gets the "Internet error: " box.
   void FetchAndShow(const std::string& url, std::function<void()> ended = nullptr);
   // What the editor's Preview buttons do: show this window, not modal, and fetch.
@@ -53,6 +54,7 @@ class TPreviewForm : public QWidget {
 
  public slots:
   void OkButtonClick();
+  void CancelButtonClick();
 
  private:
   std::string ProgramFolder() const;
@@ -60,6 +62,9 @@ class TPreviewForm : public QWidget {
   void Decoded(std::shared_ptr<const TBitmap> picture, const std::string& error,
                const std::string& shownUrl);
   void ShowPicture();
+  void ClearPicture();
+  void Fail(const std::string& shownUrl, const std::string& cause);
+  void Cancelled(const std::string& shownUrl);
   void End(const std::string& error);
   void Log(const std::string& text) const;
 
@@ -72,5 +77,6 @@ class TPreviewForm : public QWidget {
   std::string partialFile_;
   std::function<void()> ended_;
   bool busy_ = false;
+  bool cancelled_ = false;
   const TEventLog* log_ = nullptr;
 };

@@ -5,6 +5,7 @@
 
 #include "fetch/event_log.h"
 #include "gui/application.h"
+#include "imaging/bitmap.h"
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
 #include "schedule/schedule_form.h"
@@ -109,9 +110,10 @@ TEST_F(PreviewFormTest, PngIsShownInItsColoursOverWhite) {
   EXPECT_EQ(shown.pixelColor(1, 0), QColor(255, 255, 255));
 }
 
-// A download that is no whole picture is shown as an error and replaces nothing: not the
-// picture shown, not the last good download of its name.
-TEST_F(PreviewFormTest, AFailedDownloadIsShownAndKeepsTheDownloadingTextAndThePicture) {
+// A download that is no whole picture says what went wrong in the window's label and in
+// the error display, and replaces nothing: not the last good download of its name. The
+// previous picture went when the new preview started.
+TEST_F(PreviewFormTest, AFailedDownloadSaysWhatWentWrongAndReplacesNothing) {
   Fetch(server_.Url("/maps/radar.gif"));
   // The reader's words for a cut picture are its own.
   for (const auto& [body, error] : std::vector<std::pair<std::string, std::string>>{
@@ -122,10 +124,35 @@ TEST_F(PreviewFormTest, AFailedDownloadIsShownAndKeepsTheDownloadingTextAndThePi
     Fetch(url);
     EXPECT_EQ(ShownError().substr(0, url.size() + 2 + error.size()), url + ": " + error);
     EXPECT_GT(ShownError().size(), url.size() + 2);
-    EXPECT_EQ(Label().rfind("Downloading " + dir_.File("downloads/"), 0), 0u) << Label();
-    EXPECT_EQ(form_.Picture().Width(), 20);  // the previous image stays
+    EXPECT_EQ(Label(), ShownError().substr(url.size() + 2));
+    EXPECT_EQ(form_.Picture().Width(), 0);
+    EXPECT_TRUE(form_.Form().Image1->pixmap().isNull());
     EXPECT_EQ(ReadWholeFile(dir_.File("downloads/radar.gif")), Radar());
   }
+  server_.Serve("/maps/page.html", "<html></html>", 200, "text/html");
+  Fetch(server_.Url("/maps/page.html"));
+  EXPECT_EQ(Label(), "No picture the preview shows");
+}
+
+// Cancel cuts a download short at any point: nothing is shown, kept or reported as an
+// error, and the window is ready for the next preview.
+TEST_F(PreviewFormTest, CancelEndsTheDownloadAndTheNextPreviewRuns) {
+  EXPECT_FALSE(form_.Form().CancelButton->isEnabled());
+  server_.Hold("/maps/held.gif");
+  bool endedTold = false;
+  form_.FetchAndShow(server_.Url("/maps/held.gif"), [&] { endedTold = true; });
+  EXPECT_TRUE(form_.Form().CancelButton->isEnabled());
+  form_.Form().CancelButton->click();
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [this] { return !form_.Busy(); }));
+  server_.Release();
+  EXPECT_TRUE(endedTold);
+  EXPECT_EQ(Label(), "Cancelled");
+  EXPECT_EQ(ShownError(), "");
+  EXPECT_FALSE(form_.Form().CancelButton->isEnabled());
+  EXPECT_FALSE(FileExists(dir_.File("downloads/held.gif")));
+  Fetch(server_.Url("/maps/radar.gif"));
+  EXPECT_EQ(Label(), "Done");
+  EXPECT_EQ(form_.Picture().Width(), 20);
 }
 
 // The log tells what each preview fetched and how it ended, naming the URL without its
