@@ -2,6 +2,7 @@
 // Fixed-column lines: every field sits at fixed character positions, padded with spaces.
 
 #include <array>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -42,4 +43,19 @@ std::vector<Row> ReadFixedRows(const std::vector<std::string>& lines,
   for (const std::string& line : lines)
     if (counts(line)) rows.push_back({CutFixedColumns(line, columns)});
   return rows;
+}
+
+// Why a row cannot be saved as it is: "the URL is 151 characters long; its column holds
+// 140" for the first of the checked cells that is longer than what its column gives back
+// when read, which a save would cut; empty when they all fit.
+template <size_t N>
+std::string CellTooLong(const std::array<std::string, N>& cells,
+                        const std::array<TFixedColumn, N>& columns,
+                        const std::array<const char*, N>& titles,
+                        std::initializer_list<size_t> checked) {
+  for (const size_t i : checked)
+    if (cells[i].size() > static_cast<size_t>(columns[i].readWidth))
+      return std::string("the ") + titles[i] + " is " + std::to_string(cells[i].size()) +
+             " characters long; its column holds " + std::to_string(columns[i].readWidth);
+  return {};
 }

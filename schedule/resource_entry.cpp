@@ -22,6 +22,10 @@ std::string ResourceEntry::ToLine() const {
   return WriteFixedColumns(fields, kResourceColumns);
 }
 
+std::string ResourceEntry::Problem() const {
+  return CellTooLong(fields, kResourceColumns, kResourceTitles, {rcResourceName, rcURL});
+}
+
 std::vector<ResourceEntry> ReadResourceEntries(const std::vector<std::string>& lines) {
   // The trimmed line only decides whether the line counts. The columns are cut from the
   // line as it is: a row whose first column is empty begins with blanks, and removing

@@ -13,12 +13,20 @@ inline constexpr int kResourceColumnCount = 8;
 // The most characters of a URL the file keeps.
 inline constexpr size_t kResourceUrlWidth = 255;
 
+// The column titles a new resource list gets; the file's own title row may differ.
+inline constexpr std::array<const char*, kResourceColumnCount> kResourceTitles = {
+    "Region", "Type", "Scale", "Hours", "Source", "Name", "N", "URL"};
+
 struct ResourceEntry {
   std::array<std::string, kResourceColumnCount> fields;
 
   // The line as written: columns of 12, 5, 6, 5, 9, 40, 2 and 255 characters, without
   // trailing blanks.
   std::string ToLine() const;
+  // Why the row cannot be saved as it is, or empty: its Name and URL may not be longer than
+  // what their columns give back when read (the descriptive columns are never read by the
+  // program, and are cut as they always were).
+  std::string Problem() const;
 
   bool operator==(const ResourceEntry&) const = default;
 };

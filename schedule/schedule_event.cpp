@@ -1,5 +1,7 @@
 #include "schedule/schedule_event.h"
 
+#include <algorithm>
+
 #include "schedule/fixed_columns.h"
 
 namespace {
@@ -15,7 +17,27 @@ constexpr std::array<TFixedColumn, kScheduleFieldCount> kScheduleColumns = {{
     {202, 255, 255},
 }};
 
+constexpr const char* kTimeProblem = "the time must be four digits HHMM from 0000 to 2359, not \"";
+
+bool IsTimeOfDay(const std::string& time) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (time.size() != 4 || !std::all_of(time.begin(), time.end(), digit)) return false;
+  return std::stoi(time.substr(0, 2)) < 24 && std::stoi(time.substr(2, 2)) < 60;
+}
+
+bool IsEmptyRow(const std::array<std::string, kScheduleFieldCount>& fields) {
+  return std::all_of(fields.begin(), fields.end(),
+                     [](const std::string& field) { return Trim(field).empty(); });
+}
+
 }  // namespace
+
+std::string ScheduleEvent::Problem() const {
+  if (IsEmptyRow(fields)) return {};
+  if (!IsTimeOfDay(fields[sfTime])) return kTimeProblem + fields[sfTime] + "\"";
+  return CellTooLong(fields, kScheduleColumns, kScheduleTitles,
+                     {sfResourceName, sfURL, sfFilename});
+}
 
 std::string ScheduleEvent::ToLine() const {
   return WriteFixedColumns(fields, kScheduleColumns);

@@ -20,6 +20,11 @@ struct ScheduleEvent {
   // The line as written: Time 1-5, Neg 6-7, Resource name 8-59, URL 60-199, Print
   // 200-201, Filename 202-456, without trailing blanks.
   std::string ToLine() const;
+  // Why the row cannot be saved as it is, or empty: a row with anything in it needs a Time
+  // of four digits HHMM of a real time (any other never falls due), and its Resource name,
+  // URL and Filename may not be longer than what their columns give back when read (the
+  // flags are read by their first character, as they always were).
+  std::string Problem() const;
 
   bool operator==(const ScheduleEvent&) const = default;
 };

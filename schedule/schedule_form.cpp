@@ -12,6 +12,7 @@
 #include "gui/text_conversion.h"
 #include "gui/window_placement.h"
 #include "runtime/exceptions.h"
+#include "runtime/strings.h"
 #include "schedule/list_files.h"
 #include "schedule/qt_string_grid.h"
 #include "schedule/row_sort.h"
@@ -23,7 +24,8 @@ namespace {
 
 constexpr std::array<int, kResourceColumnCount> kResourceColumnWidths = {73, 38,  39, 35,
                                                                          37, 228, 16, 276};
-constexpr std::array<int, kScheduleFieldCount> kScheduleColumnWidths = {64, 27, 252, 277, 28, 100};
+// Filename holds paths: wide enough for a folder and a name built from date codes.
+constexpr std::array<int, kScheduleFieldCount> kScheduleColumnWidths = {64, 27, 252, 277, 28, 220};
 // Narrower than the style's default minimum, which would widen the 16-pixel Neg column.
 constexpr int kMinimumColumnWidth = 8;
 constexpr int kResourceRowHeight = 16;
@@ -37,9 +39,14 @@ constexpr const char* kNotLoadedMessage =
     "The lists were not loaded completely, so they are not saved: resource.txt and "
     "schedule.txt keep their content.";
 constexpr const char* kSaveQuestion = "Save changes to the schedule and the resources?";
+constexpr const char* kNothingSaved = ". Nothing was saved.";
+
 // The title row a resource list gets when it is made new.
-const ResourceEntry kNewResourceTitles = {
-    {"Region", "Type", "Scale", "Hours", "Source", "Name", "N", "URL"}};
+ResourceEntry NewResourceTitles() {
+  ResourceEntry titles;
+  std::copy(kResourceTitles.begin(), kResourceTitles.end(), titles.fields.begin());
+  return titles;
+}
 
 template <size_t N>
 void SetGridSizes(TStringGrid& grid, const std::array<int, N>& columnWidths, int rowHeight) {
@@ -127,6 +134,20 @@ std::vector<Row> RowsOf(TStringGrid& grid, int firstRow) {
     std::copy_n(cells.begin(), std::min(cells.size(), stored.fields.size()), stored.fields.begin());
   }
   return rows;
+}
+
+// A row that a save would cut, or that could never fall due, stops the save with its
+// reason, and the cursor goes to it.
+template <class Row>
+void CheckRowsFit(TStringGrid& grid, const std::vector<Row>& rows, int firstRow,
+                  const std::string& list) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string problem = rows[i].Problem();
+    if (problem.empty()) continue;
+    const int row = firstRow + static_cast<int>(i);
+    grid.SetRow(row);
+    throw Exception(list + " row " + IntToStr(row) + ": " + problem + kNothingSaved);
+  }
 }
 
 // Data rows only: the title rows hold the column titles.
@@ -229,7 +250,7 @@ void TScheduleForm::WidenColumnsToTitles() {
 void TScheduleForm::LoadResourceGrid(bool missing) {
   // Read before touching the grid: a file that cannot be read leaves both grids as they were.
   const std::vector<ResourceEntry> entries =
-      missing ? std::vector<ResourceEntry>{kNewResourceTitles}
+      missing ? std::vector<ResourceEntry>{NewResourceTitles()}
               : LoadResourceFile(programFolder_ + kResourceFileName);
   TStringGrid& grid = *ui_->SourceGrid;
   grid.Reset(std::max(static_cast<int>(entries.size()), kLoadedRowCount));
@@ -334,8 +355,11 @@ bool TScheduleForm::SaveAndExit() {
   RunHandler(kEditorSource, [this, &saved] {
     reloadGuard_ = false;
     if (!gridsLoaded_) throw Exception(kNotLoadedMessage);
-    SaveListFiles(programFolder_, RowsOf<ScheduleEvent>(*ui_->StringGrid1, 1),
-                  RowsOf<ResourceEntry>(*ui_->SourceGrid, 0));
+    const auto events = RowsOf<ScheduleEvent>(*ui_->StringGrid1, 1);
+    const auto entries = RowsOf<ResourceEntry>(*ui_->SourceGrid, 0);
+    CheckRowsFit(*ui_->StringGrid1, events, 1, "Schedule");
+    CheckRowsFit(*ui_->SourceGrid, entries, 0, "Resource");
+    SaveListFiles(programFolder_, events, entries);
     saved = true;
     accept();
   });

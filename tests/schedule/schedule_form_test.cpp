@@ -87,7 +87,7 @@ class ScheduleFormTest : public ::testing::Test {
 // The narrow Neg column and the row heights are below the style's minimum sizes.
 TEST_F(ScheduleFormTest, GridsHaveTheirColumnWidthsAndRowHeights) {
   const std::vector<int> resourceWidths = {73, 38, 39, 35, 37, 228, 16, 276};
-  const std::vector<int> scheduleWidths = {64, 27, 252, 277, 28, 100};
+  const std::vector<int> scheduleWidths = {64, 27, 252, 277, 28, 220};
   ASSERT_EQ(Resources().columnCount(), 8);
   ASSERT_EQ(Schedule().columnCount(), 6);
   for (int column = 0; column < 8; ++column)
@@ -308,6 +308,77 @@ TEST_F(ScheduleFormTest, AFailingSaveKeepsBothOldFilesAndTheWindowOpen) {
 
 // A list file that is there but cannot be read (a link to a share that is down) stops the
 // load before either grid changes, and the grids are never saved over the files.
+// What the fixed columns cannot hold, or a time that never falls due, is refused with the
+// reason; the files keep their content, the window stays open and the cursor is on the row.
+TEST_F(ScheduleFormTest, TheSaveRefusesWhatTheFilesCannotHold) {
+  struct TCase {
+    bool schedule;  // else the resources
+    int column;
+    std::string value;
+    std::string error;  // empty: saved, and read back as it was typed
+  };
+  const std::string refused = ". Nothing was saved.";
+  const std::vector<TCase> cases{
+      {true, sfTime, "9:30",
+       "Schedule row 2: the time must be four digits HHMM from 0000 to 2359, "
+       "not \"9:30\"" +
+           refused},
+      {true, sfTime, "930",
+       "Schedule row 2: the time must be four digits HHMM from 0000 to 2359, "
+       "not \"930\"" +
+           refused},
+      {true, sfTime, "2400",
+       "Schedule row 2: the time must be four digits HHMM from 0000 to 2359, "
+       "not \"2400\"" +
+           refused},
+      {true, sfTime, "0960",
+       "Schedule row 2: the time must be four digits HHMM from 0000 to 2359, "
+       "not \"0960\"" +
+           refused},
+      {true, sfTime, "2359", ""},
+      {true, sfURL, "http://a/" + std::string(132, 'u'),
+       "Schedule row 2: the URL is 141 characters long; its column holds 140" + refused},
+      {true, sfURL, "http://a/" + std::string(131, 'u'), ""},
+      {true, sfResourceName, std::string(51, 't'),
+       "Schedule row 2: the Resource name is 51 characters long; its column holds 50" + refused},
+      {true, sfResourceName, std::string(50, 't'), ""},
+      {true, sfFilename, std::string(256, 'f'),
+       "Schedule row 2: the Filename is 256 characters long; its column holds 255" + refused},
+      {false, rcResourceName, std::string(41, 'n'),
+       "Resource row 2: the Name is 41 characters long; its column holds 40" + refused},
+      {false, rcURL, "http://m/" + std::string(247, 'u'),
+       "Resource row 2: the URL is 256 characters long; its column holds 255" + refused},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.value);
+    form_.show();
+    const std::string oldSchedule = ReadWholeFile(dir_.File("schedule.txt"));
+    TStringGrid& grid = c.schedule ? Schedule() : Resources();
+    grid.SetCells(c.column, 2, c.value);
+    grid.SetRow(1);
+    form_.ExitSaveButtonClick();
+    EXPECT_EQ(ShownError(), c.error);
+    EXPECT_EQ(form_.isVisible(), !c.error.empty());
+    if (c.error.empty()) {
+      const auto saved = c.schedule
+                             ? LoadScheduleFile(dir_.File("schedule.txt"))[1].fields[c.column]
+                             : LoadResourceFile(dir_.File("resource.txt"))[2].fields[c.column];
+      EXPECT_EQ(saved, c.value);
+    } else {
+      EXPECT_EQ(grid.Row(), 2);
+      EXPECT_EQ(ReadWholeFile(dir_.File("schedule.txt")), oldSchedule);
+      form_.CloseNoSaveButtonClick();
+    }
+    TApplication::Instance().ErrorDisplay().Dismiss();
+  }
+  // An empty row needs no time: it is saved as an empty line, which nothing reads.
+  form_.show();
+  Schedule().SetRowCells(2, Lines(6, ""));
+  form_.ExitSaveButtonClick();
+  EXPECT_EQ(ShownError(), "");
+  EXPECT_FALSE(form_.isVisible());
+}
+
 TEST_F(ScheduleFormTest, AnUnreadableResourceFileStopsTheLoadBeforeEitherGridChanges) {
   form_.show();
   Schedule().SetCells(sfTime, 1, "1111");
