@@ -4,12 +4,16 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include "app/animated_gif.h"
 #include "app/archive_form.h"
 #include "app/jpeg_compression_form.h"
+#include "app/qt_chart_view.h"
 #include "app/status_texts.h"
 #include "fetch/jpeg_quality.h"
 #include "fetch/program_folder.h"
+#include "gif/gif_image.h"
 #include "gui/application.h"
+#include "gui/elided_label.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
 #include "http/swallowed_errors.h"
@@ -46,7 +50,8 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       ui_(std::make_unique<Ui::TMainForm>()),
       environment_(WithProgramFolder(std::move(environment))),
       settings_(environment_.programFolder),
-      printer_(*environment_.clock, *environment_.zone) {
+      printer_(*environment_.clock, *environment_.zone),
+      animation_([this](const QImage& frame) { ui_->ChartView->ShowPicture(frame); }) {
   ui_->setupUi(this);
   BuildStatusBar();
   setMinimumSize(kMinimumWidth, kMinimumHeight);
@@ -85,7 +90,13 @@ void TMainForm::showEvent(QShowEvent* event) {
   FormShow();
 }
 
+// An operator who closes the window by mistake would miss every chart until someone
+// notices; a signal (a service's stop) ends the program without this question.
 void TMainForm::closeEvent(QCloseEvent* event) {
+  if (next_ && !TApplication::Instance().Ask(CloseQuestionText(*next_))) {
+    event->ignore();
+    return;
+  }
   QMainWindow::closeEvent(event);
   settings_.SaveWindow(*this);
   Stop("Isoview stopped: the window was closed");
@@ -106,7 +117,9 @@ void TMainForm::BuildStatusBar() {
   failingSources_ = part("FailingSources", "");
   failingSources_->setStyleSheet("QLabel { color: #b00000; font-weight: bold; }");
   downloadProgress_ = part("DownloadProgress", "");
-  lastSaved_ = part("LastSaved", "Nothing saved yet");
+  // A long path gives way in its middle; its file name and extension stay.
+  lastSaved_ = new TElidedLabel("Nothing saved yet", statusBar());
+  lastSaved_->setObjectName("LastSaved");
   nextEvent_ = part("NextEvent", "");
   statusBar()->addWidget(failingSources_);
   statusBar()->addWidget(downloadProgress_);
@@ -163,6 +176,7 @@ void TMainForm::QueueChanged(const TQueueReport& queue) {
 }
 
 void TMainForm::NextEventChanged(const std::optional<TNextEvent>& next) {
+  next_ = next;
   nextEvent_->setText(ToQString(NextEventText(next)));
 }
 
@@ -171,9 +185,23 @@ void TMainForm::ProgressChanged(const TProgressReport& progress) {
   if (progress.downloads > 0) emit DownloadProgressChanged(downloadProgress_->text());
 }
 
+TQtChartView& TMainForm::ChartView() {
+  return *ui_->ChartView;
+}
+
 void TMainForm::ChartReady(const std::shared_ptr<const TBitmap>& chart) {
-  ui_->Image1->resize(chart->Width(), chart->Height());
-  ui_->Image1->setPixmap(QPixmap::fromImage(ToQImage(chart->Dib())));
+  ++chartsShown_;
+  animation_.Stop();
+  ui_->ChartView->ShowPicture(ToQImage(chart->Dib()));
+}
+
+// An animated chart plays once its frames are read, unless a newer chart came meanwhile.
+void TMainForm::ChartFileKept(const std::string& fileName) {
+  auto image = std::make_shared<std::shared_ptr<TGIFImage>>();
+  gifReader_.Submit([image, fileName] { *image = ReadAnimatedGif(fileName); },
+                    [this, image, chart = chartsShown_] {
+                      if (chart == chartsShown_) animation_.Play(*image);
+                    });
 }
 
 void TMainForm::Saved(const TSaveReport& save) {

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "app/qt_chart_animation.h"
 #include "app/qt_printer.h"
 #include "app/qt_settings_file.h"
+#include "station/ordered_workers.h"
 #include "station/station.h"
 
 namespace Ui {
@@ -21,6 +23,8 @@ class TMainForm;
 class TScheduleForm;
 class TJPEGCompressionForm;
 class TArchiveForm;
+class TElidedLabel;
+class TQtChartView;
 
 // What the window takes from its surroundings; tests put in clocks, a zone and a program
 // folder of their own.
@@ -43,6 +47,8 @@ class TMainForm : public QMainWindow, private TStationReport, private TStationPr
 
   Ui::TMainForm& Form() { return *ui_; }
   TStation& Station() { return *station_; }
+  TQtChartView& ChartView();
+  const TQtChartAnimation& Animation() const { return animation_; }
   const std::string& ProgramFolder() const { return station_->ProgramFolder(); }
   std::vector<std::string> QueueLines() const { return station_->QueueLines(); }
   const TEventLog& Log() const { return station_->Log(); }
@@ -89,6 +95,7 @@ class TMainForm : public QMainWindow, private TStationReport, private TStationPr
   void NextEventChanged(const std::optional<TNextEvent>& next) override;
   void ProgressChanged(const TProgressReport& progress) override;
   void ChartReady(const std::shared_ptr<const TBitmap>& chart) override;
+  void ChartFileKept(const std::string& fileName) override;
   void Saved(const TSaveReport& save) override;
   void ErrorReported(const TErrorReport& error) override;
   std::string Print(const TBitmap& picture, const std::string& neg) override;
@@ -98,13 +105,20 @@ class TMainForm : public QMainWindow, private TStationReport, private TStationPr
   bool shown_ = false;
   TSettingsFile settings_;
   TQtPrinter printer_;
+  // Before the station: it is destroyed after it, and its wait for a painter's thread
+  // dispatches nothing of the station's.
+  TQtChartAnimation animation_;
+  uint64_t chartsShown_ = 0;
   std::unique_ptr<TStation> station_;
   // The status bar's parts; the status bar owns them.
   QLabel* failingSources_ = nullptr;
   QLabel* downloadProgress_ = nullptr;
-  QLabel* lastSaved_ = nullptr;
+  TElidedLabel* lastSaved_ = nullptr;
+  std::optional<TNextEvent> next_;
   QLabel* nextEvent_ = nullptr;
   TScheduleForm* scheduleForm_ = nullptr;
   TJPEGCompressionForm* jpegCompressionForm_ = nullptr;
   TArchiveForm* archiveForm_ = nullptr;
+  // Reads an animated chart's frames; last, so that nothing it delivers finds a member gone.
+  TOrderedWorkers gifReader_{1};
 };

@@ -11,7 +11,13 @@ std::string LastSavedText(const std::string& FileName, TDateTime Utc) {
 
 std::string NextEventText(const std::optional<TNextEvent>& Next) {
   if (!Next) return "No events scheduled";
-  return "Next: " + Next->time + " " + Next->title;
+  return std::string("Next: ") + (Next->tomorrow ? "tomorrow " : "") + Next->time + " " +
+         Next->title;
+}
+
+std::string CloseQuestionText(const TNextEvent& Next) {
+  return "Nothing is fetched while Isoview is closed. " + NextEventText(Next) +
+         ".\n\nClose Isoview?";
 }
 
 std::string FailingSourcesText(int Count) {

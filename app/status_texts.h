@@ -12,8 +12,10 @@
 // "Saved 2026-12-08 15:12:03 UTC: /path/chart.gif": the time first, which a narrow
 // window keeps when it cuts the text.
 std::string LastSavedText(const std::string& FileName, TDateTime Utc);
-// "Next: 15:30 Radar", or "No events scheduled".
+// "Next: 15:30 Radar", "Next: tomorrow 06:00 Surface", or "No events scheduled".
 std::string NextEventText(const std::optional<TNextEvent>& Next);
+// What closing the window asks while an event is still to come.
+std::string CloseQuestionText(const TNextEvent& Next);
 // "2 sources failing — see the error display" (UTF-8); empty when none fails.
 std::string FailingSourcesText(int Count);
 // "Received 12345 bytes (45%)"; without the share when the length is unknown (negative).

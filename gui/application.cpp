@@ -28,6 +28,13 @@ void TApplication::ShowMessage(const std::string& text) {
                            ToQString(text), QMessageBox::Ok);
 }
 
+bool TApplication::Ask(const std::string& text) {
+  if (questionHook_) return questionHook_(text);
+  return QMessageBox::question(QApplication::activeWindow(), QApplication::applicationName(),
+                               ToQString(text), QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
 void TApplication::ProcessMessages() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   if (extraPump_) extraPump_();

@@ -24,6 +24,12 @@ class TApplication {
   void SetMessageHook(std::function<void(const std::string&)> hook) {
     messageHook_ = std::move(hook);
   }
+  // A question with Yes and No; answers whether Yes was chosen. Tests replace the box with
+  // a hook that answers.
+  bool Ask(const std::string& text);
+  void SetQuestionHook(std::function<bool(const std::string&)> hook) {
+    questionHook_ = std::move(hook);
+  }
   // Called with the source and text of every error shown (the log writes it down).
   using TErrorListener = std::function<void(const std::string& source, const std::string& message)>;
   void SetErrorListener(TErrorListener listener) { errorListener_ = std::move(listener); }
@@ -36,6 +42,7 @@ class TApplication {
  private:
   TErrorDisplay errorDisplay_;
   std::function<void(const std::string&)> messageHook_;
+  std::function<bool(const std::string&)> questionHook_;
   TErrorListener errorListener_;
   std::function<void()> extraPump_;
 };

@@ -196,6 +196,7 @@ void TChartJob::KeepDownload() {
   }
   host_.SourceAnswered(*this);
   host_.Report().ChartReady(Progress().picture);
+  host_.Report().ChartFileKept(localFile_);
   const TBitmap& picture = *Progress().picture;
   host_.Log().Add("Displayed " + IntToStr(picture.Width()) + " x " + IntToStr(picture.Height()));
   Progress().next = jsSave;

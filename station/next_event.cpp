@@ -19,5 +19,6 @@ std::optional<TNextEvent> NextDueEvent(const TEventTable& Table, TDateTime UtcNo
     }
   }
   if (!next) return std::nullopt;
-  return TNextEvent{Copy(*next, 1, 2) + ":" + Copy(*next, 3, 2), ShownTitle(CutFetchInputs(*next))};
+  return TNextEvent{Copy(*next, 1, 2) + ":" + Copy(*next, 3, 2), ShownTitle(CutFetchInputs(*next)),
+                    current + nextDistance >= kMinutesPerDay};
 }

@@ -8,8 +8,9 @@
 #include "station/event_table.h"
 
 struct TNextEvent {
-  std::string time;   // "HH:MM" in UTC
-  std::string title;  // the line's title, or its URL (without password) when it has none
+  std::string time;       // "HH:MM" in UTC
+  std::string title;      // the line's title, or its URL (without password) when it has none
+  bool tomorrow = false;  // the time is past today: it falls due tomorrow
 };
 
 // The line whose time comes first after the minute of UtcNow, going round midnight; a line

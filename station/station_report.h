@@ -67,6 +67,10 @@ class TStationReport {
   virtual void ProgressChanged(const TProgressReport&) {}
   // A chart decoded whole; the window shows it. The picture is not changed afterwards.
   virtual void ChartReady(const std::shared_ptr<const TBitmap>&) {}
+  // The download behind the chart just made ready, kept whole under this path until the
+  // next download of its URL replaces it: a window may show more of it than the picture
+  // holds, such as the frames of an animated GIF.
+  virtual void ChartFileKept(const std::string&) {}
   virtual void Saved(const TSaveReport&) {}
   // Every error is logged by the station before it is reported.
   virtual void ErrorReported(const TErrorReport&) {}

@@ -204,6 +204,48 @@ TEST_F(MainFormTest, TheLogGetsAStopLineOnCloseAndOnSigterm) {
   EXPECT_NE(log.find("UTC Isoview stopped by SIGTERM\n"), std::string::npos) << log;
 }
 
+// Closing the window ends the fetching, so it asks first while an event is still to come;
+// No keeps the window and the station running.
+TEST_F(MainFormTest, ClosingAsksFirstWhileEventsAreScheduled) {
+  struct TCase {
+    std::vector<std::string> schedule;
+    bool answer;
+    std::string asked;  // empty: no question
+    bool closed;
+  };
+  const std::vector<TCase> cases{
+      {{}, false, "", true},
+      {{"0800 n Early"},
+       false,
+       "Nothing is fetched while Isoview is closed. Next: tomorrow 08:00 Early.\n\nClose Isoview?",
+       false},
+      {{"1000 n Later"},
+       true,
+       "Nothing is fetched while Isoview is closed. Next: 10:00 Later.\n\n"
+       "Close Isoview?",
+       true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.asked);
+    WriteTextFile(dir_.File("schedule.txt"), c.schedule);
+    auto form = MakeForm();
+    form->show();
+    form->Station().Tick();
+    std::string asked;
+    TApplication::Instance().SetQuestionHook([&](const std::string& text) {
+      asked = text;
+      return c.answer;
+    });
+    form->Form().Exit1->trigger();
+    TApplication::Instance().SetQuestionHook(nullptr);
+    EXPECT_EQ(asked, c.asked);
+    EXPECT_EQ(form->isVisible(), !c.closed);
+    const std::string log = ReadWholeFile(dir_.File("isoview.log"));
+    EXPECT_EQ(log.find("Isoview stopped") != std::string::npos, c.closed) << log;
+    std::remove(dir_.File("isoview.log").c_str());
+  }
+}
+
 // Minutes the window's clock skipped are queued at the next tick, oldest first, after the
 // current minute's lines would be; the log says the clock jumped.
 TEST_F(MainFormTest, TheFirstTickAfterAStallQueuesTheSkippedMinutesOldestFirst) {

@@ -8,7 +8,9 @@
 
 #include "app/main_form.h"
 #include "app/status_texts.h"
+#include "fetch/saved_list.h"
 #include "gui/application.h"
+#include "gui/elided_label.h"
 #include "runtime/text_file.h"
 #include "schedule/schedule_event.h"
 #include "station/next_event.h"
@@ -45,13 +47,22 @@ TEST(NextDueEvent, PicksTheFirstLineAfterTheCurrentMinuteGoingRoundMidnight) {
        {Line("0800", "Early"), Line("0900", "Nine")},
        9,
        30,
-       "Next: 08:00 Early"},
-      {"the current minute is queued already", {Line("0930", "Now")}, 9, 30, "Next: 09:30 Now"},
+       "Next: tomorrow 08:00 Early"},
+      {"the current minute is queued already",
+       {Line("0930", "Now")},
+       9,
+       30,
+       "Next: tomorrow 09:30 Now"},
       {"past midnight",
        {Line("0005", "After"), Line("2200", "Before")},
        23,
        59,
-       "Next: 00:05 After"},
+       "Next: tomorrow 00:05 After"},
+      {"the last minute of the day, from the one before",
+       {Line("2359", "Last")},
+       23,
+       58,
+       "Next: 23:59 Last"},
       {"equal times: table order",
        {Line("1000", "First"), Line("1000", "Second")},
        9,
@@ -139,7 +150,7 @@ TEST_F(StatusBarTest, ShowsTheNextEventInUtc) {
   EXPECT_EQ(Part(*form, "NextEvent"), "Next: 10:45 Satellite");
   clock_.AdvanceMinutes(20);
   form->Station().Tick();
-  EXPECT_EQ(Part(*form, "NextEvent"), "Next: 10:15 Radar");
+  EXPECT_EQ(Part(*form, "NextEvent"), "Next: tomorrow 10:15 Radar");
 }
 
 // The existing controls keep their places; only the queue memo widens and the small viewer
@@ -164,4 +175,22 @@ TEST_F(StatusBarTest, QueueAndViewerFollowTheRightEdgeDownToAMinimumSize) {
   EXPECT_GE(form->minimumWidth(), 688);
   EXPECT_LE(form->minimumWidth(), 800);
   EXPECT_GE(form->minimumHeight(), ui.BasicPanel->height() + form->statusBar()->height());
+}
+
+// A narrow window cuts the last save's text in its middle: the time stays in front and the
+// file's name with its extension at the end; the tooltip and text() keep the whole.
+TEST_F(StatusBarTest, TheLastSaveKeepsTheEndOfItsFileName) {
+  const std::string path = "/srv/" + std::string(150, 'd') + "/wind_2026120809.gif";
+  ASSERT_TRUE(RecordSave(dir_.File("saved.txt"), {EncodeDateTime({2026, 12, 8, 9, 0, 0}), path}));
+  auto form = Start({});
+  form->resize(form->minimumWidth(), 400);
+  QCoreApplication::processEvents();
+  const auto* label = form->statusBar()->findChild<TElidedLabel*>("LastSaved");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text().toStdString(), "Saved 2026-12-08 09:00:00 UTC: " + path);
+  const std::string shown = label->ShownText().toStdString();
+  EXPECT_LT(shown.size(), label->text().toStdString().size());
+  EXPECT_EQ(shown.substr(0, 6), "Saved ");
+  EXPECT_EQ(shown.substr(shown.size() - 20), "/wind_2026120809.gif") << shown;
+  EXPECT_GE(form->statusBar()->width(), label->geometry().right());
 }

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/main_form.h"
+#include "app/qt_chart_view.h"
 #include "fetch/saved_list.h"
 #include "gui/application.h"
 #include "imaging/canvas.h"
@@ -207,7 +208,7 @@ TEST_F(FetchJobTest, QueuedChartIsDownloadedShownAndSavedAsGifJpegAndBmp) {
   EXPECT_EQ(statuses_.back(), "Done");
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_EQ(ShownError(), "");
-  EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
+  EXPECT_EQ(form_->ChartView().ShownSize(), QSize(kWidth, kHeight));
 
   // BMP: the shown chart exactly.
   TBitmap bmp;
@@ -257,7 +258,7 @@ TEST_F(FetchJobTest, OneJobsStatusTextsComeInTheDesignsOrder) {
             (Texts{"Downloading " + server_.Url("/charts/chart.gif") + "...",
                    "Downloading " + local + ".....", "Idle", "Printing " + local + ".....",
                    "Saving " + dir_.File("chart-@H@N.gif") + "...", "Done", "Done"}));
-  EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
+  EXPECT_EQ(form_->ChartView().ShownSize(), QSize(kWidth, kHeight));
 }
 
 // During a download the status bar shows the bytes received and the share of the length,
@@ -366,7 +367,7 @@ TEST_F(FetchJobTest, PngChartIsShownAndSavedAsPngGifJpegAndBmp) {
   Settle();
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_EQ(ShownError(), "");
-  EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
+  EXPECT_EQ(form_->ChartView().ShownSize(), QSize(kWidth, kHeight));
 
   TBitmap bmp;
   bmp.LoadFromFile(dir_.File("saved.bmp"));
@@ -481,7 +482,12 @@ TEST_F(FetchJobTest, AHundredEventsOfOneMinuteAreAllSaved) {
 TEST_F(FetchJobTest, AStopEndsTheRunningDownloadsAndStartsNoOtherJob) {
   const std::vector<std::pair<std::string, std::function<void(TMainForm&)>>> stops = {
       {"Isoview stopped by SIGTERM", [](TMainForm& form) { form.StopOnSignal("SIGTERM"); }},
-      {"Isoview stopped: the window was closed", [](TMainForm& form) { form.close(); }},
+      {"Isoview stopped: the window was closed",
+       [](TMainForm& form) {
+         TApplication::Instance().SetQuestionHook([](const std::string&) { return true; });
+         form.close();
+         TApplication::Instance().SetQuestionHook(nullptr);
+       }},
   };
   for (const auto& [logged, stop] : stops) {
     SCOPED_TRACE(logged);
@@ -518,7 +524,7 @@ TEST_F(FetchJobTest, HttpsLineIsDownloadedShownAndSaved) {
   EXPECT_EQ(ShownError(), "");
   EXPECT_EQ(QueueLength(), 0u);
   EXPECT_EQ(secure.Requests("/charts/chart.gif"), 1);
-  EXPECT_EQ(form_->Form().Image1->size(), QSize(kWidth, kHeight));
+  EXPECT_EQ(form_->ChartView().ShownSize(), QSize(kWidth, kHeight));
   TBitmap saved;
   saved.LoadFromFile(dir_.File("secure-1015.bmp"));
   ASSERT_EQ(saved.Width(), kWidth);
