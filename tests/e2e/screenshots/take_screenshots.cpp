@@ -1,4 +1,4 @@
-// Pictures of the windows for the README, taken offscreen with QWidget::grab: the main
+// Pictures of the windows for the README, taken with QWidget::grab: the main
 // window while one of its sources fails, the schedule editor with the demo's lists, the
 // source check of a station whose charts answer in every way, and the archive after 20
 // saves of the demo's images.
@@ -238,7 +238,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: isoview_screenshots FOLDER\n");
     return 2;
   }
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Offscreen unless told otherwise (scripts/screenshots draws on an X server).
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
   int qtArgc = 1;
   QApplication application(qtArgc, argv);
   QApplication::setApplicationName("Isoview");
