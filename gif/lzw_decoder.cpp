@@ -48,17 +48,17 @@ constexpr TRootPixels kRootPixels;
 // free code on count as empty (prefix and suffix 0) whatever they hold.
 //
 // A string whose chain ends in a root is fixed until the next clear code: its Length pixels
-// are where the output first holds them, at Start, and are copied from there; its Last
-// pixel is its suffix. Length 0 marks the others, which follow their chain, and every
-// entry past the next free code. The entry at the next free code is prepared from the
-// string just decoded, so that a code that names it (that string and its own first pixel)
-// is copied like any other; one entry past the table takes that when the table is full.
+// are where the output first holds them, at Start, and are copied from there. Its last
+// pixel there is the first of the string written after its prefix's, which is its suffix.
+// Length 0 marks the others, which follow their chain, and every entry past the next free
+// code. The entry at the next free code is prepared from the string just decoded, so that
+// a code that names it (that string and its own first pixel) is copied like any other; one
+// entry past the table takes that when the table is full.
 struct TStringTable {
   uint16_t Prefix[kMaxCodes];
   uint16_t Suffix[kMaxCodes];
   const uint8_t* Start[kMaxCodes + 1];
   uint16_t Length[kMaxCodes + 1];
-  uint8_t Last[kMaxCodes + 1];
 };
 
 // What changes with every code: the read position, the code width, the table's fill.
@@ -84,7 +84,6 @@ inline void CompleteEntry(TStringTable& table, TCodeState& state) {
   if (entry >= kMaxCodes) return;
   table.Prefix[entry] = static_cast<uint16_t>(state.PreviousCode);
   table.Suffix[entry] = static_cast<uint16_t>(state.FirstPixel);
-  table.Last[entry] = static_cast<uint8_t>(state.FirstPixel);
   state.NextFree = entry + 1;
   if (state.NextFree >= state.GrowAt) {
     ++state.Width;
@@ -99,7 +98,6 @@ inline void PrepareEntry(TStringTable& table, TCodeState& state, int code, size_
                          const uint8_t* written) {
   table.Start[state.NextFree] = written;
   table.Length[state.NextFree] = static_cast<uint16_t>(length == 0 ? 0 : length + 1);
-  table.Last[state.NextFree] = static_cast<uint8_t>(state.FirstPixel);
   state.PreviousCode = code;
 }
 
@@ -155,11 +153,9 @@ TLZWDecoder::TLZWDecoder(TGIFSubImage& frame, int codeSize, TPixelOutput& output
     table_.Suffix[code] = static_cast<uint16_t>(root ? code : 0);
     table_.Start[code] = root ? &kRootPixels.Pixels[code % kPixelValues] : nullptr;
     table_.Length[code] = root ? 1 : 0;
-    table_.Last[code] = static_cast<uint8_t>(root ? code : 0);
   }
   table_.Start[kMaxCodes] = nullptr;
   table_.Length[kMaxCodes] = 0;
-  table_.Last[kMaxCodes] = 0;
 }
 
 int TLZWDecoder::GetCode() {
@@ -245,8 +241,9 @@ bool TLZWDecoder::NextString() {
 
 // The same steps as NextString for the codes that make up nearly all of the data, with the
 // state in locals: the stores into the output would otherwise make the compiler reload it.
-// Each string is copied from where the output first holds it, and its last pixel set from
-// the table, which for the prepared entry is the string's first pixel. A code is looked at
+// Each string is copied from where the output first holds it. A code that names the
+// prepared entry copies the string just written and its first pixel, which is where its
+// own copy starts: its last pixel is set after the copy. A code is looked at
 // before it takes the sub-blocks it reaches into, so that a code left to NextString takes
 // them itself; the inner loop runs within the sub-blocks taken, free of calls.
 void TLZWDecoder::NextFixedStrings() {
@@ -263,7 +260,7 @@ void TLZWDecoder::NextFixedStrings() {
       std::memcpy(out + copied, from + copied, kCopyChunk);
       copied += kCopyChunk;
     } while (copied < length);
-    out[length - 1] = table.Last[code];
+    if (code == static_cast<uint32_t>(state.NextFree)) out[length - 1] = from[0];
     state.FirstPixel = from[0];
     state.BitPosition += state.Width;
     CompleteEntry(table, state);
