@@ -43,6 +43,14 @@ struct TRootPixels {
 };
 constexpr TRootPixels kRootPixels;
 
+// A chunk is read whole before it is written: a string that names the entry being made
+// starts less than a chunk before its own copy.
+inline void CopyChunk(uint8_t* to, const uint8_t* from) {
+  uint8_t chunk[kCopyChunk];
+  std::memcpy(chunk, from, kCopyChunk);
+  std::memcpy(to, chunk, kCopyChunk);
+}
+
 // The string table. The string of a code is the string of its prefix code followed by its
 // suffix; roots (codes below the clear code) are their own one pixel. Entries from the next
 // free code on count as empty (prefix and suffix 0) whatever they hold.
@@ -257,7 +265,7 @@ void TLZWDecoder::NextFixedStrings() {
     const uint8_t* const from = table.Start[code];
     size_t copied = 0;
     do {
-      std::memcpy(out + copied, from + copied, kCopyChunk);
+      CopyChunk(out + copied, from + copied);
       copied += kCopyChunk;
     } while (copied < length);
     if (code == static_cast<uint32_t>(state.NextFree)) out[length - 1] = from[0];
