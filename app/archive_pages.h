@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 
 inline constexpr int kPicturesPerPage = 48;
 

@@ -1,8 +1,8 @@
 #include "app/jpeg_compression_form.h"
 
-#include "fetch/jpeg_quality.h"
 #include "gui/text_conversion.h"
 #include "gui/window_placement.h"
+#include "program/jpeg_quality.h"
 #include "runtime/strings.h"
 #include "ui_jpeg_compression_form.h"
 

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <memory>
 
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "imaging/bitmap.h"
 
 namespace Ui {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "fetch/program_folder.h"
+#include "program/program_folder.h"
 #include "schedule/list_files.h"
 
 namespace {

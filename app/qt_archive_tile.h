@@ -6,7 +6,7 @@
 #include <QImage>
 #include <QLabel>
 
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 
 enum TArchiveTileState { atLoading, atShown, atDeleted, atUnreadable };
 

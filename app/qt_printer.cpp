@@ -11,9 +11,9 @@
 
 #include "app/print_layout.h"
 #include "app/printout_name.h"
-#include "fetch/date_codes.h"
 #include "gui/qt_image.h"
 #include "imaging/bitmap.h"
+#include "program/date_codes.h"
 
 namespace {
 

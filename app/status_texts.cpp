@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "fetch/event_log.h"
+#include "program/event_log.h"
 #include "runtime/strings.h"
 
 std::string LastSavedText(const std::string& FileName, TDateTime Utc) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "fetch/preview_file.h"
+#include "chart/preview_file.h"
 #include "imaging/area_average.h"
 #include "imaging/bitmap.h"
 #include "imaging/image_scroll_box.h"

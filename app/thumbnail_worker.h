@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "imaging/dib.h"
 
 struct TThumbnail {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/program_formats.h"
+#include "program/program_formats.h"
 #include "runtime/clock.h"
 #include "runtime/memory_reuse.h"
 #include "runtime/text_file.h"

@@ -41,5 +41,6 @@ function(isoview_folder_library name)
 endfunction()
 
 # The Qt-free libraries the tools, benchmarks and fuzzers may use: the station and below.
-set(ISOVIEW_CORE_LIBRARIES isoview_station isoview_fetch isoview_http isoview_gif isoview_imaging
-                           isoview_runtime)
+set(ISOVIEW_CORE_LIBRARIES isoview_station isoview_archive isoview_chart isoview_download
+                           isoview_program isoview_source_check isoview_http isoview_gif
+                           isoview_imaging isoview_runtime)

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "fetch/archive_policy.h"
+#include "archive/archive_policy.h"
 #include "runtime/exceptions.h"
 #include "runtime/text_file.h"
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "fetch/image_head.h"
+#include "source_check/image_head.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const TImageHead head = ReadImageHead(std::vector<uint8_t>(data, data + size));

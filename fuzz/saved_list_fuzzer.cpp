@@ -7,7 +7,7 @@
 #include <set>
 #include <string_view>
 
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 
 namespace {
 

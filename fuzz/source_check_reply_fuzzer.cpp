@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/source_check_reply.h"
+#include "source_check/source_check_reply.h"
 
 namespace {
 

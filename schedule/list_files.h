@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/program_folder.h"
+#include "program/program_folder.h"
 #include "schedule/resource_entry.h"
 #include "schedule/schedule_event.h"
 

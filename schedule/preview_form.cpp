@@ -4,15 +4,15 @@
 #include <QScreen>
 #include <cstdio>
 
-#include "fetch/chart_picture.h"
-#include "fetch/event_log.h"
-#include "fetch/fetch_inputs.h"
-#include "fetch/program_folder.h"
+#include "chart/chart_picture.h"
+#include "download/fetch_inputs.h"
 #include "gui/application.h"
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
 #include "http/url_helpers.h"
 #include "imaging/bitmap.h"
+#include "program/event_log.h"
+#include "program/program_folder.h"
 #include "runtime/atomic_file.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"

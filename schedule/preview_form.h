@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "fetch/async_download.h"
+#include "download/async_download.h"
 #include "station/ordered_workers.h"
 
 namespace Ui {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/source_check.h"
+#include "source_check/source_check.h"
 
 namespace Ui {
 class TSourceCheckForm;

@@ -3,14 +3,14 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "fetch/archive.h"
-#include "fetch/chart_picture.h"
-#include "fetch/date_codes.h"
-#include "fetch/event_log.h"
-#include "fetch/jpeg_quality.h"
+#include "archive/archive.h"
+#include "chart/chart_picture.h"
 #include "http/http_errors.h"
 #include "http/url_helpers.h"
 #include "imaging/bitmap.h"
+#include "program/date_codes.h"
+#include "program/event_log.h"
+#include "program/jpeg_quality.h"
 #include "runtime/atomic_file.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"

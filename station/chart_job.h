@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/async_download.h"
+#include "download/async_download.h"
 #include "runtime/clock.h"
 #include "station/failure.h"
 #include "station/fetch_queue.h"

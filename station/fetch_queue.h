@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/fetch_inputs.h"
+#include "download/fetch_inputs.h"
 #include "station/give_up_rule.h"
 #include "station/job_progress.h"
 

@@ -1,6 +1,6 @@
 #include "station/next_event.h"
 
-#include "fetch/fetch_inputs.h"
+#include "download/fetch_inputs.h"
 #include "runtime/strings.h"
 
 std::optional<TNextEvent> NextDueEvent(const TEventTable& Table, TDateTime UtcNow) {

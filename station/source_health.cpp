@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "fetch/fetch_inputs.h"
+#include "download/fetch_inputs.h"
 #include "http/url_helpers.h"
 #include "runtime/strings.h"
 #include "station/event_table.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "fetch/program_folder.h"
+#include "program/program_folder.h"
 #include "runtime/date_time.h"
 #include "station/failure.h"
 #include "station/keyed_fields.h"

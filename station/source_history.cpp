@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "fetch/event_log.h"
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
+#include "program/event_log.h"
 #include "runtime/strings.h"
 #include "station/keyed_fields.h"
 #include "station/memory_file.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "fetch/program_folder.h"
+#include "program/program_folder.h"
 #include "runtime/date_time.h"
 
 struct TSourceRecord {

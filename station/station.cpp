@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <thread>
 
-#include "fetch/date_codes.h"
-#include "fetch/program_folder.h"
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "http/url_helpers.h"
+#include "program/date_codes.h"
+#include "program/program_folder.h"
 #include "runtime/atomic_file.h"
 #include "runtime/stream.h"
 #include "runtime/strings.h"

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "fetch/archive.h"
-#include "fetch/async_download.h"
-#include "fetch/event_log.h"
+#include "archive/archive.h"
+#include "download/async_download.h"
 #include "http/proxy_env.h"
+#include "program/event_log.h"
 #include "runtime/clock.h"
 #include "runtime/message_loop.h"
 #include "station/chart_job.h"

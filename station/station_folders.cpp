@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <set>
 
-#include "fetch/date_codes.h"
-#include "fetch/fetch_inputs.h"
+#include "download/fetch_inputs.h"
+#include "program/date_codes.h"
 #include "runtime/exceptions.h"
 #include "runtime/strings.h"
 #include "station/event_table.h"

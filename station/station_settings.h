@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/program_folder.h"
+#include "program/program_folder.h"
 
 inline constexpr int kDefaultMaxDownloads = 4;
 inline constexpr int kDefaultMaxDownloadsPerHost = 2;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/preview_file.h"
+#include "chart/preview_file.h"
 #include "imaging/bitmap.h"
 #include "imaging/dib_formats.h"
 #include "imaging/image_library.h"

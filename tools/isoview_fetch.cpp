@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "fetch/source_check.h"
 #include "http/http_cli.h"
 #include "http/url_helpers.h"
 #include "runtime/message_loop.h"
 #include "runtime/stream.h"
 #include "runtime/text_file.h"
+#include "source_check/source_check.h"
 #include "tools/isoview_fetch/check_list.h"
 #include "tools/isoview_fetch/fetch_options.h"
 

@@ -7,7 +7,7 @@
 
 #include <QCoreApplication>
 
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "gui/application.h"
 #include "gui/stop_signals.h"
 #include "runtime/text_file.h"

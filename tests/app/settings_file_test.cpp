@@ -10,7 +10,7 @@
 #include <QStatusBar>
 
 #include "app/main_form.h"
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "gui/application.h"
 #include "runtime/text_file.h"
 #include "tests/support/fake_clock.h"

@@ -8,7 +8,7 @@
 
 #include "app/main_form.h"
 #include "app/status_texts.h"
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "gui/application.h"
 #include "gui/elided_label.h"
 #include "runtime/text_file.h"

@@ -6,7 +6,7 @@
 
 #include "app/thumbnail_maker.h"
 #include "app/thumbnail_worker.h"
-#include "fetch/program_formats.h"
+#include "program/program_formats.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

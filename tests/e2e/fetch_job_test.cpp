@@ -11,7 +11,7 @@
 
 #include "app/main_form.h"
 #include "app/qt_chart_view.h"
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "gui/application.h"
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include "fetch/event_log.h"
 #include "gui/application.h"
 #include "imaging/bitmap.h"
+#include "program/event_log.h"
 #include "runtime/text_file.h"
 #include "schedule/list_files.h"
 #include "schedule/schedule_form.h"

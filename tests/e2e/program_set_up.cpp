@@ -1,7 +1,7 @@
 // The program's windows end to end: the message loop driven from Qt as in the program, and
 // the program's image formats.
-#include "fetch/program_formats.h"
 #include "gui/qt_message_pump.h"
+#include "program/program_formats.h"
 #include "tests/support/qt_test_main.h"
 
 namespace {

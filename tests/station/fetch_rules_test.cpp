@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fetch/fetch_inputs.h"
+#include "download/fetch_inputs.h"
 #include "runtime/date_time.h"
 #include "station/give_up_rule.h"
 #include "tests/station/station_fixture.h"

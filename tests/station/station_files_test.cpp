@@ -7,8 +7,8 @@
 
 #include <cerrno>
 
-#include "fetch/chart_picture.h"
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
+#include "chart/chart_picture.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"

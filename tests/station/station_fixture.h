@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/program_formats.h"
+#include "program/program_formats.h"
 #include "runtime/text_file.h"
 #include "station/station.h"
 #include "tests/support/fake_clock.h"

@@ -2,7 +2,7 @@
 // history file (with fields of later versions kept), the last save told at the start, and
 // progress at most ten times a second.
 
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
 #include "station/source_history.h"
 #include "station/update_throttle.h"
 #include "tests/station/station_fixture.h"

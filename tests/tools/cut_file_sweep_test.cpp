@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "fetch/preview_file.h"
-#include "fetch/program_formats.h"
+#include "chart/preview_file.h"
 #include "imaging/bitmap.h"
 #include "imaging/byte_order.h"
 #include "imaging/image_scroll_box.h"
+#include "program/program_formats.h"
 #include "runtime/exceptions.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"

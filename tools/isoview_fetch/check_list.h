@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fetch/source_check.h"
+#include "source_check/source_check.h"
 
 // The URLs of a resource.txt when its first line is the resource titles line (its URL
 // column says "URL"), else of a schedule.txt, read with the editor's readers; blank ones

@@ -15,8 +15,8 @@
 #include "app/archive_form.h"
 #include "app/qt_archive_tile.h"
 #include "app/qt_printer.h"
-#include "fetch/program_formats.h"
-#include "fetch/saved_list.h"
+#include "archive/saved_list.h"
+#include "program/program_formats.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/temp_dir.h"
 
