@@ -80,3 +80,20 @@ TEST_F(SettingsFileTest, TheStatusBarShowsTheLastSaveOfSavedTxtAfterARestart) {
   EXPECT_EQ(form->statusBar()->findChild<QLabel*>("LastSaved")->text().toStdString(),
             "Saved 2026-12-08 09:00:00 UTC: " + dir_.File("chart.gif"));
 }
+
+// The station's limits as an operator writes them into the file reach the station, and
+// stay in the file when the window saves its place there.
+TEST_F(SettingsFileTest, TheStationsLimitsAreReadFromTheFileAndKeptAcrossRestarts) {
+  WriteWholeFile(dir_.File("isoview.ini"),
+                 "[station]\nmaxDownloads=3\nmaxDownloadsPerHost=1\ndeadlineSeconds=90\n"
+                 "bodyLimitBytes=1048576\n");
+  for (int start = 0; start < 2; ++start) {
+    auto form = Start();
+    const TStationSettings& limits = form->Station().Settings();
+    EXPECT_EQ(limits.maxDownloads, 3) << start;
+    EXPECT_EQ(limits.maxDownloadsPerHost, 1) << start;
+    EXPECT_EQ(limits.deadlineSeconds, 90) << start;
+    EXPECT_EQ(limits.bodyLimitBytes, 1048576) << start;
+    form->close();
+  }
+}

@@ -39,7 +39,8 @@ void StationTest::Start(const Texts& schedule) {
   WriteTextFile(dir_.File("schedule.txt"), schedule);
   report_ = std::make_unique<TRecordingReport>();
   station_ = std::make_unique<TStation>(
-      TStationEnvironment{dir_.Path(), &clock_, &zone_, &steady_, proxies_, &settings_, 0},
+      TStationEnvironment{dir_.Path(), &clock_, &zone_, &steady_, proxies_, &settings_,
+                          tickIntervalMs_},
       *report_);
   station_->SetPrinter(printer_);
   station_->Start();

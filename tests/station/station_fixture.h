@@ -59,8 +59,7 @@ class StationTest : public ::testing::Test {
   StationTest();
   ~StationTest() override;
 
-  // Makes and starts the station on the schedule, without a timer of its own, and ticks
-  // its clock once.
+  // Makes and starts the station on the schedule and ticks its clock once.
   void Start(const Texts& schedule);
   // Stops the station and starts a new one in the same folder, as a restart does.
   void Restart(const Texts& schedule);
@@ -80,6 +79,8 @@ class StationTest : public ::testing::Test {
   TMapSettings settings_;
   TProxyEnvironment proxies_;
   TStationPrinter* printer_ = nullptr;
+  // The station's own clock timer; 0: the test ticks it.
+  uint32_t tickIntervalMs_ = 0;
   std::unique_ptr<TRecordingReport> report_;
   std::unique_ptr<TStation> station_;
 };
