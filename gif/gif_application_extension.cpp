@@ -71,8 +71,10 @@ void TGIFApplicationExtension::LoadFromStream(TStream& stream) {
 
 void TGIFApplicationExtension::SaveToStream(TStream& stream) {
   TGIFExtension::SaveToStream(stream);
-  WriteByte(stream, kBlockSize);
+  const uint8_t size = SavedBlockSize();
+  WriteByte(stream, size);
   stream.WriteBuffer(identifier_.data(), kBlockSize);
+  for (int i = kBlockSize; i < size; ++i) WriteByte(stream, 0);
   SaveData(stream);
 }
 
@@ -126,6 +128,12 @@ void TGIFBlock::SaveToStream(TStream& stream) const {
 void TGIFUnknownAppExtension::LoadData(TStream& stream) {
   blocks_.clear();
   for (std::string& data : ReadSubBlocks(stream)) blocks_.emplace_back(std::move(data));
+}
+
+// Unknown data under the identifier of a known kind was read from a block of another size,
+// and that kind may refuse it: a block one byte longer keeps it unknown when read back.
+uint8_t TGIFUnknownAppExtension::SavedBlockSize() const {
+  return AppExtensionList().Find(Identifier()) != nullptr ? kBlockSize + 1 : kBlockSize;
 }
 
 void TGIFUnknownAppExtension::SaveData(TStream& stream) {

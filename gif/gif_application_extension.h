@@ -30,6 +30,8 @@ class TGIFApplicationExtension : public TGIFExtension {
   virtual void LoadData(TStream& stream) = 0;
   // The data sub-blocks and the terminator.
   virtual void SaveData(TStream& stream) = 0;
+  // The block size written before the identifier; bytes past it are zeros.
+  virtual uint8_t SavedBlockSize() const { return kBlockSize; }
 
  private:
   std::string identifier_;
@@ -83,6 +85,7 @@ class TGIFUnknownAppExtension : public TGIFApplicationExtension {
  protected:
   void LoadData(TStream& stream) override;
   void SaveData(TStream& stream) override;
+  uint8_t SavedBlockSize() const override;
 
  private:
   std::vector<TGIFBlock> blocks_;
