@@ -8,6 +8,8 @@
 #include "app/archive_form.h"
 #include "app/jpeg_compression_form.h"
 #include "app/qt_chart_view.h"
+#include "app/qt_sources_table.h"
+#include "app/source_texts.h"
 #include "app/status_texts.h"
 #include "gif/gif_image.h"
 #include "gui/application.h"
@@ -15,6 +17,7 @@
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
 #include "http/swallowed_errors.h"
+#include "program/date_codes.h"
 #include "program/jpeg_quality.h"
 #include "program/program_folder.h"
 #include "runtime/text_file.h"
@@ -29,9 +32,12 @@ constexpr const char* kCaption = "Isoview V1.2";
 // without overlapping, and tall enough for the panel, the status bar and some preview.
 constexpr int kMinimumWidth = 688;
 constexpr int kMinimumHeight = 320;
-// The queue memo and the small viewer keep their distance to the window's right edge.
-constexpr int kQueueRightMargin = 131;
+// The small viewer keeps its distance to the window's right edge.
 constexpr int kViewerRightMargin = 8;
+// The sources table takes a third of the room under the panel, the chart the rest.
+constexpr int kSourcesStretch = 1;
+constexpr int kChartStretch = 2;
+constexpr int kSplitterUnit = 100;
 // Where the errors of the window's own handlers come from, as the error display names them.
 constexpr const char* kEditorSource = "Editor";
 constexpr const char* kJPEGQualitySource = "JPEG quality";
@@ -53,6 +59,10 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       printer_(*environment_.clock, *environment_.zone),
       animation_([this](const QImage& frame) { ui_->ChartView->ShowPicture(frame); }) {
   ui_->setupUi(this);
+  // Sizes in proportion: the splitter shares whatever room it gets by them.
+  ui_->MainSplitter->setSizes({kSourcesStretch * kSplitterUnit, kChartStretch * kSplitterUnit});
+  ui_->MainSplitter->setStretchFactor(0, kSourcesStretch);
+  ui_->MainSplitter->setStretchFactor(1, kChartStretch);
   BuildStatusBar();
   setMinimumSize(kMinimumWidth, kMinimumHeight);
   ui_->BasicPanel->installEventFilter(this);
@@ -129,8 +139,6 @@ void TMainForm::BuildStatusBar() {
 
 void TMainForm::FollowRightEdge() {
   const int width = ui_->BasicPanel->width();
-  QWidget& queue = *ui_->Queue;
-  queue.resize(width - kQueueRightMargin - queue.x(), queue.height());
   QWidget& viewer = *ui_->ImageScrollBox1;
   viewer.move(width - kViewerRightMargin - viewer.width(), viewer.y());
 }
@@ -167,12 +175,14 @@ void TMainForm::StatusChanged(const std::string& text) {
 }
 
 void TMainForm::QueueChanged(const TQueueReport& queue) {
-  QStringList lines;
-  for (const std::string& line : queue.lines) lines << ToQString(line);
-  ui_->Queue->setPlainText(lines.join('\n'));
-  // The program's own text, with its dash in UTF-8; file text goes through ToQString.
-  failingSources_->setText(
-      QString::fromStdString(FailingSourcesText(static_cast<int>(queue.failingSources.size()))));
+  ui_->QueueState->setText(ToQString(QueueText(queue)));
+}
+
+// A given-up source stays in the count until it delivers again, as the station tells it.
+void TMainForm::SourcesChanged(const std::vector<TSourceRow>& rows) {
+  ui_->SourcesTable->Show(rows);
+  const TDateTime utcNow = UtcForDateCodes(environment_.clock->NowIn(*environment_.zone));
+  failingSources_->setText(ToQString(FailingSourcesText(rows, utcNow)));
 }
 
 void TMainForm::NextEventChanged(const std::optional<TNextEvent>& next) {

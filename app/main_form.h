@@ -1,6 +1,6 @@
 #pragma once
 // The main window: it draws what the station reports (the UTC clock, the status texts,
-// the queue of due schedule lines, the last chart, the status bar) and passes the
+// the queue, the sources table, the last chart, the status bar) and passes the
 // operator's commands in. The station does the work on the message loop, so a dialog
 // open in any window holds nothing up.
 
@@ -92,6 +92,7 @@ class TMainForm : public QMainWindow, private TStationReport, private TStationPr
   void ClockTicked(const TClockReport& clock) override;
   void StatusChanged(const std::string& text) override;
   void QueueChanged(const TQueueReport& queue) override;
+  void SourcesChanged(const std::vector<TSourceRow>& rows) override;
   void NextEventChanged(const std::optional<TNextEvent>& next) override;
   void ProgressChanged(const TProgressReport& progress) override;
   void ChartReady(const std::shared_ptr<const TBitmap>& chart) override;

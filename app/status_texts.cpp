@@ -20,10 +20,13 @@ std::string CloseQuestionText(const TNextEvent& Next) {
          ".\n\nClose Isoview?";
 }
 
-std::string FailingSourcesText(int Count) {
-  if (Count <= 0) return {};
-  return std::to_string(Count) + (Count == 1 ? " source" : " sources") +
-         " failing \u2014 see the error display";
+std::string QueueText(const TQueueReport& Queue) {
+  const int waiting = static_cast<int>(Queue.lines.size()) - Queue.running;
+  std::string text;
+  if (waiting > 0) text = std::to_string(waiting) + " waiting";
+  if (Queue.running > 0)
+    text += (text.empty() ? "" : ", ") + std::to_string(Queue.running) + " running";
+  return text.empty() ? "empty" : text;
 }
 
 std::string DownloadProgressText(int64_t Received, int64_t Length) {

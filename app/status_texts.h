@@ -16,8 +16,8 @@ std::string LastSavedText(const std::string& FileName, TDateTime Utc);
 std::string NextEventText(const std::optional<TNextEvent>& Next);
 // What closing the window asks while an event is still to come.
 std::string CloseQuestionText(const TNextEvent& Next);
-// "2 sources failing — see the error display" (UTF-8); empty when none fails.
-std::string FailingSourcesText(int Count);
+// "3 waiting, 1 running", "1 running", or "empty".
+std::string QueueText(const TQueueReport& Queue);
 // "Received 12345 bytes (45%)"; without the share when the length is unknown (negative).
 std::string DownloadProgressText(int64_t Received, int64_t Length);
 // The running downloads together: "" when none runs, DownloadProgressText for one,

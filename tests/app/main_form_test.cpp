@@ -59,7 +59,8 @@ TEST_F(MainFormTest, ControlsStartWithTheirInitialTexts) {
   EXPECT_EQ(Text(ui.Status3), "0");
   EXPECT_EQ(ui.DisablePrinter->text().toStdString(), "Disable printer");
   EXPECT_FALSE(ui.DisablePrinter->isChecked());
-  EXPECT_TRUE(ui.Queue->isReadOnly());
+  EXPECT_EQ(Text(ui.QueueState), "empty");
+  EXPECT_EQ(ui.SourcesTable->rowCount(), 0);
   EXPECT_EQ(ui.Edit1->text().toStdString(), "&Edit schedule...");
   EXPECT_EQ(ui.Printersetup1->text().toStdString(), "&Printer setup...");
   EXPECT_EQ(ui.DefaultJPEGcompression1->text().toStdString(), "Change JPEG save compression...");
@@ -80,9 +81,10 @@ TEST_F(MainFormTest, ShowLoadsTheScheduleAndTheClockQueuesTheMinutesEvents) {
   EXPECT_EQ(Text(form->Form().Status3), "4");
   EXPECT_EQ(Text(form->Form().Status1), "09:30:05");
   // Both lines are there; having no URL to fetch, they failed at once and wait to retry.
-  QStringList queued = form->Form().Queue->toPlainText().split('\n');
-  queued.sort();
-  EXPECT_EQ(queued.join('|').toStdString(), "0930 n Radar|0930 y Again     http://x/y.gif");
+  std::vector<std::string> queued = form->QueueLines();
+  std::sort(queued.begin(), queued.end());
+  EXPECT_EQ(queued, (std::vector<std::string>{"0930 n Radar", "0930 y Again     http://x/y.gif"}));
+  EXPECT_EQ(Text(form->Form().QueueState), "2 waiting");
 
   const std::string log = ReadWholeFile(dir_.File("isoview.log"));
   EXPECT_NE(log.find("UTC Schedule loaded: 4 events"), std::string::npos) << log;
@@ -92,8 +94,8 @@ TEST_F(MainFormTest, ShowLoadsTheScheduleAndTheClockQueuesTheMinutesEvents) {
 }
 
 // A password in a schedule URL, even one written raw with '/' and '@', shows nowhere: not
-// in the queue box, the "Queued:" log line, nor as the error display's source of a line
-// without a title.
+// in the sources table, the "Queued:" log line, nor as the error display's source of a
+// line without a title.
 TEST_F(MainFormTest, NoScheduleLineShowsItsPassword) {
   const auto line = [&](const std::string& title, const std::string& chart) {
     return "0930 n " + title + std::string(52 - title.size(), ' ') +
@@ -105,9 +107,13 @@ TEST_F(MainFormTest, NoScheduleLineShowsItsPassword) {
   form->show();
   form->Station().Tick();
   Settle(*form);  // both fail
-  const std::string queue = form->Form().Queue->toPlainText().toStdString();
-  EXPECT_EQ(queue.find("pa/s@w0rd"), std::string::npos) << queue;
-  EXPECT_NE(queue.find("http://chart@127.0.0.1:1/radar.gif"), std::string::npos) << queue;
+  std::string table;
+  const QTableWidget& sources = *form->Form().SourcesTable;
+  for (int row = 0; row < sources.rowCount(); ++row)
+    for (int column = 0; column < sources.columnCount(); ++column)
+      table += sources.item(row, column)->text().toStdString() + "|";
+  EXPECT_EQ(table.find("pa/s@w0rd"), std::string::npos) << table;
+  EXPECT_NE(table.find("http://chart@127.0.0.1:1/wind.gif"), std::string::npos) << table;
   const std::string log = ReadWholeFile(dir_.File("isoview.log"));
   EXPECT_EQ(log.find("pa/s@w0rd"), std::string::npos) << log;
   EXPECT_NE(log.find("UTC Queued: 0930 n Radar http://chart@127.0.0.1:1/radar.gif\n"),
@@ -259,8 +265,6 @@ TEST_F(MainFormTest, TheFirstTickAfterAStallQueuesTheSkippedMinutesOldestFirst) 
   form->Station().Tick();
   EXPECT_EQ(form->QueueLines(),
             (std::vector<std::string>{"0930 a", "0931 b", "0932 c", "0932 d", "0933 now"}));
-  EXPECT_EQ(form->Form().Queue->toPlainText().toStdString(),
-            "0930 a\n0931 b\n0932 c\n0932 d\n0933 now");
   const std::string log = ReadWholeFile(dir_.File("isoview.log"));
   EXPECT_NE(log.find("UTC Clock jumped from 09:30 to 09:33: 3 events of 09:31-09:32 queued late\n"),
             std::string::npos)

@@ -92,9 +92,9 @@ TEST(NextDueEvent, PicksTheFirstLineAfterTheCurrentMinuteGoingRoundMidnight) {
 }
 
 TEST(StatusTexts, FailingSourcesAndDownloadProgress) {
-  EXPECT_EQ(FailingSourcesText(0), "");
-  EXPECT_EQ(FailingSourcesText(1), "1 source failing \u2014 see the error display");
-  EXPECT_EQ(FailingSourcesText(2), "2 sources failing \u2014 see the error display");
+  EXPECT_EQ(QueueText({}), "empty");
+  EXPECT_EQ(QueueText({{"a", "b", "c", "d"}, 1, {}}), "3 waiting, 1 running");
+  EXPECT_EQ(QueueText({{"a"}, 1, {}}), "1 running");
   const std::vector<std::tuple<int64_t, int64_t, std::string>> progress{
       {0, -1, "Received 0 bytes"},
       {5000, -1, "Received 5000 bytes"},
@@ -153,12 +153,14 @@ TEST_F(StatusBarTest, ShowsTheNextEventInUtc) {
   EXPECT_EQ(Part(*form, "NextEvent"), "Next: tomorrow 10:15 Radar");
 }
 
-// The existing controls keep their places; only the queue memo widens and the small viewer
-// moves with the right edge. The window cannot be made smaller than its controls need.
-TEST_F(StatusBarTest, QueueAndViewerFollowTheRightEdgeDownToAMinimumSize) {
+// The panel's controls keep their places and the small viewer moves with the right edge;
+// the sources table and the chart share what is below and grow with the window. The
+// window cannot be made smaller than its controls need.
+TEST_F(StatusBarTest, TheSourcesTableAndTheChartGrowWithTheWindowDownToAMinimumSize) {
   auto form = Start({});
   Ui::TMainForm& ui = form->Form();
   const QRect status1 = ui.Status1->geometry();
+  int lastTableHeight = 1 << 20;
   for (const QSize size : {QSize(1200, 800), QSize(900, 500), QSize(200, 150)}) {
     form->resize(size);
     QCoreApplication::processEvents();
@@ -167,8 +169,11 @@ TEST_F(StatusBarTest, QueueAndViewerFollowTheRightEdgeDownToAMinimumSize) {
     const int panel = ui.BasicPanel->width();
     EXPECT_EQ(panel, form->width()) << size.width();
     EXPECT_EQ(panel - ui.ImageScrollBox1->geometry().right() - 1, 8) << size.width();
-    EXPECT_EQ(panel - ui.Queue->geometry().right() - 1, 131) << size.width();
-    EXPECT_EQ(ui.Queue->x(), 120);
+    EXPECT_EQ(ui.SourcesTable->width(), form->width()) << size.width();
+    EXPECT_EQ(ui.ChartView->width(), form->width()) << size.width();
+    EXPECT_LT(ui.SourcesTable->height(), lastTableHeight) << size.height();
+    EXPECT_GT(ui.ChartView->height(), ui.SourcesTable->height()) << size.height();
+    lastTableHeight = ui.SourcesTable->height();
     EXPECT_EQ(ui.Status1->geometry(), status1);
     EXPECT_LE(ui.Status1->geometry().right(), ui.ImageScrollBox1->x()) << "controls overlap";
   }

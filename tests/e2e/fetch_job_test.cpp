@@ -453,10 +453,10 @@ TEST_F(FetchJobTest, TheStatusBarCountsTheFailingSources) {
     return form_->findChild<QLabel*>("FailingSources")->text().toStdString();
   };
   Settle();
-  EXPECT_EQ(failing(), "2 sources failing \u2014 see the error display");
+  EXPECT_EQ(failing(), "2 sources failing since 10:15");
   const std::string chart = Bytes(WriteGiflibGif(Chart()));
   for (const auto& [path, left] : std::vector<std::pair<std::string, std::string>>{
-           {"/b.gif", "1 source failing \u2014 see the error display"}, {"/a.gif", ""}}) {
+           {"/b.gif", "1 source failing since 10:15"}, {"/a.gif", ""}}) {
     server_.Serve(path, chart);
     AfterSeconds(kLongestRetrySeconds);
     EXPECT_EQ(failing(), left) << path;
