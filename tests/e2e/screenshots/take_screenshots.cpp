@@ -15,6 +15,7 @@
 
 #include "app/archive_form.h"
 #include "app/main_form.h"
+#include "app/qt_chart_view.h"
 #include "app/qt_archive_tile.h"
 #include "archive/archive.h"
 #include "chart/preview_file.h"
@@ -66,13 +67,14 @@ bool MainWindowWithAFailingSource(const std::string& folder, const THttpFileServ
   WriteTextFile(station.File("jpegcomp.txt"), {"75"});
   const FakeSteadyClock steady;
   TMainForm form(TMainFormEnvironment{&clock, &zone, station.Path(), {}, &steady, 0});
-  form.resize(900, 470);
+  form.resize(900, 600);
   form.show();
   form.Station().Tick();
   if (!PumpUntil(MessageLoop::Current(), [&form] { return form.Station().Settled(); }))
     return false;
   clock.AdvanceMilliseconds(1000);
   form.Station().Tick();
+  form.ChartView().Fit();
   const bool saved = Save(form, folder + "/main-window.png");
   TApplication::Instance().ErrorDisplay().Dismiss();
   return saved;
