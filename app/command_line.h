@@ -11,6 +11,7 @@ struct TCommandLine {
   TCommandAction action = TCommandAction::caRun;
   std::string folder;  // --folder DIR; empty: the program folder rule decides
   std::string error;   // what was wrong, for caUsageError
+  std::string web;     // --web ADDRESS:PORT; empty: as the settings file says
 };
 
 inline constexpr int kExitUsage = 2;

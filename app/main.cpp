@@ -9,6 +9,7 @@
 #include "app/main_form.h"
 #include "app/new_program_folder.h"
 #include "app/program_folder_choice.h"
+#include "app/qt_web_page.h"
 #include "gui/qt_message_pump.h"
 #include "gui/stop_signals.h"
 #include "program/event_log.h"
@@ -24,7 +25,7 @@ constexpr int kExitFolderFailed = 1;
 
 // The windows are made in this order and all live for the whole run; the main window's
 // menu shows the others on demand.
-int RunWindows(const std::string& programFolder) {
+int RunWindows(const std::string& programFolder, const std::string& webAddress) {
   // Qt gets no arguments: the program has no options but its own.
   int qtArgc = 1;
   char name[] = "isoview";
@@ -36,7 +37,12 @@ int RunWindows(const std::string& programFolder) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const TProgramFormats formats(screen != nullptr ? screen->depth() : kTrueColorBits);
   TQtMessagePump messagePump;
+  // Made before the station, which reports to it until it ends.
+  TStationSnapshot webSnapshot;
   TMainForm mainForm(TMainFormEnvironment{.programFolder = programFolder});
+  mainForm.Station().AddReport(webSnapshot);
+  const std::unique_ptr<TWebServer> webPage =
+      StartWebPage(programFolder, webAddress, webSnapshot, mainForm.Log());
   TScheduleForm scheduleForm(programFolder, &mainForm);
   TJPEGCompressionForm jpegCompressionForm(&mainForm);
   // A child of the editor, so that it takes input while the editor is modal.
@@ -96,5 +102,5 @@ int main(int argc, char** argv) {
   KeepFreedImageMemory();
   const std::string programFolder = PrepareProgramFolder(commandLine.folder);
   if (programFolder.empty()) return kExitFolderFailed;
-  return RunWindows(programFolder);
+  return RunWindows(programFolder, commandLine.web);
 }

@@ -115,6 +115,7 @@ void TChartJob::StartDownload(TAsyncDownload& client) {
 void TChartJob::DownloadDone(const TDownloadResult& result) {
   client_ = nullptr;
   contentType_ = result.contentType;
+  received_ = result.receivedBytes;
   host_.DownloadEnded(*this);
   host_.Log().Add("Downloaded " + UrlWithoutPassword(Inputs().URL) + ": " +
                   IntToStr(result.statusCode) + " " + result.reason + ", " +

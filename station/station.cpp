@@ -261,7 +261,8 @@ void TStation::StartJob(TFetchQueue::Position line) {
   job.Start(downloads ? FreeClient() : nullptr);
 }
 
-void TStation::DownloadEnded(TChartJob&) {
+void TStation::DownloadEnded(TChartJob& job) {
+  report_.DownloadFinished({ShownTitle(job.Line()->inputs), job.Received()});
   ReportProgress();
   PostDispatch();
 }

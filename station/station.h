@@ -25,6 +25,7 @@
 #include "station/event_table.h"
 #include "station/fetch_queue.h"
 #include "station/ordered_workers.h"
+#include "station/report_fan_out.h"
 #include "station/source_health.h"
 #include "station/source_history.h"
 #include "station/station_report.h"
@@ -71,6 +72,8 @@ class TStation : private TJobHost {
   // The operator's printer choice: none, or "Disable printer", prints nothing.
   void SetPrinter(TStationPrinter* printer) { printer_ = printer; }
   void SetPrinterDisabled(bool disabled) { printerDisabled_ = disabled; }
+  // Another listener to the reports (the web page); it must outlive the station.
+  void AddReport(TStationReport& listener) { report_.Add(listener); }
   // Logs the line, cuts the running downloads short and starts nothing more.
   void Stop(const std::string& logLine);
 
@@ -126,7 +129,7 @@ class TStation : private TJobHost {
   void HandleMessage(TMessage& message);
 
   TStationEnvironment environment_;
-  TStationReport& report_;
+  TReportFanOut report_;
   TStationSettings settings_;
   TEventLog log_;
   TArchive archive_;

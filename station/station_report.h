@@ -2,7 +2,8 @@
 // How the station tells what it does: the windows draw it, tests record it, and later
 // watchers (a web page, metrics) can listen too. Every method has an empty default, so a
 // listener overrides what it shows and a new report needs no change of the others. All
-// calls come on the thread of the station's message loop.
+// calls come on the thread of the station's message loop. A new call is added to
+// TReportFanOut too, which tells every call to each listener.
 
 #include <cstdint>
 #include <memory>
@@ -45,6 +46,12 @@ struct TSaveReport {
   std::string title;  // the line's title or URL; empty for a save found in saved.txt
 };
 
+// A download ended, whether it delivered or not.
+struct TDownloadReport {
+  std::string source;  // the line's title or URL (without its password)
+  int64_t bytes = 0;   // what arrived
+};
+
 // An error, where it came from (a line's title, "Clock", "Schedule", "Settings") and its
 // kind. A failed attempt at a line is named "Title (URL): cause".
 struct TErrorReport {
@@ -77,6 +84,7 @@ class TStationReport {
   // How each schedule line's source is doing, one row a line in the schedule's order; told
   // when an attempt begins or ends, when the schedule changes, and at every tick.
   virtual void SourcesChanged(const std::vector<TSourceRow>&) {}
+  virtual void DownloadFinished(const TDownloadReport&) {}
 };
 
 // What the station asks of its surroundings and cannot do itself: printing stays with the

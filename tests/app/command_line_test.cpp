@@ -15,7 +15,8 @@ const TCommandAction help = TCommandAction::caHelp;
 const TCommandAction version = TCommandAction::caVersion;
 const TCommandAction wrong = TCommandAction::caUsageError;
 
-// --help and --version answer whatever else is there; anything but one --folder DIR is
+// --help and --version answer whatever else is there; anything but one --folder DIR and one
+// --web ADDRESS:PORT is
 // refused, Qt's own options included, so a typo never starts a station in the wrong place.
 const TCommandLineCase kCases[] = {
     {{}, run, ""},
@@ -35,6 +36,10 @@ const TCommandLineCase kCases[] = {
     {{"schedule.txt"}, wrong, ""},
     {{"--folder", "a", "b"}, wrong, ""},
     {{"-h"}, wrong, ""},
+    {{"--web"}, wrong, ""},
+    {{"--web="}, wrong, ""},
+    {{"--web", "a", "--web", "a"}, wrong, ""},
+    {{"--folder=x", "--web=:8080"}, run, "x"},
 };
 
 TEST(CommandLine, ActionAndFolderForEachArgumentList) {
@@ -46,6 +51,12 @@ TEST(CommandLine, ActionAndFolderForEachArgumentList) {
     EXPECT_EQ(parsed.folder, c.folder) << shown;
     EXPECT_EQ(parsed.error.empty(), c.action != wrong) << shown << ": " << parsed.error;
   }
+}
+
+TEST(CommandLine, WebAddressInBothSpellings) {
+  EXPECT_EQ(ParseCommandLine({"--web", "127.0.0.1:8080"}).web, "127.0.0.1:8080");
+  EXPECT_EQ(ParseCommandLine({"--folder=x", "--web=:8080"}).web, ":8080");
+  EXPECT_EQ(ParseCommandLine({"--folder=x"}).web, "");
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ void StationTest::Start(const Texts& schedule) {
                           tickIntervalMs_},
       *report_);
   station_->SetPrinter(printer_);
+  for (TStationReport* listener : listeners_) station_->AddReport(*listener);
   station_->Start();
   station_->Tick();
 }

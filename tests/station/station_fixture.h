@@ -81,6 +81,7 @@ class StationTest : public ::testing::Test {
   TStationPrinter* printer_ = nullptr;
   // The station's own clock timer; 0: the test ticks it.
   uint32_t tickIntervalMs_ = 0;
+  std::vector<TStationReport*> listeners_;  // told beside the recording report
   std::unique_ptr<TRecordingReport> report_;
   std::unique_ptr<TStation> station_;
 };

@@ -1,0 +1,94 @@
+// The web page served beside a station: /status.json agrees with what the station tells,
+// /metrics passes Prometheus's own check, and the page carries the sources table, the queue,
+// the saves and the errors.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "program/event_log.h"
+#include "tests/support/shell_command.h"
+#include "tests/web/web_fixture.h"
+#include "web/saved_files.h"
+#include "web/web_text.h"
+
+namespace {
+
+QJsonDocument Parsed(const std::string& json) {
+  QJsonParseError error;
+  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
+  EXPECT_EQ(error.error, QJsonParseError::NoError) << json;
+  return document;
+}
+
+std::string Text(const QJsonValue& value) {
+  return value.toString().toStdString();
+}
+
+}  // namespace
+
+TEST_F(WebTest, StatusJsonAgreesWithTheStationAndTheMetricsPassPromtool) {
+  StartStationAndPage();
+  const TWebAnswer answer = Get("/status.json");
+  ASSERT_EQ(answer.status, 200);
+  const QJsonObject status = Parsed(answer.body).object();
+  const std::vector<TSourceRow> rows = station_->SourceRows();
+  const QJsonArray sources = status["sources"].toArray();
+  ASSERT_EQ(static_cast<size_t>(sources.size()), rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const QJsonObject source = sources[static_cast<qsizetype>(i)].toObject();
+    EXPECT_EQ(Text(source["title"]), rows[i].title);
+    EXPECT_EQ(Text(source["due"]), rows[i].dueTime);
+    EXPECT_EQ(Text(source["state"]), SourceStateName(rows[i].state));
+    EXPECT_EQ(Text(source["lastGoodFile"]), rows[i].lastGoodFile);
+    EXPECT_EQ(Text(source["lastError"]), rows[i].lastError);
+    EXPECT_EQ(source["attemptsToday"].toInt(), rows[i].attemptsToday);
+  }
+  EXPECT_EQ(Text(sources[0].toObject()["lastGoodSave"]), "2026-12-08T10:15:05Z");
+  EXPECT_EQ(Text(sources[1].toObject()["state"]), "retrying");
+  EXPECT_EQ(Text(sources[1].toObject()["lastErrorKind"]), "HTTP status");
+  EXPECT_EQ(status["queue"].toObject()["lines"].toArray().size(), 1);
+  ASSERT_EQ(status["saves"].toArray().size(), 1);
+  EXPECT_EQ(Text(status["saves"][0]["file"]), dir_.File("good-1015.gif"));
+  EXPECT_EQ(Text(status["errors"][0]["kind"]), "HTTP status");
+
+  const TWebAnswer metrics = Get("/metrics");
+  ASSERT_EQ(metrics.status, 200);
+  WriteWholeFile(dir_.File("metrics.txt"), metrics.body);
+  const TCommandResult check =
+      RunCommand("promtool check metrics < '" + dir_.File("metrics.txt") + "' 2>&1");
+  EXPECT_EQ(check.status, 0) << check.output << metrics.body;
+  const int64_t saved = UnixSeconds(EncodeDateTime({2026, 12, 8, 10, 15, 5}));
+  for (const std::string& sample :
+       Texts{"isoview_saves_total{source=\"Good\"} 1\n",
+             "isoview_failures_total{source=\"Dead\"} 1\n", "isoview_queue_length 1\n",
+             "isoview_sources_given_up 0\n",
+             "isoview_last_good_save_timestamp_seconds{line=\"1\",source=\"Good\",due=\"10:15\"} " +
+                 std::to_string(saved) + "\n",
+             "isoview_source_failing{line=\"2\",source=\"Dead\",due=\"10:15\"} 1\n"})
+    EXPECT_NE(metrics.body.find(sample), std::string::npos) << sample << metrics.body;
+  const std::string bytesSample = "\nisoview_downloaded_bytes_total ";
+  const size_t bytes = metrics.body.find(bytesSample);
+  ASSERT_NE(bytes, std::string::npos);
+  EXPECT_GT(std::atoll(metrics.body.c_str() + bytes + bytesSample.size()),
+            static_cast<long long>(PeerGifBytes(6, 4).size()));
+}
+
+TEST_F(WebTest, ThePageShowsTheSourcesTheQueueTheSavesAndTheErrorsEscaped) {
+  Start({StationLine("1015", charts_.Url("/good.gif"), dir_.File("good.gif"), "Good <b>&"),
+         StationLine("1015", charts_.Url("/dead.gif"), dir_.File("dead.gif"), "Dead\xe9")});
+  Settle();
+  ServePage();
+  const TWebAnswer page = Get("/");
+  ASSERT_EQ(page.status, 200);
+  for (const std::string& part :
+       Texts{"<td>Good &lt;b&gt;&amp;</td><td>ok</td>", "<td>Dead&#233;</td><td>retrying</td>",
+             "<td>404 Not Found</td>",
+             "<img src=\"/thumb/" + SavedFileId(dir_.File("good.gif")) + "\"",
+             "<a href=\"/chart/1\">2026-12-08 10:15</a>", "<b id=\"clock\">10:15:05</b>"})
+    EXPECT_NE(page.body.find(part), std::string::npos) << part << "\n" << page.body;
+  EXPECT_EQ(page.body.find("<b>&"), std::string::npos);
+  const TWebAnswer thumbnail = Get("/thumb/" + SavedFileId(dir_.File("good.gif")));
+  EXPECT_EQ(thumbnail.status, 200);
+  EXPECT_EQ(thumbnail.body.substr(0, 8), "\x89PNG\r\n\x1a\n");
+}

@@ -1,0 +1,39 @@
+#pragma once
+// What the web page answers to each request, without the network: the station page,
+// /status.json, /metrics, the latest chart of each schedule line (/chart/N), a saved file
+// and its thumbnail by id (/file/ID, /thumb/ID). Anything else is 404. With a token set,
+// a request without it, or with another, is refused.
+
+#include <string>
+
+#include "runtime/clock.h"
+#include "web/station_snapshot.h"
+
+struct TWebReply {
+  int status = 200;
+  std::string contentType = "text/plain; charset=utf-8";
+  std::string body;
+  std::string file;        // a file saved.txt lists, to be sent in place of the body
+  bool thumbnail = false;  // the file is sent as a small PNG picture
+};
+
+class TWebSite {
+ public:
+  TWebSite(const TStationSnapshot& snapshot, std::string programFolder, std::string token,
+           const TClock& clock, const TTimeZone& zone);
+
+  // path: the request's path as it came, undecoded; token: the one it carried, "" for none.
+  TWebReply Answer(const std::string& path, const std::string& token) const;
+
+ private:
+  bool Admits(const std::string& token) const;
+  TWebReply ListedFileReply(const std::string& id, bool thumbnail) const;
+  TWebReply ChartReply(const TStationStatus& status, const std::string& number) const;
+  TDateTime Now() const;
+
+  const TStationSnapshot& snapshot_;
+  std::string programFolder_;
+  std::string token_;
+  const TClock& clock_;
+  const TTimeZone& zone_;
+};
