@@ -8,17 +8,7 @@
 #include "program/program_formats.h"
 #include "runtime/exceptions.h"
 #include "tests/support/temp_dir.h"
-
-namespace {
-
-TBitmap Filled(int width, int height, TRGBColor color) {
-  TBitmap bitmap;
-  bitmap.SetSize(width, height);
-  bitmap.Canvas().FillRect(Rect(0, 0, width, height), color);
-  return bitmap;
-}
-
-}  // namespace
+#include "tests/support/test_bitmaps.h"
 
 // The preview is drawn only once the whole file has decoded: a download that breaks off
 // or is no image at all must leave the chart on show, whichever loader its name picks.

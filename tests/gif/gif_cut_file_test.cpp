@@ -9,6 +9,7 @@
 
 #include "gif/gif_image.h"
 #include "tests/gif/gif_test_util.h"
+#include "tests/support/gif_layout.h"
 #include "tests/support/giflib_peer.h"
 
 namespace {

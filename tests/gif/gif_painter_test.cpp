@@ -13,6 +13,7 @@
 #include "runtime/message_loop.h"
 #include "tests/gif/gif_test_util.h"
 #include "tests/support/pump.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 

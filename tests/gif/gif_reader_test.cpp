@@ -13,6 +13,7 @@
 #include "tests/gif/gif_test_util.h"
 #include "tests/support/giflib_peer.h"
 #include "tests/support/pixel_limit_guard.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 

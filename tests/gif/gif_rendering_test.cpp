@@ -11,6 +11,7 @@
 #include "runtime/exceptions.h"
 #include "tests/gif/gif_test_util.h"
 #include "tests/support/giflib_peer.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 

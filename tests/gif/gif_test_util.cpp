@@ -130,44 +130,6 @@ Bytes RechunkImageData(const Bytes& gif, size_t blockSize) {
   return out + Bytes{0x3B};
 }
 
-namespace {
-
-// Adds where each sub-block of the chain at at ends, the terminator's included.
-void AddChainBoundaries(const Bytes& gif, size_t& at, std::vector<size_t>& boundaries) {
-  while (gif.at(at) != 0) {
-    at += gif[at] + 1;
-    boundaries.push_back(at);
-  }
-  boundaries.push_back(++at);
-}
-
-}  // namespace
-
-TGIFLayout LayoutOf(const Bytes& gif) {
-  TGIFLayout layout;
-  size_t at = 13;
-  layout.Boundaries = {6, at};
-  at += ColorTableSize(gif.at(10));
-  layout.Boundaries.push_back(at);
-  while (gif.at(at) != 0x3B) {
-    if (gif[at] == 0x21) {
-      at += 2;
-      layout.Boundaries.push_back(at);
-      AddChainBoundaries(gif, at, layout.Boundaries);
-      continue;
-    }
-    at += 10;
-    layout.Boundaries.push_back(at);
-    at += ColorTableSize(gif.at(at - 1));
-    layout.Boundaries.push_back(at);
-    layout.Boundaries.push_back(++at);
-    AddChainBoundaries(gif, at, layout.Boundaries);
-    if (layout.FirstImageEnd == 0) layout.FirstImageEnd = at;
-  }
-  layout.Boundaries.push_back(at + 1);
-  return layout;
-}
-
 TGIFSubImage& AddFrame(TGIFImage& image, int left, int top, int width, int height, uint8_t fill) {
   TGIFSubImage& frame = image.Images()[image.Images().Add(std::make_unique<TGIFSubImage>(image))];
   frame.SetLeft(static_cast<uint16_t>(left));
@@ -195,11 +157,4 @@ TGIFGraphicControlExtension& AddControl(TGIFSubImage& frame, int disposal, int d
 void SetGlobalColors(TGIFImage& image, const std::vector<TRGBColor>& colors) {
   image.GlobalColorMap().Clear();
   for (const TRGBColor& color : colors) image.GlobalColorMap().Add(ColorValue(color));
-}
-
-TBitmap Filled(int width, int height, TRGBColor color) {
-  TBitmap bitmap;
-  bitmap.SetSize(width, height);
-  bitmap.Canvas().FillRect(Rect(0, 0, width, height), color);
-  return bitmap;
 }

@@ -39,16 +39,6 @@ TLoaded LoadGIF(const Bytes& bytes);
 // The same GIF with each frame's image data cut into sub-blocks of blockSize bytes.
 Bytes RechunkImageData(const Bytes& gif, size_t blockSize);
 
-// Where the parts of a well-formed GIF end: the signature, the screen, the global table,
-// each extension's label and sub-blocks, each image descriptor, local table, code size byte
-// and data sub-block, the trailer.
-struct TGIFLayout {
-  std::vector<size_t> Boundaries;
-  // Just after the first image's data chain.
-  size_t FirstImageEnd = 0;
-};
-TGIFLayout LayoutOf(const Bytes& gif);
-
 class TGIFGraphicControlExtension;
 
 // A frame of the image, every pixel holding fill.
@@ -58,7 +48,3 @@ TGIFGraphicControlExtension& AddControl(TGIFSubImage& frame, int disposal, int d
                                         int transparentIndex = -1);
 // Global table entries.
 void SetGlobalColors(TGIFImage& image, const std::vector<TRGBColor>& colors);
-
-class TBitmap;
-// A bitmap of one colour, to draw onto.
-TBitmap Filled(int width, int height, TRGBColor color);

@@ -16,6 +16,7 @@
 #include "tests/support/giflib_peer.h"
 #include "tests/support/raises.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 
@@ -111,19 +112,12 @@ std::unique_ptr<TIcon> Load(const Bytes& bytes) {
   return icon;
 }
 
-TBitmap Red(int width, int height) {
-  TBitmap bitmap;
-  bitmap.SetSize(width, height);
-  bitmap.Canvas().FillRect(bitmap.Canvas().ClipRect(), kRed);
-  return bitmap;
-}
-
 TEST(IconTest, ReadsAClassicIconAndDrawsItThroughItsMask) {
   const auto loaded = Load(kTwoByTwo);
   TIcon& icon = *loaded;
   EXPECT_EQ(icon.Width(), 2);
   EXPECT_EQ(icon.Height(), 2);
-  TBitmap target = Red(2, 2);
+  TBitmap target = Filled(2, 2, kRed);
   target.Canvas().Draw(0, 0, icon);
   EXPECT_EQ(target.Canvas().Pixel(0, 0), clWhite);
   EXPECT_EQ(target.Canvas().Pixel(1, 0), kNavy);
@@ -145,7 +139,7 @@ TEST(IconTest, MadeFromATransparentBitmapAndReadBack) {
   made.SaveToStream(file);
   const auto loaded = Load(file.Bytes());
   TIcon& icon = *loaded;
-  TBitmap target = Red(16, 16);
+  TBitmap target = Filled(16, 16, kRed);
   target.Canvas().Draw(0, 0, icon);
   EXPECT_EQ(target.Canvas().Pixel(0, 0), kRed);
   EXPECT_EQ(target.Canvas().Pixel(5, 5), kNavy);

@@ -11,6 +11,7 @@
 #include "tests/support/png_peer.h"
 #include "tests/support/raises.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 
@@ -199,11 +200,9 @@ TEST(PngImageTest, BadFilesRaiseAndLeaveTheImageAsItWas) {
   }
 }
 
-TBitmap Pattern(TPixelFormat format) {
-  TBitmap bitmap;
-  bitmap.SetSize(13, 5);
-  bitmap.Canvas().FillRect(Rect(0, 0, 7, 5), {200, 40, 40});
-  bitmap.Canvas().FillRect(Rect(7, 0, 13, 3), {40, 40, 200});
+// Three colours, so that the palette formats have something to choose.
+TBitmap ThreeColours(TPixelFormat format) {
+  TBitmap bitmap = Pattern(13, 5);
   bitmap.Canvas().FillRect(Rect(2, 1, 4, 4), {0, 255, 0});
   bitmap.SetPixelFormat(format);
   return bitmap;
@@ -222,7 +221,7 @@ Bytes RgbRowsOf(TBitmap& bitmap) {
 TEST(PngImageTest, SavedFileIsTheBitmapExactlyAsLibpngReadsIt) {
   TempDir dir;
   for (TPixelFormat format : {pf24bit, pf8bit, pf1bit}) {
-    TBitmap bitmap = Pattern(format);
+    TBitmap bitmap = ThreeColours(format);
     TPNGImage png;
     png.Assign(bitmap);
     png.SaveToFile(dir.File("out.png"));

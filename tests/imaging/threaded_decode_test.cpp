@@ -21,20 +21,13 @@
 #include "imaging/tiff_graphic.h"
 #include "runtime/stream.h"
 #include "tests/support/shell_command.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 constexpr int kThreads = 4;
 constexpr int kRounds = 3;
-
-TBitmap Pattern() {
-  TBitmap bitmap;
-  bitmap.SetSize(40, 24);
-  bitmap.Canvas().FillRect(Rect(0, 0, 20, 24), {200, 40, 40});
-  bitmap.Canvas().FillRect(Rect(20, 0, 40, 10), {40, 40, 200});
-  return bitmap;
-}
 
 Bytes Saved(TGraphic& graphic) {
   TMemoryStream stream;
@@ -44,7 +37,7 @@ Bytes Saved(TGraphic& graphic) {
 
 // One file of each kind the readers share code for, from the program's own writers.
 std::vector<Bytes> Files() {
-  TBitmap pattern = Pattern();
+  TBitmap pattern = Pattern(40, 24);
   TJPEGImage jpeg;
   jpeg.Assign(pattern);
   TPNGImage png;
