@@ -189,6 +189,35 @@ Bytes TiffPagesBomb() {
   return b;
 }
 
+// A GIF whose screen and frames claim 16384 x 16384 each: the colour table given (the
+// screen's flags tell its size), then the frames, each with the image data given.
+Bytes GifClaimingHuge(const Bytes& globalTable, int frames, const Bytes& imageData) {
+  constexpr uint32_t kSide = 16384;
+  Bytes b = "GIF89a";
+  Put16LE(b, kSide);
+  Put16LE(b, kSide);
+  b += {globalTable.empty() ? '\0' : '\x80', '\0', '\0'};
+  b += globalTable;
+  for (int i = 0; i < frames; ++i) {
+    b += ',';
+    for (uint32_t v : {0u, 0u, kSide, kSide}) Put16LE(b, v);
+    b += '\0';  // no local table, not interlaced
+    b += imageData;
+  }
+  return b + ';';
+}
+
+// 140 bytes: black and white, and 8 frames whose data is one pixel (code size 2; clear,
+// index 1, end: 9 bits in one sub-block).
+Bytes GifFramesBomb() {
+  return GifClaimingHuge(Bytes("\0\0\0\xFF\xFF\xFF", 6), 8, Bytes("\x02\x02\x4C\x01\0", 5));
+}
+
+// 26 bytes: no colour table, one frame whose data is a code size and no code.
+Bytes GifNoCodesBomb() {
+  return GifClaimingHuge("", 1, Bytes("\x02\0", 2));
+}
+
 struct TRun {
   int status = -1;
   long maxKiB = 0;
@@ -236,6 +265,8 @@ TEST(BombTest, AFewBytesNeverCostMoreThan64MiB) {
       {"lzw.tif", TiffBomb(5, 3)},
       {"g4.tif", TiffBomb(4, 1)},
       {"pages.tif", TiffPagesBomb()},
+      {"frames.gif", GifFramesBomb()},
+      {"no-codes.gif", GifNoCodesBomb()},
   };
   for (const TBomb& bomb : bombs) {
     WriteWholeFile(dir.File(bomb.name), bomb.bytes);

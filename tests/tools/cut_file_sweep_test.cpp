@@ -2,7 +2,7 @@
 // every boundary of their structure, shown the way the fetch job shows a download: each
 // cut must be refused, or marked as cut, or be the whole picture to the last pixel. None
 // may pass for complete with a pixel wrong. The files are written here by independent
-// writers: ImageMagick, Pillow and libtiff.
+// writers: ImageMagick, Pillow, libtiff and giflib.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +17,8 @@
 #include "imaging/image_scroll_box.h"
 #include "program/program_formats.h"
 #include "runtime/exceptions.h"
+#include "tests/support/gif_layout.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -84,6 +86,33 @@ Boundaries TiffBoundaries(const Bytes& b) {
   for (size_t i = 0; i < offsets.size() && i < counts.size(); ++i)
     cuts.insert({offsets[i], offsets[i] + counts[i]});
   return cuts;
+}
+
+// GIF: signature, screen, tables, every extension and image block and each of their
+// sub-blocks, the trailer.
+Boundaries GifBoundaries(const Bytes& b) {
+  const std::vector<size_t> ends = LayoutOf(b).Boundaries;
+  return {ends.begin(), ends.end()};
+}
+
+// Two frames by giflib: the first of 16 colours from the global table, the second
+// interlaced with a table of its own, each of stripes of every colour.
+Bytes GiflibAnimation() {
+  PeerFrame first;
+  first.Width = kWidth;
+  first.Height = kHeight;
+  first.TransparentIndex = 5;
+  PeerFrame second;
+  second.Width = kWidth / 2;
+  second.Height = kHeight / 2;
+  second.Interlaced = true;
+  second.LocalColors = 4;
+  for (PeerFrame* frame : {&first, &second}) {
+    const int colors = frame->LocalColors > 0 ? frame->LocalColors : 16;
+    for (int i = 0; i < frame->Width * frame->Height; ++i)
+      frame->Pixels.push_back(static_cast<uint8_t>(i / 3 % colors));
+  }
+  return WriteGiflibGif({kWidth, kHeight, 16, {first, second}});
 }
 
 struct TShown {
@@ -165,6 +194,11 @@ TEST_F(CutFileSweepTest, NoCutFileIsShownAsCompleteWithAWrongPixel) {
        TiffBoundaries},
       {"Pillow TIFF, directory first", "cut.tif", Written(pillow + "('h.tif')\"", "h.tif"),
        TiffBoundaries},
+      {"ImageMagick GIF", "cut.gif", Written("convert source.ppm i.gif", "i.gif"), GifBoundaries},
+      {"ImageMagick interlaced GIF of two frames", "cut.gif",
+       Written("convert source.ppm -flip source.ppm -interlace GIF -loop 0 j.gif", "j.gif"),
+       GifBoundaries},
+      {"giflib GIF of two frames", "cut.gif", GiflibAnimation(), GifBoundaries},
   };
   for (const TSweepCase& c : cases) {
     ASSERT_FALSE(c.bytes.empty()) << c.what;
