@@ -27,6 +27,8 @@ constexpr int kDefaultQuality = 75;
 constexpr int kLowestQuality = 0;
 constexpr int kHighestQuality = 100;
 constexpr const char* kUsage = "usage: isoview-convert [-q QUALITY] IN OUT";
+// The reader's own warning, printed before it, says which.
+constexpr const char* kIncomplete = "the picture is incomplete: its data ends early or is damaged";
 
 struct TArguments {
   int quality = kDefaultQuality;
@@ -78,7 +80,7 @@ bool Convert(const TArguments& args) {
   std::printf("%dx%d\n", preview.Width(), preview.Height());
   if (!notes.Warnings.empty())
     std::fprintf(stderr, "%s: %s\n", args.in.c_str(), notes.Warnings.c_str());
-  if (notes.Truncated) std::fprintf(stderr, "%s: the image data ends early\n", args.in.c_str());
+  if (notes.Truncated) std::fprintf(stderr, "%s: %s\n", args.in.c_str(), kIncomplete);
   return notes.Truncated;
 }
 

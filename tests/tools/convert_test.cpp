@@ -13,19 +13,12 @@
 #include "tests/support/giflib_peer.h"
 #include "tests/support/shell_command.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 
 TCommandResult Convert(const std::string& arguments) {
   return RunTool("isoview-convert", arguments);
-}
-
-TBitmap Pattern() {
-  TBitmap bitmap;
-  bitmap.SetSize(37, 21);
-  bitmap.Canvas().FillRect(Rect(0, 0, 20, 21), {200, 40, 40});
-  bitmap.Canvas().FillRect(Rect(20, 0, 37, 10), {40, 40, 200});
-  return bitmap;
 }
 
 std::string JpegBytes(TBitmap& bitmap, int quality) {
@@ -44,7 +37,7 @@ class ConvertTest : public ::testing::Test {
 };
 
 TEST_F(ConvertTest, JpegToBmpIsTheDecodedImage) {
-  TBitmap pattern = Pattern();
+  TBitmap pattern = Pattern(37, 21);
   WriteWholeFile(dir_.File("in.JPG"), JpegBytes(pattern, 90));
   const TCommandResult result = Convert(Path("in.JPG") + " " + Path("out.bmp"));
   EXPECT_EQ(result.status, 0);
@@ -57,7 +50,7 @@ TEST_F(ConvertTest, JpegToBmpIsTheDecodedImage) {
 }
 
 TEST_F(ConvertTest, BmpToJpegAtTheQualityGivenOr75) {
-  TBitmap pattern = Pattern();
+  TBitmap pattern = Pattern(37, 21);
   pattern.SaveToFile(dir_.File("in.bmp"));
   EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("default.jpeg")).output, "37x21\n");
   EXPECT_EQ(ReadWholeFile(dir_.File("default.jpeg")), JpegBytes(pattern, 75));
@@ -69,7 +62,7 @@ TEST_F(ConvertTest, BmpToJpegAtTheQualityGivenOr75) {
 }
 
 TEST_F(ConvertTest, PngIsReadAndWrittenLosslessly) {
-  TBitmap pattern = Pattern();
+  TBitmap pattern = Pattern(37, 21);
   pattern.SaveToFile(dir_.File("in.bmp"));
   EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.png")).output, "37x21\n");
   EXPECT_EQ(Convert(Path("out.png") + " " + Path("back.bmp")).output, "37x21\n");
@@ -80,7 +73,7 @@ TEST_F(ConvertTest, PngIsReadAndWrittenLosslessly) {
 
 TEST_F(ConvertTest, TiffAndNetpbmGoThroughTheViewer) {
   TTiffGraphic tiff;
-  tiff.Assign(Pattern());
+  tiff.Assign(Pattern(37, 21));
   tiff.SetCompression(tcZLib);
   tiff.SaveToFile(dir_.File("in.TIFF"));
   EXPECT_EQ(Convert(Path("in.TIFF") + " " + Path("tiff.bmp")).output, "37x21\n");
@@ -101,7 +94,7 @@ TEST_F(ConvertTest, TiffAndNetpbmGoThroughTheViewer) {
 }
 
 TEST_F(ConvertTest, BmpToGifIsOneWebPaletteFrame) {
-  TBitmap pattern = Pattern();
+  TBitmap pattern = Pattern(37, 21);
   pattern.SaveToFile(dir_.File("in.bmp"));
   EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.GIF")).output, "37x21\n");
   const std::string saved = ReadWholeFile(dir_.File("out.GIF"));
@@ -168,7 +161,7 @@ TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
   WriteWholeFile(dir_.File("bad.bmp"), "BM");
   EXPECT_EQ(Convert(Path("bad.bmp") + " " + Path("out.jpg")).output, "Bitmap image is not valid\n");
 
-  Pattern().SaveToFile(dir_.File("in.bmp"));
+  Pattern(37, 21).SaveToFile(dir_.File("in.bmp"));
   EXPECT_EQ(Convert(Path("in.bmp") + " " + Path("out.webp")).status, 1);
   EXPECT_EQ(Convert("-q 101 " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
   EXPECT_EQ(Convert("-q x " + Path("in.bmp") + " " + Path("out.jpg")).status, 1);
@@ -178,7 +171,7 @@ TEST_F(ConvertTest, FailuresExitNonZeroWithTheErrorsText) {
 // A file's first bytes choose its reader whatever its name says; the name decides only
 // for bytes without a known signature.
 TEST_F(ConvertTest, TheSignatureChoosesTheReaderWhateverTheName) {
-  TBitmap pattern = Pattern();
+  TBitmap pattern = Pattern(37, 21);
   pattern.SaveToFile(dir_.File("in.bmp"));
   for (const std::string kind : {"png", "gif", "jpg", "tif"}) {
     const std::string made = "made." + kind;
@@ -205,25 +198,52 @@ TEST_F(ConvertTest, AnEmptyPictureExitsOneAndWritesNothing) {
   EXPECT_FALSE(FileExists(dir_.File("out.bmp")));
 }
 
-// Files cut short, as an interrupted download leaves them (written whole by ImageMagick):
-// the partial picture is still written, the reader's warning goes to standard error, and
-// the exit status is 1. The whole files convert cleanly.
-TEST_F(ConvertTest, CutFilesAreWrittenWithAWarningAndExitOne) {
-  for (const std::string kind : {"gif", "png", "jpg", "bmp"}) {
-    const std::string whole = dir_.File("whole." + kind);
+std::string CutShort(const std::string& bytes) {
+  return bytes.substr(0, bytes.size() * 7 / 10);
+}
+
+// A quarter of the scan data taken out of its middle; the end-of-image marker stays.
+std::string HoleInTheScan(const std::string& bytes) {
+  const size_t scan = bytes.find("\xFF\xDA");
+  const size_t middle = (scan + bytes.size()) / 2;
+  return bytes.substr(0, middle) + bytes.substr(middle + (bytes.size() - scan) / 4);
+}
+
+// Files cut short, as an interrupted download leaves them, and a JPEG that lost bytes
+// inside its scan data but still ends as a whole one does (written whole by ImageMagick):
+// the partial picture is still written, the reader's warning and that the picture is
+// incomplete go to standard error, and the exit status is 1. The whole files convert
+// cleanly.
+TEST_F(ConvertTest, CutOrDamagedFilesAreWrittenWithAWarningAndExitOne) {
+  struct TCase {
+    std::string kind;
+    std::string (*damage)(const std::string&);
+    std::string warning;  // of the reader
+  };
+  const TCase cases[] = {
+      {"gif", CutShort, "Premature end of data"},    {"png", CutShort, "PNG file ends early"},
+      {"jpg", CutShort, "JPEG data ends early"},     {"bmp", CutShort, "Bitmap data ends early"},
+      {"jpg", HoleInTheScan, "Corrupt JPEG data: "},
+  };
+  for (const TCase& c : cases) {
+    const std::string whole = dir_.File("whole." + c.kind);
     ASSERT_EQ(RunCommand("convert -size 64x64 gradient:red-blue '" + whole + "' 2>&1").status, 0);
     const TCommandResult clean = Convert("'" + whole + "' " + Path("whole.bmp"));
-    EXPECT_EQ(clean.status, 0) << kind << ": " << clean.output;
-    EXPECT_EQ(clean.output, "64x64\n") << kind;
+    EXPECT_EQ(clean.status, 0) << c.kind << ": " << clean.output;
+    EXPECT_EQ(clean.output, "64x64\n") << c.kind;
 
-    const std::string bytes = ReadWholeFile(whole);
-    WriteWholeFile(dir_.File("cut." + kind), bytes.substr(0, bytes.size() * 7 / 10));
-    const std::string out = dir_.File("cut-" + kind + ".bmp");
-    const TCommandResult cut = Convert(Path("cut." + kind) + " '" + out + "'");
-    EXPECT_EQ(cut.status, 1) << kind;
-    EXPECT_NE(cut.output.find(": the image data ends early\n"), std::string::npos)
-        << kind << ": " << cut.output;
-    EXPECT_TRUE(FileExists(out)) << kind;
+    WriteWholeFile(dir_.File("damaged." + c.kind), c.damage(ReadWholeFile(whole)));
+    const std::string out = dir_.File("damaged-" + c.kind + ".bmp");
+    std::remove(out.c_str());
+    const TCommandResult damaged = Convert(Path("damaged." + c.kind) + " '" + out + "'");
+    EXPECT_EQ(damaged.status, 1) << c.kind;
+    EXPECT_NE(damaged.output.find(": " + c.warning), std::string::npos)
+        << c.kind << ": " << damaged.output;
+    EXPECT_NE(
+        damaged.output.find(": the picture is incomplete: its data ends early or is damaged\n"),
+        std::string::npos)
+        << c.kind << ": " << damaged.output;
+    EXPECT_TRUE(FileExists(out)) << c.kind;
   }
 }
 
