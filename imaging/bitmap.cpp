@@ -7,7 +7,7 @@
 #include "imaging/canvas.h"
 #include "runtime/exceptions.h"
 
-TBitmap::TBitmap() : canvas_(std::make_unique<TCanvas>(*this)) {}
+TBitmap::TBitmap() : dib_(std::make_shared<TDib>()), canvas_(std::make_unique<TCanvas>(*this)) {}
 
 TBitmap::~TBitmap() = default;
 
@@ -38,12 +38,12 @@ void TBitmap::LoadFromStream(TStream& Stream) {
 }
 
 void TBitmap::SaveToStream(TStream& Stream) {
-  WriteBmp(dib_, Stream);
+  WriteBmp(*dib_, Stream);
 }
 
 void TBitmap::SetSize(int NewWidth, int NewHeight) {
-  if (NewWidth == dib_.Width && NewHeight == dib_.Height) return;
-  SetDib(ResizedDib(dib_, NewWidth, NewHeight));
+  if (NewWidth == dib_->Width && NewHeight == dib_->Height) return;
+  SetDib(ResizedDib(*dib_, NewWidth, NewHeight));
 }
 
 void TBitmap::Draw(TCanvas& Canvas, const TRect& R) {
@@ -63,39 +63,45 @@ void TBitmap::Assign(const TGraphic& Source) {
   fixedTransparentColor_ = bitmap->fixedTransparentColor_;
   transparentColor_ = bitmap->transparentColor_;
   TGraphic::SetTransparent(bitmap->Transparent());
-  SetDib(bitmap->dib_);
+  dib_ = bitmap->dib_;
+  Changed();
 }
 
 void TBitmap::SetPalette(const TPalette& Value) {
-  const int bits = BitsPerPixel(dib_.PixelFormat);
+  const int bits = BitsPerPixel(dib_->PixelFormat);
   const size_t limit = bits <= 8 ? size_t{1} << bits : kMaxPaletteEntries;
-  dib_.Palette.assign(Value.begin(), Value.begin() + std::min(Value.size(), limit));
+  OwnDib().Palette.assign(Value.begin(), Value.begin() + std::min(Value.size(), limit));
   Changed();
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat Value) {
-  if (Value == dib_.PixelFormat) return;
-  SetDib(ConvertDib(dib_, Value));
+  if (Value == dib_->PixelFormat) return;
+  SetDib(ConvertDib(*dib_, Value));
 }
 
 uint8_t* TBitmap::ScanLine(int Row) {
-  if (Row < 0 || Row >= dib_.Height) throw EInvalidGraphicOperation(kScanLineOutOfRange);
-  return dib_.Row(Row);
+  if (Row < 0 || Row >= dib_->Height) throw EInvalidGraphicOperation(kScanLineOutOfRange);
+  return OwnDib().Row(Row);
 }
 
 const uint8_t* TBitmap::ScanLine(int Row) const {
-  if (Row < 0 || Row >= dib_.Height) throw EInvalidGraphicOperation(kScanLineOutOfRange);
-  return dib_.Row(Row);
+  if (Row < 0 || Row >= dib_->Height) throw EInvalidGraphicOperation(kScanLineOutOfRange);
+  return dib_->Row(Row);
 }
 
 void TBitmap::SetDib(TDib Value) {
-  dib_ = std::move(Value);
+  dib_ = std::make_shared<TDib>(std::move(Value));
   Changed();
+}
+
+TDib& TBitmap::OwnDib() {
+  if (dib_.use_count() > 1) dib_ = std::make_shared<TDib>(*dib_);
+  return *dib_;
 }
 
 TRGBColor TBitmap::TransparentColor() const {
   if (fixedTransparentColor_ || Empty()) return transparentColor_;
-  return dib_.PixelOfRow(dib_.Row(dib_.Height - 1), 0);
+  return dib_->PixelOfRow(dib_->Row(dib_->Height - 1), 0);
 }
 
 void TBitmap::SetTransparentColor(TRGBColor Value) {

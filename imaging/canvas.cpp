@@ -159,13 +159,13 @@ void Stretch(TDib& target, const TRect& dest, const TDib& source, const TRect& s
 }  // namespace
 
 TRect TCanvas::ClipRect() const {
-  return WholeOf(bitmap_.dib_);
+  return WholeOf(bitmap_.Dib());
 }
 
 void TCanvas::FillRect(const TRect& R, TRGBColor Color) {
-  TDib& dib = bitmap_.dib_;
-  const TRect visible = Intersect(R, WholeOf(dib));
+  const TRect visible = Intersect(R, WholeOf(bitmap_.Dib()));
   if (visible.IsEmpty()) return;
+  TDib& dib = bitmap_.OwnDib();
   TPixelWriter writer(dib);
   for (int y = visible.Top; y < visible.Bottom; ++y)
     for (int x = visible.Left; x < visible.Right; ++x) writer.Write(dib.Row(y), x, Color);
@@ -181,38 +181,42 @@ void TCanvas::StretchDraw(const TRect& R, TGraphic& Graphic) {
 }
 
 void TCanvas::CopyRect(const TRect& Dest, const TCanvas& Source, const TRect& SourceRect) {
-  Stretch(bitmap_.dib_, Dest, Source.bitmap_.dib_, SourceRect, {});
+  TDib& target = bitmap_.OwnDib();
+  Stretch(target, Dest, Source.bitmap_.Dib(), SourceRect, {});
   bitmap_.Modified();
 }
 
 void TCanvas::StretchBitmap(const TRect& Dest, const TBitmap& Source) {
-  StretchDib(Dest, Source.dib_);
+  StretchDib(Dest, Source.Dib());
 }
 
 void TCanvas::StretchDib(const TRect& Dest, const TDib& Source) {
-  Stretch(bitmap_.dib_, Dest, Source, WholeOf(Source), {});
+  TDib& target = bitmap_.OwnDib();
+  Stretch(target, Dest, Source, WholeOf(Source), {});
   bitmap_.Modified();
 }
 
 void TCanvas::MaskedStretch(const TRect& Dest, const TBitmap& Source, const TBitmap& Mask) {
-  Stretch(bitmap_.dib_, Dest, Source.dib_, WholeOf(Source.dib_), {&Mask.dib_, std::nullopt});
+  TDib& target = bitmap_.OwnDib();
+  Stretch(target, Dest, Source.Dib(), WholeOf(Source.Dib()), {&Mask.Dib(), std::nullopt});
   bitmap_.Modified();
 }
 
 void TCanvas::TransparentStretch(const TRect& Dest, const TBitmap& Source, TRGBColor Key) {
-  Stretch(bitmap_.dib_, Dest, Source.dib_, WholeOf(Source.dib_), {nullptr, Key});
+  TDib& target = bitmap_.OwnDib();
+  Stretch(target, Dest, Source.Dib(), WholeOf(Source.Dib()), {nullptr, Key});
   bitmap_.Modified();
 }
 
 TRGBColor TCanvas::Pixel(int X, int Y) const {
-  const TDib& dib = bitmap_.dib_;
+  const TDib& dib = bitmap_.Dib();
   if (X < 0 || Y < 0 || X >= dib.Width || Y >= dib.Height) return clBlack;
   return dib.PixelOfRow(dib.Row(Y), X);
 }
 
 void TCanvas::SetPixel(int X, int Y, TRGBColor Color) {
-  TDib& dib = bitmap_.dib_;
-  if (X < 0 || Y < 0 || X >= dib.Width || Y >= dib.Height) return;
+  if (X < 0 || Y < 0 || X >= bitmap_.Width() || Y >= bitmap_.Height()) return;
+  TDib& dib = bitmap_.OwnDib();
   TPixelWriter(dib).Write(dib.Row(Y), X, Color);
   bitmap_.Modified();
 }

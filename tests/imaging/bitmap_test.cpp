@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/icon.h"
 #include "imaging/metafile.h"
 #include "runtime/exceptions.h"
+#include "tests/support/test_bitmaps.h"
 
 namespace {
 
@@ -114,6 +117,42 @@ TEST(BitmapTest, AssignCopiesBitmapsAndRefusesOthersByClassName) {
     FAIL();
   } catch (const EConvertError& error) {
     EXPECT_EQ(error.Message(), "Cannot assign a TMetafile to a TIcon");
+  }
+}
+
+// A copy shares the pixels until one side changes them; every way of changing pixels
+// then leaves the other side as it was, whichever side changes.
+TEST(BitmapTest, CopiesSharePixelsUntilEitherSideChangesThem) {
+  struct TChange {
+    const char* how;
+    std::function<void(TBitmap&)> change;
+  };
+  TBitmap other = Filled(3, 2, kTeal);
+  const TChange changes[] = {
+      {"SetPixel", [](TBitmap& b) { b.Canvas().SetPixel(1, 1, kRed); }},
+      {"FillRect", [](TBitmap& b) { b.Canvas().FillRect(Rect(0, 0, 2, 2), kRed); }},
+      {"ScanLine", [](TBitmap& b) { b.ScanLine(1)[3] = 0; }},
+      {"Draw", [&](TBitmap& b) { b.Canvas().Draw(0, 0, other); }},
+      {"CopyRect",
+       [&](TBitmap& b) {
+         b.Canvas().CopyRect(Rect(0, 0, 3, 2), other.Canvas(), Rect(0, 0, 3, 2));
+       }},
+      {"SetPalette", [](TBitmap& b) { b.SetPalette({kRed}); }},
+  };
+  for (const TChange& c : changes) {
+    for (const bool changeTheCopy : {true, false}) {
+      TBitmap original = Pattern(3, 2);
+      TBitmap copy = original;
+      EXPECT_EQ(copy.Dib().Bits.data(), original.Dib().Bits.data()) << c.how;
+      const TDib before = original.Dib();
+      TBitmap& changed = changeTheCopy ? copy : original;
+      const TBitmap& kept = changeTheCopy ? original : copy;
+      c.change(changed);
+      EXPECT_EQ(kept.Dib().Bits, before.Bits) << c.how;
+      EXPECT_EQ(kept.Dib().Palette, before.Palette) << c.how;
+      EXPECT_TRUE(changed.Dib().Bits != before.Bits || changed.Dib().Palette != before.Palette)
+          << c.how;
+    }
   }
 }
 
