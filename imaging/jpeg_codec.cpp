@@ -8,7 +8,6 @@
 #include "imaging/jpeg_library.h"
 #include "imaging/pixel_limit.h"
 #include "runtime/exceptions.h"
-#include "runtime/stream.h"
 #include "runtime/strings.h"
 
 namespace {
@@ -25,6 +24,9 @@ constexpr const char* kImageTooLarge = "JPEG image is too large (%u x %u)";
 constexpr double kSequentialBitsPerBlock = 2;
 constexpr double kProgressiveBitsPerBlock = 1;
 constexpr double kArithmeticBitsPerBlock = 1.0 / 64;
+// Encoded files are seldom larger than a quarter of their 24-bit pixels.
+constexpr size_t kBytesPerPixel = 3;
+constexpr size_t kUsualCompression = 4;
 
 void Notify(const TJPEGProgressEvent& event, TProgressStage stage, uint8_t percent,
             bool redraw = false, const TRect& rows = {}) {
@@ -279,6 +281,10 @@ class TEncoder {
         progress_([this](uint8_t percent) { Notify(onProgress_, psRunning, percent); }) {}
 
   std::vector<uint8_t> Run() {
+    // Room for the usual file at once: growing the bytes as they come copies them again
+    // and again. Pages of the room that are never written cost nothing.
+    output_.reserve(static_cast<size_t>(source_.Width()) * source_.Height() * kBytesPerPixel /
+                    kUsualCompression);
     info_.image_width = static_cast<JDIMENSION>(source_.Width());
     info_.image_height = static_cast<JDIMENSION>(source_.Height());
     info_.input_components = 3;
@@ -301,11 +307,11 @@ class TEncoder {
       jpeg_write_scanlines(&info_, &row, 1);
     }
     jpeg_finish_compress(&info_);
-    return output_.Bytes();
+    return std::move(output_);
   }
 
  private:
-  TMemoryStream output_;
+  std::vector<uint8_t> output_;
   TJpegCompressor compressor_;
   jpeg_compress_struct& info_;
   const TBitmap& source_;

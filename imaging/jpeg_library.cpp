@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include "runtime/exceptions.h"
-#include "runtime/stream.h"
 #include "runtime/strings.h"
 
 namespace {
@@ -107,7 +106,6 @@ TJpegDecompressor::TJpegDecompressor(const std::vector<uint8_t>& bytes) {
   source_.pub.bytes_in_buffer = 0;
   source_.data = bytes.data();
   source_.size = bytes.size();
-  source_.position = 0;
   info_.src = &source_.pub;
 }
 
@@ -115,22 +113,23 @@ TJpegDecompressor::~TJpegDecompressor() {
   jpeg_destroy_decompress(&info_);
 }
 
-// The next 4096 bytes; after the last one an end-of-image marker, so that a cut file
-// ends like a whole one (the library's warning about it is discarded).
+// All the bytes at once, as libjpeg's own memory source gives them: its decoder takes its
+// fast path only while enough bytes lie ahead in the buffer. After the last one an
+// end-of-image marker, so that a cut file ends like a whole one (the library's warning
+// about it is discarded).
 boolean TJpegDecompressor::FillInputBuffer(j_decompress_ptr info) {
   Source& source = *reinterpret_cast<Source*>(info->src);
-  if (source.position >= source.size) {
-    if (source.size == 0) ERREXIT(info, JERR_INPUT_EMPTY);
-    WARNMS(info, JWRN_JPEG_EOF);
-    source.endedEarly = true;
-    source.pub.next_input_byte = kEndOfImage;
-    source.pub.bytes_in_buffer = sizeof kEndOfImage;
+  if (!source.taken && source.size > 0) {
+    source.pub.next_input_byte = source.data;
+    source.pub.bytes_in_buffer = source.size;
+    source.taken = true;
     return TRUE;
   }
-  const size_t count = std::min(kJpegBufferSize, source.size - source.position);
-  source.pub.next_input_byte = source.data + source.position;
-  source.pub.bytes_in_buffer = count;
-  source.position += count;
+  if (source.size == 0) ERREXIT(info, JERR_INPUT_EMPTY);
+  WARNMS(info, JWRN_JPEG_EOF);
+  source.endedEarly = true;
+  source.pub.next_input_byte = kEndOfImage;
+  source.pub.bytes_in_buffer = sizeof kEndOfImage;
   return TRUE;
 }
 
@@ -145,13 +144,13 @@ void TJpegDecompressor::SkipInputData(j_decompress_ptr info, long count) {
   source.bytes_in_buffer -= count;
 }
 
-TJpegCompressor::TJpegCompressor(TMemoryStream& target) {
+TJpegCompressor::TJpegCompressor(std::vector<uint8_t>& target) {
   info_.err = InstallErrorManager(error_);
   jpeg_create_compress(&info_);
   destination_.pub.init_destination = InitDestination;
   destination_.pub.empty_output_buffer = EmptyOutputBuffer;
   destination_.pub.term_destination = TermDestination;
-  destination_.stream = &target;
+  destination_.bytes = &target;
   info_.dest = &destination_.pub;
 }
 
@@ -167,9 +166,8 @@ void TJpegCompressor::InitDestination(j_compress_ptr info) {
 
 void TJpegCompressor::Append(j_compress_ptr info, size_t count) {
   Destination& destination = *reinterpret_cast<Destination*>(info->dest);
-  if (destination.stream->Write(destination.buffer, static_cast<int64_t>(count)) !=
-      static_cast<int64_t>(count))
-    ERREXIT(info, JERR_FILE_WRITE);
+  destination.bytes->insert(destination.bytes->end(), destination.buffer,
+                            destination.buffer + count);
 }
 
 boolean TJpegCompressor::EmptyOutputBuffer(j_compress_ptr info) {

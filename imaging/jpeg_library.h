@@ -1,7 +1,8 @@
 #pragma once
-// The plumbing between libjpeg and our streams: an error manager that raises EJPEG,
-// source and destination managers over memory in 4096-byte pieces, a progress hook, and
-// owners that destroy the (de)compressor in every case.
+// The plumbing between libjpeg and our memory: an error manager that raises EJPEG, a
+// source manager over bytes in memory, a destination manager that appends to bytes in
+// 4096-byte pieces, a progress hook, and owners that destroy the (de)compressor in every
+// case.
 //
 // libjpeg reports fatal errors through a callback that must not return; ours throws.
 // The exception unwinds through libjpeg's frames, which Debian builds with unwind tables,
@@ -17,8 +18,6 @@
 #include <jerror.h>
 #include <jpeglib.h>
 // clang-format on
-
-class TMemoryStream;
 
 inline constexpr size_t kJpegBufferSize = 4096;
 
@@ -58,7 +57,7 @@ class TJpegDecompressor {
   // Set once the data ran out and an end-of-image marker stood in for the rest.
   bool EndedEarly() const { return source_.endedEarly; }
   // The bytes the library has not taken yet.
-  size_t BytesLeft() const { return source_.size - source_.position + source_.pub.bytes_in_buffer; }
+  size_t BytesLeft() const { return source_.taken ? source_.pub.bytes_in_buffer : source_.size; }
   // Warnings from here on that mean lost pixel data ("Corrupt JPEG data: ...") are kept.
   void ScanDataStarts() { error_.inScanData = true; }
   // The library's text of the first such warning; empty when there was none.
@@ -74,8 +73,8 @@ class TJpegDecompressor {
     jpeg_source_mgr pub;
     const uint8_t* data;
     size_t size;
+    bool taken = false;  // the bytes were handed to the library
     bool endedEarly = false;
-    size_t position;
   };
   static void InitSource(j_decompress_ptr) {}
   static boolean FillInputBuffer(j_decompress_ptr info);
@@ -89,8 +88,8 @@ class TJpegDecompressor {
 
 class TJpegCompressor {
  public:
-  // Appends the compressed bytes to the stream.
-  explicit TJpegCompressor(TMemoryStream& target);
+  // Appends the compressed bytes to Target.
+  explicit TJpegCompressor(std::vector<uint8_t>& target);
   ~TJpegCompressor();
   TJpegCompressor(const TJpegCompressor&) = delete;
   TJpegCompressor& operator=(const TJpegCompressor&) = delete;
@@ -100,7 +99,7 @@ class TJpegCompressor {
  private:
   struct Destination {
     jpeg_destination_mgr pub;
-    TMemoryStream* stream;
+    std::vector<uint8_t>* bytes;
     JOCTET buffer[kJpegBufferSize];
   };
   static void InitDestination(j_compress_ptr info);
