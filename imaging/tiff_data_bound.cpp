@@ -45,20 +45,42 @@ bool IsFax(uint16_t compression) {
          compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
 }
 
-// The bytes inside the file that the strips (or tiles) cover, overlaps counted once.
-int64_t BytesOfStriles(TIFF* tiff, int64_t fileSize) {
+// The most pixels one byte of the page's strips can make.
+double PixelsPerByte(TIFF* tiff, uint16_t compression, uint32_t width) {
+  if (IsFax(compression)) return kFaxRowsPerByte * width;
+  uint16_t bitsPerSample = 1;
+  uint16_t samplesPerPixel = 1;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
+  const double bitsPerPixel = std::max(1.0, static_cast<double>(bitsPerSample) * samplesPerPixel);
+  return DecodedBytesPerByte(compression) * 8 / bitsPerPixel;
+}
+
+using TByteRange = std::pair<int64_t, int64_t>;
+
+// Where each strip (or tile) lies inside the file, cut at its end. A range the same as the
+// one before is left out: a page of many strips that all point at the same bytes (or at
+// none) gives one range, not a long list to sort.
+std::vector<TByteRange> RangesOfStriles(TIFF* tiff, int64_t fileSize) {
   const uint32_t count = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
-  std::vector<std::pair<int64_t, int64_t>> ranges;
-  ranges.reserve(count);
+  std::vector<TByteRange> ranges;
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t offset = TIFFGetStrileOffset(tiff, i);
     const uint64_t size = TIFFGetStrileByteCount(tiff, i);
     if (offset >= static_cast<uint64_t>(fileSize)) continue;
     const auto begin = static_cast<int64_t>(offset);
-    ranges.emplace_back(begin, begin + static_cast<int64_t>(std::min<uint64_t>(
-                                           size, static_cast<uint64_t>(fileSize - begin))));
+    const TByteRange range{begin, begin + static_cast<int64_t>(std::min<uint64_t>(
+                                              size, static_cast<uint64_t>(fileSize - begin)))};
+    if (ranges.empty() || ranges.back() != range) ranges.push_back(range);
   }
-  std::sort(ranges.begin(), ranges.end());
+  return ranges;
+}
+
+// The bytes inside the file that the strips (or tiles) cover, overlaps counted once.
+int64_t BytesOfStriles(TIFF* tiff, int64_t fileSize) {
+  std::vector<TByteRange> ranges = RangesOfStriles(tiff, fileSize);
+  // Writers put the strips one after another: sorting is rarely needed.
+  if (!std::is_sorted(ranges.begin(), ranges.end())) std::sort(ranges.begin(), ranges.end());
   int64_t bytes = 0;
   int64_t covered = 0;
   for (const auto& [begin, end] : ranges) {
@@ -73,14 +95,14 @@ int64_t BytesOfStriles(TIFF* tiff, int64_t fileSize) {
 int64_t TiffPixelsTheDataCanMake(TIFF* Tiff, int64_t FileSize) {
   uint16_t compression = COMPRESSION_NONE;
   uint32_t width = 0;
+  uint32_t height = 0;
   TIFFGetFieldDefaulted(Tiff, TIFFTAG_COMPRESSION, &compression);
   TIFFGetField(Tiff, TIFFTAG_IMAGEWIDTH, &width);
-  const int64_t bytes = BytesOfStriles(Tiff, FileSize);
-  if (IsFax(compression)) return PixelsOfData(bytes, kFaxRowsPerByte * width);
-  uint16_t bitsPerSample = 1;
-  uint16_t samplesPerPixel = 1;
-  TIFFGetFieldDefaulted(Tiff, TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-  TIFFGetFieldDefaulted(Tiff, TIFFTAG_SAMPLESPERPIXEL, &samplesPerPixel);
-  const double bitsPerPixel = std::max(1.0, static_cast<double>(bitsPerSample) * samplesPerPixel);
-  return PixelsOfData(bytes, DecodedBytesPerByte(compression) * 8 / bitsPerPixel);
+  TIFFGetField(Tiff, TIFFTAG_IMAGELENGTH, &height);
+  const double pixelsPerByte = PixelsPerByte(Tiff, compression, width);
+  // A page that the whole file could not fill is refused on that alone, without walking
+  // its strips: a few bytes may claim a million of them.
+  const int64_t fromTheWholeFile = PixelsOfData(FileSize, pixelsPerByte);
+  if (!DataCanFill(width, height, fromTheWholeFile)) return fromTheWholeFile;
+  return PixelsOfData(BytesOfStriles(Tiff, FileSize), pixelsPerByte);
 }
