@@ -129,11 +129,16 @@ bool ReadLayout(png_structp png, png_infop info, TPngLayout* layout) {
   return true;
 }
 
-bool ReadPixels(png_structp png, const TPngRows* rows, int passes) {
+// Counts in RowsTouched how many rows from the top libpng may have written into, so that
+// the rows of a file cut short that it never reached are left alone.
+bool ReadPixels(png_structp png, const TPngRows* rows, int passes, uint32_t* rowsTouched) {
   if (setjmp(png_jmpbuf(png))) return false;
   // Each pass of an interlaced image fills in more pixels of the same rows.
   for (int pass = 0; pass < passes; ++pass)
-    for (uint32_t y = 0; y < rows->height; ++y) png_read_row(png, rows->Row(y), nullptr);
+    for (uint32_t y = 0; y < rows->height; ++y) {
+      *rowsTouched = std::max(*rowsTouched, y + 1);
+      png_read_row(png, rows->Row(y), nullptr);
+    }
   return true;
 }
 
@@ -142,9 +147,10 @@ uint8_t OverWhite(uint8_t sample, uint8_t alpha) {
                               kOpaque);
 }
 
-void CompositeOverWhite(const std::vector<uint8_t>& bgra, TDib& dib) {
+// The rows given; the others stay as they are, white.
+void CompositeOverWhite(const std::vector<uint8_t>& bgra, uint32_t rows, TDib& dib) {
   const uint8_t* in = bgra.data();
-  for (int y = 0; y < dib.Height; ++y) {
+  for (int y = 0; y < static_cast<int>(rows); ++y) {
     uint8_t* out = dib.Row(y);
     for (int x = 0; x < dib.Width; ++x, in += kRgbaBytes, out += kRgbBytes)
       for (int c = 0; c < kRgbBytes; ++c) out[c] = OverWhite(in[c], in[kRgbBytes]);
@@ -274,11 +280,12 @@ TDib DecodePNG(const std::vector<uint8_t>& Bytes, bool* EndsEarly) {
     rows.top = bgra.data();
     rows.stride = ptrdiff_t{layout.width} * kRgbaBytes;
   }
-  if (!ReadPixels(reader.Png(), &rows, layout.passes)) {
+  uint32_t rowsTouched = 0;
+  if (!ReadPixels(reader.Png(), &rows, layout.passes, &rowsTouched)) {
     if (EndsEarly == nullptr || std::strcmp(failure.message, kEndsEarly) != 0) Raise(failure);
     *EndsEarly = true;
   }
-  if (layout.alpha) CompositeOverWhite(bgra, dib);
+  if (layout.alpha) CompositeOverWhite(bgra, rowsTouched, dib);
   return dib;
 }
 

@@ -168,6 +168,28 @@ Bytes HugeChunkClaim(const Bytes& good) {
   return bytes;
 }
 
+// A file with alpha cut inside its pixels: each pixel is as the whole file shows it, or
+// white where the data never reached.
+TEST(PngImageTest, CutFilesWithAlphaShowWhatWasDecodedOverWhite) {
+  for (const PngCase& c : {PngCase{"Rgba8", PNG_COLOR_TYPE_RGB_ALPHA, 8},
+                           PngCase{"InterlacedRgba16", PNG_COLOR_TYPE_RGB_ALPHA, 16, true}}) {
+    const PeerPng png = MakePng(c);
+    const Bytes good = WriteLibpngPng(png);
+    TPNGImage cut;
+    Load(cut, Bytes(good.begin(), good.begin() + good.size() * 6 / 10));
+    ASSERT_TRUE(cut.Truncated()) << c.name;
+    int decoded = 0;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        const TRGBColor shown = PixelOf(cut.Bitmap(), x, y);
+        decoded += shown == Expected(png, x, y);
+        ASSERT_TRUE(shown == Expected(png, x, y) || shown == clWhite)
+            << c.name << " at " << x << ", " << y;
+      }
+    EXPECT_GT(decoded, kWidth) << c.name;
+  }
+}
+
 TEST(PngImageTest, BadFilesRaiseAndLeaveTheImageAsItWas) {
   const Bytes good = WriteLibpngPng(MakePng({"Rgb8", PNG_COLOR_TYPE_RGB, 8}));
   // A file cut inside its pixels keeps what was decoded, marked as cut.
