@@ -1,12 +1,13 @@
 // BMP and icon files from arbitrary bytes: the reader must refuse bad data with its error
-// and never read or write out of bounds; what it accepts must draw, save, and read back
-// to the same pixels.
+// and never read or write out of bounds; what it accepts must draw, and a picture of a size
+// worth drawing whole must also save and read back to the same pixels.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz/drawn_pixels.h"
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
 #include "imaging/icon.h"
@@ -35,6 +36,7 @@ void FuzzBitmap(const std::vector<uint8_t>& bytes) {
   TBitmap target;
   target.SetSize(13, 7);
   target.Canvas().StretchDraw(Rect(-3, 1, 11, 9), bitmap);
+  if (!DrawnAfterReading(bitmap.Width(), bitmap.Height())) return;
   // As the fetch job sizes its preview: the height first.
   TBitmap preview;
   preview.SetHeight(bitmap.Height());

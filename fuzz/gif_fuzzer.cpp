@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "fuzz/drawn_pixels.h"
 #include "gif/gif_image.h"
 #include "gif/gif_painter.h"
 #include "gif/gif_sub_image.h"
@@ -24,9 +25,6 @@
 
 namespace {
 
-// Drawing and writing cost time for every pixel: pictures up to this size go on to them,
-// so that the search stays fast. Reading has no limit of its own.
-constexpr int64_t kLargestDrawnPixels = 1 << 16;
 // An animation is drawn through copies of its whole screen on a thread of its own; a small
 // screen keeps that cheap, and the painting steps do not depend on its size.
 constexpr int64_t kLargestAnimatedPixels = 1 << 10;
@@ -70,7 +68,12 @@ TGIFCompression ChooseCompression(TChoices& choose) {
   return choose.Next(2) == 0 ? gcLZW : gcRLE;
 }
 
-// By the frames' sizes alone, without decoding them.
+// Every frame's pixels, as the program's painter asks for them frame by frame, whatever
+// their size: memory follows what the data can make.
+void DecodeEveryFrame(TGIFImage& image) {
+  for (int i = 0; i < image.Images().Count(); ++i) image.Images()[i].Decode();
+}
+
 int64_t LargestFramePixels(TGIFImage& image) {
   int64_t largest = 0;
   for (int i = 0; i < image.Images().Count(); ++i) {
@@ -209,6 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TGIFImage image;
   try {
     image.LoadFromStream(stream);
+    DecodeEveryFrame(image);
   } catch (const EInvalidGraphic&) {
     return 0;
   }

@@ -1,14 +1,16 @@
 // JPEG files from arbitrary bytes, fed whole: loading reads the header and refuses
 // non-JPEG data with EJPEG; decoding must end in an image or EJPEG, never in a crash or an
 // out-of-bounds access. The decoding settings come from the file's last byte (past the
-// end-of-image marker a real file ends with, so it is read as it is). A decoded picture is
-// encoded again with settings from the same byte and must decode to its own size.
+// end-of-image marker a real file ends with, so it is read as it is). Every picture is
+// decoded; one of a size worth drawing is drawn as the fetch job draws a download, encoded
+// again with settings from the same byte, and must decode to its own size.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz/drawn_pixels.h"
 #include "imaging/canvas.h"
 #include "imaging/jpeg_image.h"
 #include "runtime/exceptions.h"
@@ -50,6 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMemoryStream stream(std::vector<uint8_t>(data, data + size));
   try {
     image.LoadFromStream(stream);
+    image.Bitmap();
+    if (!DrawnAfterReading(image.Width(), image.Height())) return 0;
     TBitmap preview;
     preview.SetHeight(image.Height());
     preview.SetWidth(image.Width());

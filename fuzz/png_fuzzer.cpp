@@ -1,12 +1,13 @@
 // PNG files from arbitrary bytes: loading must end in an image or EInvalidGraphic, never
-// in a crash, a leak or an out-of-bounds access; a loaded image is drawn as the fetch job
-// draws a download and saved again. The fuzz build lets mutated files past the chunk CRCs
-// and zlib's checksum, so that they reach the pixel rows.
+// in a crash, a leak or an out-of-bounds access; a loaded image of a size worth drawing
+// is drawn as the fetch job draws a download and saved again. The fuzz build lets mutated files
+// past the chunk CRCs and zlib's checksum, so that they reach the pixel rows.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "fuzz/drawn_pixels.h"
 #include "imaging/canvas.h"
 #include "imaging/png_image.h"
 #include "runtime/exceptions.h"
@@ -17,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TMemoryStream stream(std::vector<uint8_t>(data, data + size));
   try {
     image.LoadFromStream(stream);
+    if (!DrawnAfterReading(image.Width(), image.Height())) return 0;
     TBitmap preview;
     preview.SetHeight(image.Height());
     preview.SetWidth(image.Width());
