@@ -191,8 +191,11 @@ void SeekToPixels(TStream& stream, int64_t pixelStart) {
   if (pixelStart > stream.Position() && pixelStart <= stream.Size()) stream.SetPosition(pixelStart);
 }
 
+// Rows of no bytes (a picture 0 pixels wide, which may claim 2^28 rows) have nothing to
+// reverse.
 void ReverseRows(TDib& dib) {
   const int64_t rowSize = dib.RowSize();
+  if (rowSize == 0) return;
   for (int top = 0, bottom = dib.Height - 1; top < bottom; ++top, --bottom)
     std::swap_ranges(dib.Row(top), dib.Row(top) + rowSize, dib.Row(bottom));
 }

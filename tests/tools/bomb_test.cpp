@@ -36,13 +36,13 @@ void Put32BE(Bytes& b, uint32_t v) {
   b += {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
 }
 
-// 54 bytes: a file header and an info header of a 10000 x 10000 24-bit picture, no pixels.
-Bytes BmpBomb() {
+// 54 bytes: a file header and an info header of a 24-bit picture, no pixels.
+Bytes BmpBomb(int32_t width, int32_t height) {
   Bytes b = "BM";
   Put32LE(b, 54);
   Put32LE(b, 0);
   Put32LE(b, 54);
-  for (uint32_t v : {40u, 10000u, 10000u}) Put32LE(b, v);
+  for (uint32_t v : {40u, uint32_t(width), uint32_t(height)}) Put32LE(b, v);
   Put16LE(b, 1);   // planes
   Put16LE(b, 24);  // bits per pixel
   for (int i = 0; i < 6; ++i) Put32LE(b, 0);
@@ -256,7 +256,9 @@ TEST(BombTest, AFewBytesNeverCostMoreThan64MiB) {
   };
   TempDir dir;
   const TBomb bombs[] = {
-      {"bomb.bmp", BmpBomb()},
+      {"bomb.bmp", BmpBomb(10000, 10000)},
+      // 0 x 2^28, rows from the top: rows of no bytes, in an order to turn.
+      {"zero-width.bmp", BmpBomb(0, -(1 << 28))},
       {"rle.bmp", RleBomb()},
       {"arithmetic.jpg", ClaimingHuge(ArithmeticJpeg(dir), "\xFF\xC9")},
       {"bomb.png", PngBomb()},
