@@ -99,6 +99,8 @@ void THttpCli::TakePiece(const TReplyPiece& piece) {
       break;
     case TReplyPieceKind::kHeaderlessDocument:
       if (stage_ == TStage::kAwaitingReply) TriggerHeaderBegin();
+      // The lines before were no header: a length among them frames nothing.
+      contentLength_ = reader_.ContentLength();
       if (contentType_.empty()) contentType_ = kHtmlType;
       StartBody();
       HandleBodyData(piece.bytes.data(), static_cast<int>(piece.bytes.size()));

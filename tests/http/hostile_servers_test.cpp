@@ -69,6 +69,7 @@ std::map<std::string, TMisbehaviour> Misbehaviours() {
       {"/cut-status-line", Once("HTTP/1.0 20")},
       {"/cut-header", Once("HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\n")},
       {"/nothing", Once("")},
+      {"/html-after-header", Once("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n<HTML>page</HTML>\n")},
       {"/continue", Once("HTTP/1.1 100 Continue\r\n\r\n" + Ok("chart"))},
       {"/chunked",
        KeptOpen("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nContent-Length: 99\r\n\r\n"
@@ -235,6 +236,8 @@ std::vector<TRow> Rows() {
       refused("cut inside the header", "/cut-header", kHeaderCut, 20041, {Got("/cut-header")}),
       refused("no status line at all", "/nothing", "Empty reply from server", 20032,
               {Got("/nothing")}),
+      fine("a header given up for an <HTML> line", "/html-after-header", "<HTML>page</HTML>\n",
+           {Got("/html-after-header")}),
       fine("100 Continue before the reply", "/continue", "chart", {Got("/continue")}),
       fine("a chunked body, Content-Length beside it", "/chunked", "chart!!!", {Got("/chunked")}),
       TRow("a chunked body cut before its last chunk", "/chunked-cut", nullptr, 200,
@@ -314,6 +317,10 @@ TEST(HostileServers, EachMisbehaviourEndsAsItShould) {
     EXPECT_EQ(client.StatusCode(), row.status);
     EXPECT_EQ(client.ReasonPhrase(), WithPort(row.reason, server.Port()));
     EXPECT_EQ(done, std::vector<uint16_t>{row.error});
+    // A length the client reports is one it delivered whole.
+    if (row.error == 0 && client.ContentLength() >= 0) {
+      EXPECT_EQ(client.RcvdBytes(), client.ContentLength());
+    }
     if (row.storedAtMost >= 0) {
       EXPECT_LE(body.Size(), row.storedAtMost);
     } else {
