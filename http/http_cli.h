@@ -56,8 +56,9 @@ using TBeforeHeaderSendEvent = std::function<void(THttpCli* Sender, const std::s
 
 class THttpCli : public THttpRequestSettings {
  public:
-  // The most a read takes at once.
-  static constexpr int kBodyReadSize = 64 * 1024;
+  // The most a read takes at once: large enough that a fast body costs few system calls
+  // (a 200 MiB body in about 200 reads and writes), small enough to stay a bounded cost.
+  static constexpr int kBodyReadSize = 1024 * 1024;
   static constexpr int kPostChunkSize = 8193;
   // Location legs one request follows before it gives up.
   static constexpr int kMaxRedirects = 20;
