@@ -6,8 +6,16 @@ import http.server
 import sys
 
 folder, port_file = sys.argv[1], sys.argv[2]
-handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder)
-handler.log_message = lambda *args: None
+
+
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    """Keeps the access log off the terminal of scripts/run."""
+
+    def log_message(self, *args):
+        pass
+
+
+handler = functools.partial(QuietHandler, directory=folder)
 server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
 with open(port_file, "w") as f:
     f.write(str(server.server_address[1]))
