@@ -1,7 +1,10 @@
 #include "app/archive_form.h"
 
+#include <QFileDialog>
 #include <QGridLayout>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -13,6 +16,7 @@
 #include "gui/qt_image.h"
 #include "gui/text_conversion.h"
 #include "gui/window_placement.h"
+#include "runtime/atomic_file.h"
 #include "runtime/stream.h"
 #include "runtime/strings.h"
 #include "ui_archive_form.h"
@@ -68,6 +72,7 @@ TArchiveForm::TArchiveForm(std::string programFolder, TQtPrinter& printer, QWidg
   connect(ui_->PreviousButton, &QPushButton::clicked, this, [this] { ShowPage(pageIndex_ - 1); });
   connect(ui_->NextButton, &QPushButton::clicked, this, [this] { ShowPage(pageIndex_ + 1); });
   connect(ui_->OldestButton, &QPushButton::clicked, this, [this] { ShowPage(PageCount() - 1); });
+  connect(ui_->LoopButton, &QPushButton::clicked, this, &TArchiveForm::LoopClick);
   ShowNavigation();
 }
 
@@ -174,4 +179,40 @@ void TArchiveForm::Keep(const std::string& key, const QImage& image) {
   if (thumbnailOrder_.size() <= kKeptThumbnails) return;
   thumbnails_.erase(thumbnailOrder_.front());
   thumbnailOrder_.pop_front();
+}
+
+std::string TArchiveForm::SaveLoop(const TLoopSource& source, const std::string& fileName) const {
+  const TChartLoop loop =
+      MakeSourceLoop(programFolder_, source, loopOffer_.frames, loopOffer_.delayCentiseconds);
+  if (loop.frames == 0) return "No saved chart of " + source.title + " could be read";
+  try {
+    SaveFileAtomically(fileName, [&loop](TStream& stream) {
+      stream.WriteBuffer(loop.gif.data(), static_cast<int64_t>(loop.gif.size()));
+    });
+  } catch (const std::exception& error) {
+    return error.what();
+  }
+  return "";
+}
+
+// The loop goes to a file of the operator's choice: it is made to be passed on (mailed,
+// put on a page, opened in a browser), while the main window already plays the latest
+// chart.
+void TArchiveForm::LoopClick() {
+  if (loopOffer_.sources.empty()) {
+    QMessageBox::information(this, "Loop", "No line of the schedule saves its charts.");
+    return;
+  }
+  QStringList names;
+  for (const TLoopSource& source : loopOffer_.sources)
+    names << ToQString(source.title + "  (" + source.target + ")");
+  bool chosen = false;
+  const QString name = QInputDialog::getItem(this, "Loop", "Source:", names, 0, false, &chosen);
+  if (!chosen) return;
+  const TLoopSource& source = loopOffer_.sources[static_cast<size_t>(names.indexOf(name))];
+  const QString fileName = QFileDialog::getSaveFileName(
+      this, "Save loop", ToQString(programFolder_ + "loop.gif"), "GIF images (*.gif)");
+  if (fileName.isEmpty()) return;
+  const std::string problem = SaveLoop(source, fileName.toStdString());
+  if (!problem.empty()) QMessageBox::warning(this, "Loop", ToQString(problem));
 }

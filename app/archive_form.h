@@ -14,11 +14,20 @@
 #include "app/archive_pages.h"
 #include "app/picture_viewer_form.h"
 #include "app/thumbnail_worker.h"
+#include "loop/source_loop.h"
+#include "station/station_settings.h"
 
 namespace Ui {
 class TArchiveForm;
 }
 class TQtArchiveTile;
+
+// What "Loop..." offers: the schedule's sources that save charts, and how loops are made.
+struct TLoopOffer {
+  std::vector<TLoopSource> sources;
+  int frames = kDefaultLoopFrames;
+  int delayCentiseconds = kDefaultLoopDelayCentiseconds;
+};
 
 class TArchiveForm : public QWidget {
   Q_OBJECT
@@ -45,6 +54,11 @@ class TArchiveForm : public QWidget {
   const std::vector<TQtArchiveTile*>& Tiles() const { return tiles_; }
   const std::vector<std::string>& DayHeadings() const { return headings_; }
 
+  void SetLoopOffer(TLoopOffer offer) { loopOffer_ = std::move(offer); }
+  // Writes the loop of the source's last charts to fileName, replacing it whole; answers
+  // what went wrong, "" when it was saved.
+  std::string SaveLoop(const TLoopSource& source, const std::string& fileName) const;
+
  signals:
   // A thumbnail came from the worker and is on the page, or kept for a later one.
   void ThumbnailArrived();
@@ -56,6 +70,7 @@ class TArchiveForm : public QWidget {
   void ShowNavigation();
   void ThumbnailMade(const TSavedFile& save, const QImage& image, const QString& error);
   void Keep(const std::string& key, const QImage& image);
+  void LoopClick();
 
   std::unique_ptr<Ui::TArchiveForm> ui_;
   std::string programFolder_;
@@ -66,6 +81,7 @@ class TArchiveForm : public QWidget {
   // Thumbnails made, by path and save time, the oldest dropped first past the limit.
   std::map<std::string, QImage> thumbnails_;
   std::deque<std::string> thumbnailOrder_;
+  TLoopOffer loopOffer_;
   TPictureViewerForm viewer_;
   TThumbnailWorker worker_;  // last: it stops before what its answers use goes
 };

@@ -49,6 +49,14 @@ TMainFormEnvironment WithProgramFolder(TMainFormEnvironment environment) {
   return environment;
 }
 
+// Lines that only show have no saves to loop.
+TLoopOffer LoopOffer(const std::vector<TSourceRow>& rows, const TStationSettings& settings) {
+  TLoopOffer offer{{}, settings.loopFrames, settings.loopDelayCentiseconds};
+  for (const TSourceRow& row : rows)
+    if (!row.target.empty()) offer.sources.push_back({row.title, row.target});
+  return offer;
+}
+
 }  // namespace
 
 TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
@@ -239,7 +247,9 @@ void TMainForm::Edit1Click() {
 
 // Not modal: the station goes on fetching while the operator looks through the archive.
 void TMainForm::Archive1Click() {
-  if (archiveForm_) archiveForm_->Open();
+  if (!archiveForm_) return;
+  archiveForm_->SetLoopOffer(LoopOffer(station_->SourceRows(), station_->Settings()));
+  archiveForm_->Open();
 }
 
 void TMainForm::DefaultJPEGcompression1Click() {

@@ -8,6 +8,9 @@ namespace {
 constexpr int64_t kMostDownloads = 64;
 constexpr int64_t kLongestDeadlineSeconds = 7 * 24 * 3600;
 constexpr int64_t kLargestBodyLimit = int64_t{1} << 40;
+// A day of ten-minute charts; more would hold too many pictures in memory at once.
+constexpr int64_t kMostLoopFrames = 144;
+constexpr int64_t kLongestLoopDelay = 6000;
 
 std::optional<int64_t> WholeNumber(const std::string& text) {
   int64_t value = 0;
@@ -41,5 +44,7 @@ TStationSettings ReadStationSettings(const TSettingsSource& source,
   Read(source, kMaxDownloadsPerHostKey, 1, kMostDownloads, settings.maxDownloadsPerHost, problems);
   Read(source, kDeadlineKey, 0, kLongestDeadlineSeconds, settings.deadlineSeconds, problems);
   Read(source, kBodyLimitKey, 0, kLargestBodyLimit, settings.bodyLimitBytes, problems);
+  Read(source, kLoopFramesKey, 1, kMostLoopFrames, settings.loopFrames, problems);
+  Read(source, kLoopDelayKey, 1, kLongestLoopDelay, settings.loopDelayCentiseconds, problems);
   return settings;
 }

@@ -17,18 +17,25 @@ inline constexpr int kDefaultMaxDownloadsPerHost = 2;
 // server that trickles forever must not hold a download slot for good.
 inline constexpr int kDefaultDeadlineSeconds = 600;
 inline constexpr int64_t kDefaultBodyLimitBytes = int64_t{512} * 1024 * 1024;
+// A loop of the last charts: an hour of ten-minute radar images, half a second each.
+inline constexpr int kDefaultLoopFrames = 12;
+inline constexpr int kDefaultLoopDelayCentiseconds = 50;
 
 // The keys, "group/name" as QSettings writes them.
 inline constexpr const char* kMaxDownloadsKey = "station/maxDownloads";
 inline constexpr const char* kMaxDownloadsPerHostKey = "station/maxDownloadsPerHost";
 inline constexpr const char* kDeadlineKey = "station/deadlineSeconds";
 inline constexpr const char* kBodyLimitKey = "station/bodyLimitBytes";
+inline constexpr const char* kLoopFramesKey = "loop/frames";
+inline constexpr const char* kLoopDelayKey = "loop/delayCentiseconds";
 
 struct TStationSettings {
   int maxDownloads = kDefaultMaxDownloads;
   int maxDownloadsPerHost = kDefaultMaxDownloadsPerHost;
   int deadlineSeconds = kDefaultDeadlineSeconds;    // 0: none
   int64_t bodyLimitBytes = kDefaultBodyLimitBytes;  // 0: none
+  int loopFrames = kDefaultLoopFrames;
+  int loopDelayCentiseconds = kDefaultLoopDelayCentiseconds;
 };
 
 class TSettingsSource {

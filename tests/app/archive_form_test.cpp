@@ -19,6 +19,7 @@
 #include "imaging/canvas.h"
 #include "program/event_log.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/pdf_page.h"
 #include "tests/support/temp_dir.h"
 #include "ui_archive_form.h"
@@ -268,4 +269,33 @@ TEST_F(ArchiveFormTest, TheMainWindowsFileMenuOpensTheArchive) {
   main.Form().Archive1->trigger();
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(TilePaths(form).front(), dir_.File("2.gif"));
+}
+
+TEST_F(ArchiveFormTest, SavesALoopOfTheNewestChartsOfTheChosenSource) {
+  const int sizes[][2] = {{4, 3}, {5, 2}, {6, 4}};
+  for (int hour = 0; hour < 3; ++hour) {
+    const std::string radar = dir_.File("radar" + std::to_string(10 + hour) + ".gif");
+    const std::vector<uint8_t> bytes = PlainGiflibGif(sizes[hour][0], sizes[hour][1]);
+    WriteWholeFile(radar, std::string(bytes.begin(), bytes.end()));
+    List(radar, EncodeDateTime({2026, 12, 8, 10 + hour, 0, 0}));
+    const std::vector<uint8_t> other = PlainGiflibGif(8, 8);
+    WriteWholeFile(dir_.File("sat.gif"), std::string(other.begin(), other.end()));
+    List(dir_.File("sat.gif"), EncodeDateTime({2026, 12, 8, 10 + hour, 30, 0}));
+  }
+  TArchiveForm form(dir_.Path(), printer_);
+  EXPECT_EQ(form.Form().LoopButton->text().toStdString(), "&Loop…");
+  form.SetLoopOffer({{{"Radar", "radar@H.gif"}, {"Sat", "sat.gif"}}, 2, 40});
+
+  const std::string file = dir_.File("out/loop.gif");
+  std::filesystem::create_directory(dir_.File("out"));
+  EXPECT_EQ(form.SaveLoop({"Radar", "radar@H.gif"}, file), "");
+  const std::string bytes = ReadWholeFile(file);
+  const PeerGif loop = ReadGiflibGif(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  EXPECT_EQ(loop.Width, 6);
+  EXPECT_EQ(loop.Height, 4);
+  ASSERT_EQ(loop.Frames.size(), 2u);
+
+  EXPECT_EQ(form.SaveLoop({"Gone", "gone@H.gif"}, file), "No saved chart of Gone could be read");
+  EXPECT_EQ(ReadWholeFile(file), bytes) << "the last loop stays";
+  EXPECT_NE(form.SaveLoop({"Radar", "radar@H.gif"}, dir_.File("no/such/folder/loop.gif")), "");
 }

@@ -148,18 +148,25 @@ void DecodeWithGiflib(const std::vector<uint8_t>& bytes) {
   SlurpWithGiflib(bytes, nullptr);
 }
 
-std::vector<uint32_t> ReadGiflibColors(const std::vector<uint8_t>& bytes) {
-  std::vector<uint32_t> colors;
-  SlurpWithGiflib(bytes, [&colors](const GifFileType& file) {
-    if (file.ImageCount == 0) return;
-    const SavedImage& first = file.SavedImages[0];
-    const ColorMapObject* map =
-        first.ImageDesc.ColorMap ? first.ImageDesc.ColorMap : file.SColorMap;
-    const size_t count = size_t(first.ImageDesc.Width) * first.ImageDesc.Height;
-    for (size_t i = 0; i < count; ++i) {
-      const GifColorType c = map->Colors[first.RasterBits[i] % map->ColorCount];
-      colors.push_back(uint32_t(c.Red) | uint32_t(c.Green) << 8 | uint32_t(c.Blue) << 16);
+std::vector<std::vector<uint32_t>> ReadGiflibFrameColors(const std::vector<uint8_t>& bytes) {
+  std::vector<std::vector<uint32_t>> frames;
+  SlurpWithGiflib(bytes, [&frames](const GifFileType& file) {
+    for (int index = 0; index < file.ImageCount; ++index) {
+      const SavedImage& frame = file.SavedImages[index];
+      const ColorMapObject* map =
+          frame.ImageDesc.ColorMap ? frame.ImageDesc.ColorMap : file.SColorMap;
+      const size_t count = size_t(frame.ImageDesc.Width) * frame.ImageDesc.Height;
+      std::vector<uint32_t>& colors = frames.emplace_back();
+      for (size_t i = 0; i < count; ++i) {
+        const GifColorType c = map->Colors[frame.RasterBits[i] % map->ColorCount];
+        colors.push_back(uint32_t(c.Red) | uint32_t(c.Green) << 8 | uint32_t(c.Blue) << 16);
+      }
     }
   });
-  return colors;
+  return frames;
+}
+
+std::vector<uint32_t> ReadGiflibColors(const std::vector<uint8_t>& bytes) {
+  std::vector<std::vector<uint32_t>> frames = ReadGiflibFrameColors(bytes);
+  return frames.empty() ? std::vector<uint32_t>{} : std::move(frames.front());
 }

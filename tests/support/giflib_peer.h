@@ -42,3 +42,5 @@ PeerGif ReadGiflibGif(const std::vector<uint8_t>& bytes);
 // The first frame's pixels, rows top to bottom, as colours in PeerColor's layout, from
 // the frame's own table or else the global one.
 std::vector<uint32_t> ReadGiflibColors(const std::vector<uint8_t>& bytes);
+// Every frame's pixels in the same way.
+std::vector<std::vector<uint32_t>> ReadGiflibFrameColors(const std::vector<uint8_t>& bytes);
