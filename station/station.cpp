@@ -71,6 +71,10 @@ TStation::TStation(TStationEnvironment environment, TStationReport& report)
       archive_(environment_.programFolder, log_, *environment_.clock, *environment_.zone),
       history_(environment_.programFolder + kSourceHistoryFileName),
       health_(environment_.programFolder + kSourceHealthFileName),
+      sourceCommand_(log_,
+                     [this](const std::string& problem) {
+                       ReportError(kSourceCommandSource, problem, fkConfiguration);
+                     }),
       utcClock_(*environment_.clock, *environment_.zone),
       workers_(environment_.workerThreads),
       loop_(MessageLoop::Current()),
@@ -107,6 +111,7 @@ void TStation::ReadSettings() {
   if (environment_.settings) settings_ = ReadStationSettings(*environment_.settings, problems);
   for (const std::string& problem : problems)
     ReportError(kSettingsSource, problem, fkConfiguration);
+  sourceCommand_.Configure(settings_);
   for (int i = 0; i < settings_.maxDownloads; ++i) {
     auto client = std::make_unique<TAsyncDownload>();
     client->Http().SetProxyEnvironment(environment_.proxies);
@@ -371,7 +376,9 @@ std::vector<TSourceRow> TStation::SourceRows() const {
 }
 
 void TStation::ReportSources() {
-  report_.SourcesChanged(SourceRows());
+  const std::vector<TSourceRow> rows = SourceRows();
+  report_.SourcesChanged(rows);
+  sourceCommand_.SourcesChanged(rows, UtcNow());
 }
 
 void TStation::ReportError(const std::string& source, const std::string& message,

@@ -26,6 +26,7 @@
 #include "station/fetch_queue.h"
 #include "station/ordered_workers.h"
 #include "station/report_fan_out.h"
+#include "station/source_command.h"
 #include "station/source_health.h"
 #include "station/source_history.h"
 #include "station/station_report.h"
@@ -87,6 +88,8 @@ class TStation : private TJobHost {
   std::vector<TSourceRow> SourceRows() const;
   // Nothing running, being decoded or about to start: what is queued waits for its time.
   bool Settled() const { return jobs_.empty() && workers_.Pending() == 0 && !dispatchPosted_; }
+  // Source commands started and not yet ended.
+  size_t RunningCommands() const { return sourceCommand_.Running(); }
 
  private:
   const TClock& Clock() const override { return *environment_.clock; }
@@ -136,6 +139,7 @@ class TStation : private TJobHost {
   TSourceHistory history_;
   TSourceHealth health_;
   bool healthUnwritten_ = false;  // told in the log once a spell
+  TSourceCommand sourceCommand_;
   TEventTable eventTable_;
   std::set<std::string> scheduledUrls_;
   TUtcClock utcClock_;

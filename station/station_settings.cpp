@@ -11,6 +11,8 @@ constexpr int64_t kLargestBodyLimit = int64_t{1} << 40;
 // A day of ten-minute charts; more would hold too many pictures in memory at once.
 constexpr int64_t kMostLoopFrames = 144;
 constexpr int64_t kLongestLoopDelay = 6000;
+constexpr int64_t kLongestCommandWaitMinutes = 24 * 60;
+constexpr int64_t kLongestCommandSeconds = 3600;
 
 std::optional<int64_t> WholeNumber(const std::string& text) {
   int64_t value = 0;
@@ -46,5 +48,10 @@ TStationSettings ReadStationSettings(const TSettingsSource& source,
   Read(source, kBodyLimitKey, 0, kLargestBodyLimit, settings.bodyLimitBytes, problems);
   Read(source, kLoopFramesKey, 1, kMostLoopFrames, settings.loopFrames, problems);
   Read(source, kLoopDelayKey, 1, kLongestLoopDelay, settings.loopDelayCentiseconds, problems);
+  settings.sourceCommand = source.Value(kSourceCommandKey).value_or("");
+  Read(source, kSourceCommandAfterKey, 0, kLongestCommandWaitMinutes,
+       settings.sourceCommandAfterMinutes, problems);
+  Read(source, kSourceCommandTimeoutKey, 1, kLongestCommandSeconds,
+       settings.sourceCommandTimeoutSeconds, problems);
   return settings;
 }

@@ -20,6 +20,10 @@ inline constexpr int64_t kDefaultBodyLimitBytes = int64_t{512} * 1024 * 1024;
 // A loop of the last charts: an hour of ten-minute radar images, half a second each.
 inline constexpr int kDefaultLoopFrames = 12;
 inline constexpr int kDefaultLoopDelayCentiseconds = 50;
+// The source command is told of a source failing this long: shorter than the give-up, so
+// that the operator hears of a dead source before it is given up.
+inline constexpr int kDefaultSourceCommandAfterMinutes = 5;
+inline constexpr int kDefaultSourceCommandTimeoutSeconds = 60;
 
 // The keys, "group/name" as QSettings writes them.
 inline constexpr const char* kMaxDownloadsKey = "station/maxDownloads";
@@ -28,6 +32,9 @@ inline constexpr const char* kDeadlineKey = "station/deadlineSeconds";
 inline constexpr const char* kBodyLimitKey = "station/bodyLimitBytes";
 inline constexpr const char* kLoopFramesKey = "loop/frames";
 inline constexpr const char* kLoopDelayKey = "loop/delayCentiseconds";
+inline constexpr const char* kSourceCommandKey = "sourceCommand/command";
+inline constexpr const char* kSourceCommandAfterKey = "sourceCommand/afterMinutes";
+inline constexpr const char* kSourceCommandTimeoutKey = "sourceCommand/timeoutSeconds";
 
 struct TStationSettings {
   int maxDownloads = kDefaultMaxDownloads;
@@ -36,6 +43,11 @@ struct TStationSettings {
   int64_t bodyLimitBytes = kDefaultBodyLimitBytes;  // 0: none
   int loopFrames = kDefaultLoopFrames;
   int loopDelayCentiseconds = kDefaultLoopDelayCentiseconds;
+  // Run by /bin/sh when a source has failed for sourceCommandAfterMinutes, is given up, or
+  // delivers again; "" runs nothing.
+  std::string sourceCommand;
+  int sourceCommandAfterMinutes = kDefaultSourceCommandAfterMinutes;
+  int sourceCommandTimeoutSeconds = kDefaultSourceCommandTimeoutSeconds;
 };
 
 class TSettingsSource {
