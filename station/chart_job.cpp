@@ -67,6 +67,10 @@ struct TChartJob::TDevelopment {
   std::string digest;  // of the downloaded bytes
 };
 
+TChartJob::~TChartJob() {
+  if (!partialFile_.empty()) std::remove(partialFile_.c_str());
+}
+
 void TChartJob::Status(const std::string& text) {
   lastStatus_ = text;
   host_.Report().StatusChanged(text);
@@ -195,6 +199,7 @@ void TChartJob::KeepDownload() {
     std::remove(partialFile_.c_str());
     throw EStationFailure("Cannot create file " + localFile_, fkDisk, error);
   }
+  partialFile_.clear();
   host_.SourceAnswered(*this);
   host_.Report().ChartReady(Progress().picture);
   host_.Report().ChartFileKept(localFile_);

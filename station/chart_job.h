@@ -49,6 +49,8 @@ class TJobHost {
 class TChartJob {
  public:
   TChartJob(TJobHost& host, TFetchQueue::Position line) : host_(host), line_(line) {}
+  // A job cut short (the program stops) leaves no half-downloaded file behind.
+  ~TChartJob();
   TChartJob(const TChartJob&) = delete;
   TChartJob& operator=(const TChartJob&) = delete;
 

@@ -14,8 +14,10 @@
 #include "imaging/jpeg_image.h"
 #include "runtime/atomic_file.h"
 #include "runtime/file_write.h"
+#include "tests/http/scripted_http_server.h"
 #include "tests/station/station_fixture.h"
 #include "tests/support/http_file_server.h"
+#include "tests/support/pump.h"
 
 namespace {
 
@@ -191,4 +193,20 @@ TEST_F(StationFilesTest, TheStartRemovesDeadTemporariesOfEveryFolderTheScheduleS
   EXPECT_TRUE(FileExists(alive));
   EXPECT_TRUE(FileExists(charts.File("keep.gif")));
   EXPECT_NE(Log().find("Removed 2 temporary files of ended runs"), std::string::npos) << Log();
+}
+
+// A stop in the middle of a download (a service's SIGTERM) leaves no half-downloaded file
+// for the next start to find.
+TEST_F(StationFilesTest, AStopDuringADownloadLeavesNoTemporaryBehind) {
+  constexpr size_t kSent = 300000;
+  TScriptedHttpServer stalling(
+      {{HttpReply("200 OK", {"Content-Length: 1000000"}, std::string(kSent, 'x')), false}});
+  Start({StationLine("1015", stalling.URL("/fax.gif"), dir_.File("fax.gif"))});
+  ASSERT_TRUE(PumpUntil(MessageLoop::Current(), [&] {
+    return !report_->progresses.empty() && report_->progresses.back().received == int64_t(kSent);
+  }));
+  ASSERT_EQ(FileNamesIn(dir_.File("downloads")).size(), 1u) << "the download is being written";
+  station_->Stop("Isoview stopped by SIGTERM");
+  station_.reset();
+  EXPECT_EQ(FileNamesIn(dir_.File("downloads")), Texts{});
 }

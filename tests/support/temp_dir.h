@@ -3,6 +3,7 @@
 // the object goes.
 
 #include <string>
+#include <vector>
 
 class TempDir {
  public:
@@ -23,3 +24,5 @@ class TempDir {
 std::string ReadWholeFile(const std::string& fileName);
 void WriteWholeFile(const std::string& fileName, const std::string& bytes);
 bool FileExists(const std::string& fileName);
+// The names of the files in the folder, sorted.
+std::vector<std::string> FileNamesIn(const std::string& folder);
