@@ -21,6 +21,9 @@ constexpr uint32_t WM_STATION_PROGRESS = WM_USER + 3;
 constexpr uintptr_t kTickTimerId = 1;
 constexpr uintptr_t kProgressTimerId = 2;
 constexpr size_t kMostWorkerThreads = 4;
+// The clock's timer is set to fire this long after a whole interval of the wall clock, so
+// that a timer a little early still ticks in the new second.
+constexpr int64_t kTickAfterBoundaryMs = 3;
 
 // Where the station's own errors come from, as the error display names them.
 constexpr const char* kStartUpSource = "Start-up";
@@ -87,7 +90,10 @@ TStation::~TStation() {
 }
 
 void TStation::HandleMessage(TMessage& message) {
-  if (message.Msg == WM_STATION_TICK) Tick();
+  if (message.Msg == WM_STATION_TICK) {
+    ArmClock();
+    Tick();
+  }
   if (message.Msg == WM_STATION_DISPATCH) Dispatch();
   if (message.Msg == WM_STATION_PROGRESS) ProgressDue();
 }
@@ -101,9 +107,19 @@ bool TStation::Start() {
   RemoveTemporaries();
   TellLastSave();
   ReportSources();
-  if (environment_.tickIntervalMs > 0)
-    loop_.SetTimer(window_, kTickTimerId, WM_STATION_TICK, environment_.tickIntervalMs);
+  ArmClock();
   return loaded;
+}
+
+// The clock ticks just after each whole second of the wall clock, not at the phase the
+// program happened to start in: a minute's lines are then queued and started within
+// milliseconds of the minute's start rather than up to a second late.
+void TStation::ArmClock() {
+  const int64_t interval = environment_.tickIntervalMs;
+  if (interval == 0 || stopping_) return;
+  const int64_t intoInterval = environment_.clock->Now().ms % interval;
+  loop_.SetTimer(window_, kTickTimerId, WM_STATION_TICK,
+                 uint32_t(interval - intoInterval + kTickAfterBoundaryMs));
 }
 
 void TStation::ReadSettings() {

@@ -103,6 +103,7 @@ class TStation : private TJobHost {
   void ProgressChanged() override;
   void JobEnded(TChartJob& job, const EStationFailure* failure) override;
 
+  void ArmClock();
   void ReadSettings();
   void LoadHistory();
   bool LoadSchedule(const std::string& source);
