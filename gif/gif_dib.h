@@ -4,7 +4,6 @@
 // bitmap row by row. Row 0 is the top row.
 
 #include <cstdint>
-#include <vector>
 
 #include "imaging/bitmap.h"
 
@@ -37,9 +36,13 @@ class TDIBReader : public TDIB {
   TBitmap& bitmap_;
 };
 
-// Assembles a BMP file in memory and loads the target bitmap from it, as if the bitmap had
-// been read from a file: an 8-bit one gets a 256-entry colour table, the palette padded
-// with black.
+// The colour table of an 8-bit bitmap the writer builds: the palette's first 256 entries,
+// padded with black to 256.
+TPalette PaddedColorTable(const TPalette& palette);
+
+// Builds the bitmap that a BMP file of this shape would give when read: an 8-bit one gets a
+// 256-entry colour table, the palette padded with black, and counts the palette's entries
+// (at most 256) as its important colours.
 class TDIBWriter : public TDIB {
  public:
   // Raises GIFException "Unsupported PixelFormat" for formats other than 8 and 24 bits,
@@ -51,9 +54,5 @@ class TDIBWriter : public TDIB {
   void Finish(TBitmap& target);
 
  private:
-  void WriteHeaders(const TPalette& palette);
-
-  int64_t rowSize_;
-  int64_t pixelOffset_;
-  std::vector<uint8_t> file_;
+  TDib dib_;
 };
