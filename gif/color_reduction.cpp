@@ -1,6 +1,7 @@
 #include "gif/color_reduction.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "gif/color_lookup.h"
 #include "gif/color_quantizer.h"
@@ -47,11 +48,9 @@ TPalette QuantizedWithReserved(const TDIBReader& image) {
   return palette;
 }
 
-TPalette MethodPalette(TColorReduction method, const TDIBReader& image, int reductionBits,
-                       const TPalette* given) {
+// The palettes that the picture does not choose.
+TPalette FixedPalette(TColorReduction method, const TPalette* given) {
   switch (method) {
-    case rmNone:
-      return {};
     case rmWindows20:
       return SystemPalette20();
     case rmWindows256:
@@ -64,14 +63,23 @@ TPalette MethodPalette(TColorReduction method, const TDIBReader& image, int redu
       return GreyPalette();
     case rmNetscape:
       return WebPalette();
-    case rmQuantize:
-      return QuantizedPalette(image, 1 << std::clamp(reductionBits, 1, kMaxReductionBits));
-    case rmQuantizeWindows:
-      return QuantizedWithReserved(image);
     case rmPalette:
       return given != nullptr ? *given : TPalette{};
+    default:
+      return {};
   }
-  return {};
+}
+
+bool QuantizesPicture(TColorReduction method) {
+  return method == rmQuantize || method == rmQuantizeWindows;
+}
+
+TPalette MethodPalette(TColorReduction method, const TDIBReader& image, int reductionBits,
+                       const TPalette* given) {
+  if (method == rmQuantize)
+    return QuantizedPalette(image, 1 << std::clamp(reductionBits, 1, kMaxReductionBits));
+  if (method == rmQuantizeWindows) return QuantizedWithReserved(image);
+  return FixedPalette(method, given);
 }
 
 std::unique_ptr<TColorLookup> MethodLookup(TColorReduction method, const TPalette& palette) {
@@ -96,6 +104,33 @@ void MapPixels(const TDIBReader& image, TDitherEngine& engine, TDIBWriter& resul
   }
 }
 
+// Indices past the palette are black, as in the 24-bit copy.
+TRGBColor ColorOf(const TDib& source, uint32_t index) {
+  return index < source.Palette.size() ? source.Palette[index] : clBlack;
+}
+
+// Every colour the source can show is on the palette exactly: error diffusion has nothing
+// to carry. A colour on the palette is answered from the cell its entry owns from the
+// start, so asking changes no lookup's answers.
+bool EveryColorExact(const TDib& source, TColorLookup& lookup) {
+  const size_t indices = size_t{1} << BitsPerPixel(source.PixelFormat);
+  for (size_t index = 0; index < indices; ++index) {
+    const TRGBColor color = ColorOf(source, static_cast<uint32_t>(index));
+    TRGBColor chosen;
+    lookup.Lookup(color.Red, color.Green, color.Blue, chosen);
+    if (!(chosen == color)) return false;
+    if (index >= source.Palette.size()) break;  // the rest are black too
+  }
+  return true;
+}
+
+// A word of eight pixels or reduced indices.
+uint64_t LoadWord(const uint8_t* at) {
+  uint64_t word = 0;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
 }  // namespace
 
 std::unique_ptr<TBitmap> ReduceColors(TBitmap& source, TColorReduction method, TDitherMode mode,
@@ -116,4 +151,66 @@ std::unique_ptr<TBitmap> ReduceColors(TBitmap& source, TColorReduction method, T
   MapPixels(image, *engine, writer);
   writer.Finish(*result);
   return result;
+}
+
+std::unique_ptr<TIndexedReduction> TIndexedReduction::For(const TDib& source,
+                                                          TColorReduction method, TDitherMode mode,
+                                                          const TPalette* palette) {
+  if (!IsIndexed(source.PixelFormat) || method == rmNone || QuantizesPicture(method))
+    return nullptr;
+  TPalette colors = FixedPalette(method, palette);
+  std::unique_ptr<TColorLookup> lookup = MethodLookup(method, colors);
+  if (!lookup || lookup->Colors() == 0 || !CreateDitherEngine(mode, 0, *lookup)) return nullptr;
+  if (mode != dmNearest && !EveryColorExact(source, *lookup)) return nullptr;
+  return std::unique_ptr<TIndexedReduction>(
+      new TIndexedReduction(source, PaddedColorTable(colors), std::move(lookup)));
+}
+
+TIndexedReduction::TIndexedReduction(const TDib& source, TPalette colorTable,
+                                     std::unique_ptr<TColorLookup> lookup)
+    : source_(source), colorTable_(std::move(colorTable)), lookup_(std::move(lookup)) {
+  reduced_.fill(kUnknown);
+}
+
+TIndexedReduction::~TIndexedReduction() = default;
+
+uint8_t TIndexedReduction::LookUp(uint32_t index) {
+  const TRGBColor color = ColorOf(source_, index);
+  TRGBColor chosen;
+  const uint8_t reduced = lookup_->Lookup(color.Red, color.Green, color.Blue, chosen);
+  reduced_[index] = reduced;
+  return reduced;
+}
+
+// Charts are mostly long runs: eight pixels of one index reduce as one.
+void TIndexedReduction::MapRow(int y, uint8_t* out) {
+  const uint8_t* row = source_.Row(y);
+  const int width = source_.Width;
+  const bool forward = y % 2 == 0;
+  if (source_.PixelFormat != pf8bit) {
+    for (int i = 0; i < width; ++i) {
+      const int x = forward ? i : width - 1 - i;
+      out[x] = Reduced(source_.IndexOfRow(row, x));
+    }
+    return;
+  }
+  constexpr int kWord = 8;
+  constexpr uint64_t kEveryByte = 0x0101010101010101ull;
+  int i = 0;
+  for (; i + kWord <= width; i += kWord) {
+    const int start = forward ? i : width - kWord - i;
+    if (LoadWord(row + start) == kEveryByte * row[start]) {
+      const uint64_t reduced = kEveryByte * Reduced(row[start]);
+      std::memcpy(out + start, &reduced, sizeof reduced);
+      continue;
+    }
+    for (int k = 0; k < kWord; ++k) {
+      const int x = start + (forward ? k : kWord - 1 - k);
+      out[x] = Reduced(row[x]);
+    }
+  }
+  for (; i < width; ++i) {
+    const int x = forward ? i : width - 1 - i;
+    out[x] = Reduced(row[x]);
+  }
 }

@@ -97,18 +97,25 @@ void ReportConverting(TGIFImage& image, TProgressStage stage, int percent) {
 constexpr int kProgressRows = 32;
 constexpr int kPercent = 100;
 
-void FillPixels(TGIFSubImage& frame, const TBitmap& source) {
-  const int width = source.Width();
-  const int height = source.Height();
-  const TPixelFormat format = source.PixelFormat();
-  TColorCollector colors;
-  if (IsIndexed(format)) SetColorTable(frame.ColorMap(), source.Dib().Palette);
-  const int bits = BitsPerPixel(format);
+// Fills each row through fill(y, out), reporting progress.
+template <class FillRow>
+void FillRows(TGIFSubImage& frame, FillRow fillRow) {
+  const int height = frame.Height();
   for (int y = 0; y < height; ++y) {
     if (y % kProgressRows == 0) {
       ReportConverting(*frame.Image(), psRunning, y * kPercent / height);
     }
-    uint8_t* out = frame.Scanline(y);
+    fillRow(y, frame.Scanline(y));
+  }
+}
+
+void FillPixels(TGIFSubImage& frame, const TBitmap& source) {
+  const int width = source.Width();
+  const TPixelFormat format = source.PixelFormat();
+  TColorCollector colors;
+  if (IsIndexed(format)) SetColorTable(frame.ColorMap(), source.Dib().Palette);
+  const int bits = BitsPerPixel(format);
+  FillRows(frame, [&](int y, uint8_t* out) {
     if (format == pf8bit) {
       std::copy_n(source.ScanLine(y), width, out);
     } else if (IsIndexed(format)) {
@@ -116,23 +123,15 @@ void FillPixels(TGIFSubImage& frame, const TBitmap& source) {
     } else {
       ReadTrueColorRow(source.ScanLine(y), width, colors, out);
     }
-  }
+  });
   if (IsIndexed(format)) return;
   frame.ColorMap().Clear();
   for (uint32_t color : colors.Table()) frame.ColorMap().Add(color);
 }
 
-// The colour of a pixel of an indexed or 24-bit bitmap, for finding the transparent ones.
-TRGBColor SourceColor(const TBitmap& bitmap, int x, int y) {
-  const uint8_t* row = bitmap.ScanLine(y);
-  const TPixelFormat format = bitmap.PixelFormat();
-  if (IsIndexed(format)) {
-    const uint8_t index = IndexAt(row, BitsPerPixel(format), x);
-    const TPalette& palette = bitmap.Dib().Palette;
-    return index < palette.size() ? palette[index] : clBlack;
-  }
-  const uint8_t* bgr = row + x * kBytesPerPixel24;
-  return {bgr[2], bgr[1], bgr[0]};
+void MapPixels(TGIFSubImage& frame, TIndexedReduction& reduction) {
+  SetColorTable(frame.ColorMap(), reduction.ColorTable());
+  FillRows(frame, [&](int y, uint8_t* out) { reduction.MapRow(y, out); });
 }
 
 void MarkTransparentPixels(TGIFSubImage& frame, const TBitmap& bitmap) {
@@ -140,11 +139,13 @@ void MarkTransparentPixels(TGIFSubImage& frame, const TBitmap& bitmap) {
   if (map.Count() < 1 || map.Count() >= TGIFColorMap::kMaxColors) return;
   const int index = map.Add(ColorValue({0, 0, 0}));
   const TRGBColor transparent = bitmap.TransparentColor();
+  const TDib& dib = bitmap.Dib();
   bool marked = false;
   for (int y = 0; y < frame.Height(); ++y) {
     uint8_t* out = frame.Scanline(y);
+    const uint8_t* row = dib.Row(y);
     for (int x = 0; x < frame.Width(); ++x) {
-      if (!(SourceColor(bitmap, x, y) == transparent)) continue;
+      if (!(dib.PixelOfRow(row, x) == transparent)) continue;
       out[x] = static_cast<uint8_t>(index);
       marked = true;
     }
@@ -159,6 +160,51 @@ void MarkTransparentPixels(TGIFSubImage& frame, const TBitmap& bitmap) {
   frame.Extensions().Add(std::move(extension));
 }
 
+// Sizes the frame as the bitmap and fills its rows and colour table through fill; marks
+// the transparent pixels by the colours of colors (the bitmap or its 24-bit copy).
+template <class Fill>
+void ImportPixels(TGIFSubImage& frame, const TBitmap& bitmap, const TBitmap& colors, Fill fill) {
+  if (bitmap.Width() > kMaxFrameSide || bitmap.Height() > kMaxFrameSide) {
+    throw GIFException(kGIFInvalidDimensions);
+  }
+  TGIFImage& image = *frame.Image();
+  // A new size comes with new pixels, all 0.
+  frame.SetWidth(static_cast<uint16_t>(bitmap.Width()));
+  frame.SetHeight(static_cast<uint16_t>(bitmap.Height()));
+  ReportConverting(image, psStarting, 0);
+  try {
+    fill(frame);
+    if (bitmap.Transparent()) {
+      OptimizeColorMap(frame);
+      MarkTransparentPixels(frame, colors);
+    }
+  } catch (...) {
+    ReportConverting(image, psEnding, 0);
+    throw;
+  }
+  ReportConverting(image, psEnding, kPercent);
+}
+
+// Fills the frame from the bitmap, or from its reduction when there is one.
+void ImportPixels(TGIFSubImage& frame, const TBitmap& bitmap,
+                  const std::unique_ptr<TBitmap>& reduced) {
+  if (reduced && reduced->Empty()) return;
+  // Without reduction the 24-bit copy holds the colours; otherwise the bitmap does.
+  const bool copied = reduced && reduced->PixelFormat() == pf24bit;
+  const TBitmap& source = reduced ? *reduced : bitmap;
+  ImportPixels(frame, bitmap, copied ? *reduced : bitmap,
+               [&](TGIFSubImage& into) { FillPixels(into, source); });
+}
+
+// Clears the image and adds one frame, imported before it joins the image.
+template <class Import>
+void AssignFrame(TGIFImage& image, Import import) {
+  image.Clear();
+  auto frame = std::make_unique<TGIFSubImage>(image);
+  import(*frame);
+  image.Images().Add(std::move(frame));
+}
+
 }  // namespace
 
 void ImportBitmap(TGIFSubImage& frame, TBitmap& bitmap) {
@@ -169,34 +215,30 @@ void ImportBitmap(TGIFSubImage& frame, TBitmap& bitmap) {
   if (!IsIndexed(bitmap.PixelFormat())) {
     reduced = ReduceColors(bitmap, image.ColorReduction(), image.DitherMode(),
                            image.ReductionBits(), nullptr);
-    if (reduced->Empty()) return;
   }
-  const TBitmap& source = reduced ? *reduced : bitmap;
-  if (bitmap.Width() > kMaxFrameSide || bitmap.Height() > kMaxFrameSide) {
-    throw GIFException(kGIFInvalidDimensions);
+  ImportPixels(frame, bitmap, reduced);
+}
+
+void ImportReducedBitmap(TGIFSubImage& frame, const TBitmap& bitmap) {
+  frame.Clear();
+  if (bitmap.Empty()) return;
+  const TGIFImage& image = *frame.Image();
+  const std::unique_ptr<TIndexedReduction> reduction =
+      TIndexedReduction::For(bitmap.Dib(), image.ColorReduction(), image.DitherMode(), nullptr);
+  if (reduction) {
+    ImportPixels(frame, bitmap, bitmap, [&](TGIFSubImage& into) { MapPixels(into, *reduction); });
+    return;
   }
-  frame.SetWidth(static_cast<uint16_t>(bitmap.Width()));
-  frame.SetHeight(static_cast<uint16_t>(bitmap.Height()));
-  frame.NewData(0);
-  ReportConverting(image, psStarting, 0);
-  try {
-    FillPixels(frame, source);
-    if (bitmap.Transparent()) {
-      OptimizeColorMap(frame);
-      // Without reduction the 24-bit copy holds the colours; otherwise the bitmap does.
-      const bool copied = reduced && reduced->PixelFormat() == pf24bit;
-      MarkTransparentPixels(frame, copied ? *reduced : bitmap);
-    }
-  } catch (...) {
-    ReportConverting(image, psEnding, 0);
-    throw;
-  }
-  ReportConverting(image, psEnding, kPercent);
+  TBitmap copy(bitmap);
+  ImportPixels(frame, bitmap,
+               ReduceColors(copy, image.ColorReduction(), image.DitherMode(), image.ReductionBits(),
+                            nullptr));
 }
 
 void AssignBitmap(TGIFImage& image, TBitmap& bitmap) {
-  image.Clear();
-  auto frame = std::make_unique<TGIFSubImage>(image);
-  ImportBitmap(*frame, bitmap);
-  image.Images().Add(std::move(frame));
+  AssignFrame(image, [&](TGIFSubImage& frame) { ImportBitmap(frame, bitmap); });
+}
+
+void AssignReducedBitmap(TGIFImage& image, const TBitmap& bitmap) {
+  AssignFrame(image, [&](TGIFSubImage& frame) { ImportReducedBitmap(frame, bitmap); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Building a GIF frame from a bitmap: 1-, 4- and 8-bit bitmaps are taken with their own
-// palette, others are first reduced with the owning image's settings.
+// palette, others are first reduced with the owning image's settings; or every bitmap
+// reduced, as its 24-bit copy would be.
 
 class TBitmap;
 class TGIFImage;
@@ -15,3 +16,10 @@ void ImportBitmap(TGIFSubImage& frame, TBitmap& bitmap);
 
 // Clears the image and adds one frame imported from the bitmap.
 void AssignBitmap(TGIFImage& image, TBitmap& bitmap);
+
+// As ImportBitmap does with the bitmap's 24-bit copy: an indexed bitmap is reduced with the
+// image's settings too. The bitmap itself stays as it is.
+void ImportReducedBitmap(TGIFSubImage& frame, const TBitmap& bitmap);
+
+// Clears the image and adds one frame imported from the bitmap by ImportReducedBitmap.
+void AssignReducedBitmap(TGIFImage& image, const TBitmap& bitmap);

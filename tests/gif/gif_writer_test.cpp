@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
+
 #include "gif/gif_clipboard.h"
 #include "gif/gif_color_table_optimizer.h"
 #include "gif/gif_comment_extension.h"
+#include "gif/gif_frame_import.h"
 #include "gif/gif_graphic_control_extension.h"
 #include "gif/gif_image.h"
 #include "gif/gif_messages.h"
@@ -283,6 +287,74 @@ TEST(FrameImport, OtherGraphicsGoThroughABitmapAndReplaceTheFrames) {
   TGIFSubImage& copied = image.Images()[0];
   EXPECT_EQ(copied.ColorMap().Colors(copied.Data()[3]), ColorValue({1, 0, 0}));
   EXPECT_EQ(copied.ColorMap().Colors(copied.Data()[0]), ColorValue({0, 0, 0}));
+}
+
+// An indexed bitmap of the given format and palette, index(x, y) at each pixel.
+std::unique_ptr<TBitmap> IndexedBitmap(int width, int height, TPixelFormat format, TPalette palette,
+                                       const std::function<uint32_t(int, int)>& index) {
+  TDib dib = MakeDib(width, height, format, std::move(palette));
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) dib.SetIndexOfRow(dib.Row(y), x, index(x, y));
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetDib(std::move(dib));
+  return bitmap;
+}
+
+TPalette RandomColors(int count, int low, int span, unsigned seed) {
+  std::mt19937 random(seed);
+  TPalette colors;
+  for (int i = 0; i < count; ++i)
+    colors.push_back({uint8_t(low + random() % span), uint8_t(low + random() % span),
+                      uint8_t(low + random() % span)});
+  return colors;
+}
+
+// An indexed bitmap reduced by its palette's colours gives the GIF that its 24-bit copy
+// gives, under every method and dither mode: colours on the palette exactly or not, colours
+// crowded into the fast lookup's cells (whose first colour met decides them, rows being
+// walked in serpentine order), runs, indices past a short palette, transparency. The bitmap
+// stays as it was.
+TEST(FrameImport, ReducedIndexedBitmapsSaveAsTheir24BitCopies) {
+  std::mt19937 random(3);
+  const auto noise = [&](int colors) {
+    return [&, colors](int, int) { return random() % colors; };
+  };
+  const auto runs = [](int x, int y) { return uint32_t(x / 9 + y) % 3; };
+  std::vector<std::pair<std::string, std::unique_ptr<TBitmap>>> sources;
+  sources.emplace_back("web colours",
+                       IndexedBitmap(37, 5, pf8bit, {{0, 51, 255}, clWhite, clBlack}, noise(3)));
+  sources.emplace_back("runs", IndexedBitmap(45, 4, pf8bit, {clWhite, clBlack, {51, 0, 0}}, runs));
+  sources.emplace_back("any colours",
+                       IndexedBitmap(37, 5, pf8bit, RandomColors(256, 0, 256, 1), noise(256)));
+  sources.emplace_back("crowded colours",
+                       IndexedBitmap(29, 6, pf8bit, RandomColors(256, 96, 32, 2), noise(256)));
+  sources.emplace_back("short palette",
+                       IndexedBitmap(13, 7, pf4bit, RandomColors(5, 0, 256, 3), noise(16)));
+  sources.emplace_back("one bit", IndexedBitmap(19, 3, pf1bit, {clBlack, clWhite}, noise(2)));
+  auto transparent = IndexedBitmap(21, 4, pf8bit, {clWhite, {255, 0, 0}, {10, 20, 30}}, noise(3));
+  transparent->SetTransparent(true);
+  sources.emplace_back("transparent", std::move(transparent));
+  for (const auto& [what, bitmap] : sources) {
+    const TDib before = bitmap->Dib();
+    for (TColorReduction method : {rmNetscape, rmWindows20, rmWindows256, rmWindowsGray,
+                                   rmMonochrome, rmGrayScale, rmQuantize, rmNone}) {
+      for (int mode = dmNearest; mode <= dmBurkes; ++mode) {
+        SCOPED_TRACE(testing::Message() << what << ", method " << method << ", dither " << mode);
+        TGIFImage kept, copied;
+        for (TGIFImage* image : {&kept, &copied}) {
+          image->SetColorReduction(method);
+          image->SetDitherMode(TDitherMode(mode));
+        }
+        AssignReducedBitmap(kept, *bitmap);
+        TBitmap copy(*bitmap);
+        copy.SetPixelFormat(pf24bit);
+        copied.Assign(copy);
+        EXPECT_EQ(Saved(kept), Saved(copied));
+      }
+    }
+    EXPECT_EQ(bitmap->Dib().Bits, before.Bits) << what;
+    EXPECT_EQ(bitmap->PixelFormat(), before.PixelFormat) << what;
+  }
 }
 
 TEST(GIFClipboard, StoresBitmapAndFileAndLoadsEitherBack) {
