@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/gif_bench_support.h"
 #include "bench/run_context.h"
 #include "program/program_formats.h"
 #include "runtime/clock.h"
@@ -46,34 +47,6 @@ TOptions ReadOptions(int argc, char** argv) {
     options.Height = std::atoi(argv[3]);
   }
   return options;
-}
-
-// The screen descriptor's 13 bytes, then the global colour table.
-constexpr size_t kGlobalTableOffset = 13;
-
-// Isobars and a coast in black on white paper, with a text block: mostly long white runs.
-// Black and white are on the web palette, so both sides save the same colours (others
-// each side maps its own way).
-std::string FaxChart(int width, int height) {
-  PeerGif gif{width, height, 2, {}};
-  PeerFrame frame;
-  frame.Width = width;
-  frame.Height = height;
-  frame.Pixels.resize(size_t(width) * height);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const int64_t wide = x, tall = y;
-      const bool isobar =
-          (wide * wide / 900 + tall * 3) % 157 < 2 || (wide + tall * tall / 1300) % 233 < 2;
-      const bool text = y < 120 && x < 900 && (x / 3 + y / 4) % 5 == 0;
-      frame.Pixels[size_t(y) * width + x] = isobar || text;
-    }
-  gif.Frames.push_back(frame);
-  std::vector<uint8_t> bytes = WriteGiflibGif(gif);
-  const uint8_t whiteThenBlack[] = {255, 255, 255, 0, 0, 0};
-  std::copy(std::begin(whiteThenBlack), std::end(whiteThenBlack),
-            bytes.begin() + kGlobalTableOffset);
-  return {bytes.begin(), bytes.end()};
 }
 
 // The station without a screen: it counts the saves and tells errors.
@@ -141,7 +114,8 @@ int main(int argc, char** argv) {
   const TProgramFormats formats;
   TempDir dir;
   THttpFileServer server;
-  server.Serve("/fax/chart.gif", FaxChart(options.Width, options.Height));
+  const std::vector<uint8_t> chart = BlackOnWhiteFaxGif(options.Width, options.Height);
+  server.Serve("/fax/chart.gif", {chart.begin(), chart.end()});
   const std::string url = server.Url("/fax/chart.gif");
 
   // The wall clock stands still, so that each round's line, added by an edit, is due in

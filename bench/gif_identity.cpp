@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "bench/gif_bench_support.h"
+#include "bench/identity_inputs.h"
 // The codec of before, written into the build by bench/gif_codec_before.
 #include "bench/gif_codec_before/lzw_decoder.h"
 #include "bench/gif_codec_before/lzw_encoder.h"
@@ -39,8 +40,6 @@
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
 // Mutated and random inputs can claim large frames; beyond this they cost time and say
 // nothing the smaller ones do not.
 constexpr int64_t kLargestCheckedFrame = int64_t{1} << 24;
@@ -48,22 +47,6 @@ constexpr int64_t kLargestCheckedFrame = int64_t{1} << 24;
 constexpr size_t kLargestMutatedFile = 1 << 16;
 constexpr int kMutationsPerFile = 400;
 constexpr int kRandomChains = 3000;
-constexpr uint32_t kSeed = 20240601;
-
-class THash {
- public:
-  void Add(const void* data, size_t size) {
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < size; ++i) value_ = (value_ ^ bytes[i]) * 0x100000001B3ull;
-  }
-  void Add(const std::string& text) { Add(text.data(), text.size() + 1); }
-  void Add(int64_t number) { Add(&number, sizeof number); }
-  uint64_t Value() const { return value_; }
-
- private:
-  uint64_t value_ = 0xCBF29CE484222325ull;
-};
-
 // Where a frame's image data starts in a file, and what the decoder needs of its
 // descriptor and graphic control extension.
 struct TFrameSpec {
@@ -273,80 +256,6 @@ void CompareFrame(const Bytes& file, const TFrameSpec& spec, const std::string& 
 void CompareFile(const Bytes& file, const std::string& input, TCounts& counts, bool encode) {
   ++counts.Inputs;
   for (const TFrameSpec& spec : FramesOf(file)) CompareFrame(file, spec, input, counts, encode);
-}
-
-Bytes ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// The files below path; with onlyGIF, those named .gif.
-void AddFiles(const std::filesystem::path& path, bool onlyGIF,
-              std::vector<std::pair<std::string, Bytes>>& out) {
-  if (std::filesystem::is_directory(path)) {
-    for (const auto& entry : std::filesystem::directory_iterator(path)) {
-      AddFiles(entry, onlyGIF, out);
-    }
-  } else if (std::filesystem::is_regular_file(path)) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
-    if (!onlyGIF || extension == ".gif") out.emplace_back(path.string(), ReadFile(path));
-  }
-}
-
-// The benchmark pictures, and pictures of the kinds the tests write with giflib.
-std::vector<std::pair<std::string, Bytes>> GiflibPictures() {
-  PeerFrame interlaced = Photo(800, 600, 64, 3);
-  interlaced.Interlaced = true;
-  std::vector<std::pair<std::string, Bytes>> pictures = {
-      {"fax chart", WriteGiflibGif({1728, 2200, 2, {FaxChart()}})},
-      {"photo", WriteGiflibGif({1024, 768, 256, {Photo(1024, 768, 256, 1)}})},
-      {"interlaced photo", WriteGiflibGif({800, 600, 64, {interlaced}})},
-      {"sparse map", WriteGiflibGif({4000, 3000, 16, {SparseMap()}})},
-  };
-  std::mt19937 random(kSeed);
-  for (int colors : {2, 4, 16, 256}) {
-    for (int height : {1, 2, 3, 5, 8, 9, 17, 64}) {
-      PeerFrame frame = Photo(37, height, colors, random());
-      frame.Interlaced = height % 2 == 1;
-      frame.TransparentIndex = height == 9 ? 1 : -1;
-      frame.LocalColors = height == 8 ? colors : 0;
-      PeerFrame second = Blank(5, 3, 1);
-      second.Left = 2;
-      pictures.emplace_back(
-          "giflib " + std::to_string(colors) + " colours, height " + std::to_string(height),
-          WriteGiflibGif({37, height, colors, {frame, second}}));
-    }
-  }
-  return pictures;
-}
-
-// A copy with a few bytes changed, inserted or removed, or cut short.
-Bytes Mutated(const Bytes& file, std::mt19937& random) {
-  Bytes mutated = file;
-  const int changes = 1 + static_cast<int>(random() % 4);
-  for (int i = 0; i < changes && !mutated.empty(); ++i) {
-    const size_t at = random() % mutated.size();
-    switch (random() % 5) {
-      case 0:
-        mutated[at] = static_cast<uint8_t>(random());
-        break;
-      case 1:
-        mutated[at] ^= static_cast<uint8_t>(1u << (random() % 8));
-        break;
-      case 2:
-        mutated.insert(mutated.begin() + static_cast<ptrdiff_t>(at),
-                       static_cast<uint8_t>(random()));
-        break;
-      case 3:
-        mutated.erase(mutated.begin() + static_cast<ptrdiff_t>(at));
-        break;
-      default:
-        mutated.resize(at);
-        break;
-    }
-  }
-  return mutated;
 }
 
 // Image data of any kind after a minimal screen and descriptor: a code size (mostly sound),

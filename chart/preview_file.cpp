@@ -21,7 +21,19 @@ bool IsJpegExtension(const std::string& extension) {
   return extension == ".jpg" || extension == ".jpeg";
 }
 
-void DrawInto(TGraphic& image, TBitmap& preview) {
+// The GIF's own indexed bitmap, when drawing it would show just that bitmap.
+const TBitmap* PlainIndexedBitmap(TGraphic& image) {
+  auto* gif = dynamic_cast<TGIFImage*>(&image);
+  return gif != nullptr ? gif->ScreenBitmap() : nullptr;
+}
+
+void DrawInto(TGraphic& image, TBitmap& preview, TPreviewPixels pixels) {
+  if (pixels == ppIndexedWhenPlain) {
+    if (const TBitmap* plain = PlainIndexedBitmap(image)) {
+      preview.Assign(*plain);
+      return;
+    }
+  }
   preview.SetHeight(image.Height());
   preview.SetWidth(image.Width());
   preview.Canvas().Draw(0, 0, image);
@@ -29,24 +41,25 @@ void DrawInto(TGraphic& image, TBitmap& preview) {
 
 // JPEG images decode when drawn: only then is it known whether the data ended early, as
 // Loaded (the image itself, or what the viewer read) says. Without notes to take it, a
-// cut picture raises and the preview stays as it was.
+// cut picture raises and the preview stays as it was (kept by sharing its pixels).
 void DrawInto(TGraphic& image, const TGraphic& loaded, TBitmap& preview, TDisplayNotes* notes,
-              const std::string& fileName) {
-  const TDib shown = preview.Dib();
-  DrawInto(image, preview);
+              const std::string& fileName, TPreviewPixels pixels) {
+  const TBitmap shown(preview);
+  DrawInto(image, preview, pixels);
   if (notes != nullptr) {
     notes->Take(loaded);
   } else if (loaded.Truncated()) {
-    preview.SetDib(shown);
+    preview.Assign(shown);
     throw EInvalidGraphic(fileName + kEndsEarly);
   }
 }
 
 template <class TImage>
-void LoadAndDraw(const std::string& fileName, TBitmap& preview, TDisplayNotes* notes) {
+void LoadAndDraw(const std::string& fileName, TBitmap& preview, TDisplayNotes* notes,
+                 TPreviewPixels pixels) {
   TImage image;
   image.LoadFromFile(fileName);
-  DrawInto(image, image, preview, notes, fileName);
+  DrawInto(image, image, preview, notes, fileName, pixels);
 }
 
 bool IsTiffExtension(const std::string& extension) {
@@ -55,13 +68,13 @@ bool IsTiffExtension(const std::string& extension) {
 
 // Draws the file as the kind the extension names; false for a kind not shown here.
 bool DisplayAs(const std::string& extension, const std::string& fileName, TBitmap& preview,
-               TDisplayNotes* notes) {
+               TDisplayNotes* notes, TPreviewPixels pixels) {
   if (extension == ".gif")
-    LoadAndDraw<TGIFImage>(fileName, preview, notes);
+    LoadAndDraw<TGIFImage>(fileName, preview, notes, pixels);
   else if (extension == ".png")
-    LoadAndDraw<TPNGImage>(fileName, preview, notes);
+    LoadAndDraw<TPNGImage>(fileName, preview, notes, pixels);
   else if (IsJpegExtension(extension))
-    LoadAndDraw<TJPEGImage>(fileName, preview, notes);
+    LoadAndDraw<TJPEGImage>(fileName, preview, notes, pixels);
   else
     return false;
   return true;
@@ -76,7 +89,7 @@ void DisplayInViewer(const std::string& fileName, const std::string& formatName,
     TFileStream file(fileName, fmOpenRead);
     viewer.LoadFromStream(file, formatName, kAllPages);
   }
-  DrawInto(viewer.DisplayGraphic(), viewer.Graphic(), preview, notes, fileName);
+  DrawInto(viewer.DisplayGraphic(), viewer.Graphic(), preview, notes, fileName, ppTrueColor);
 }
 
 }  // namespace
@@ -89,7 +102,7 @@ void TDisplayNotes::Take(const TGraphic& Image) {
 }
 
 bool DisplayPreviewFile(const std::string& FileName, TBitmap& Preview, TDisplayNotes* Notes) {
-  return DisplayAs(LowerCase(ExtractFileExt(FileName)), FileName, Preview, Notes);
+  return DisplayAs(LowerCase(ExtractFileExt(FileName)), FileName, Preview, Notes, ppTrueColor);
 }
 
 void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
@@ -98,7 +111,7 @@ void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBi
 }
 
 bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
-                           TDisplayNotes* Notes) {
+                           TDisplayNotes* Notes, TPreviewPixels Pixels) {
   // The bytes choose the reader whenever they carry a known signature (a PNG served as
   // chart.gif, a script's address chart.php?id=5); the name only when they do not.
   const std::string signature = ImageKindOfFile(FileName);
@@ -110,10 +123,10 @@ bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer,
     return true;
   }
   if (signature == ".bmp") {
-    LoadAndDraw<TBitmap>(FileName, Preview, Notes);
+    LoadAndDraw<TBitmap>(FileName, Preview, Notes, Pixels);
     return true;
   }
-  return DisplayAs(kind, FileName, Preview, Notes);
+  return DisplayAs(kind, FileName, Preview, Notes, Pixels);
 }
 
 bool SavePreviewFile(TPicture& Preview, const std::string& FileName,

@@ -19,6 +19,11 @@ struct TDisplayNotes {
   void Take(const TGraphic& Image);
 };
 
+// How the preview holds what a file shows: always at 24 bits per pixel, or, where drawing
+// the picture would show just an indexed bitmap of its own (a GIF of one frame that fills
+// its screen), as that bitmap, sharing its pixels and palette.
+enum TPreviewPixels { ppTrueColor, ppIndexedWhenPlain };
+
 // Draws the file into the preview when its extension (lower-cased) is one that is shown:
 // the preview is sized to the image (height first, then width) and the image drawn at
 // (0, 0). Answers false, leaving the preview as it was, for any other extension.
@@ -39,7 +44,7 @@ void DisplayViewerFile(const std::string& FileName, TImageScrollBox& Viewer, TBi
 // window's viewer. Answers false for any other file. A file that cannot be opened raises
 // EFOpenError.
 bool DisplayDownloadedFile(const std::string& FileName, TImageScrollBox& Viewer, TBitmap& Preview,
-                           TDisplayNotes* Notes = nullptr);
+                           TDisplayNotes* Notes = nullptr, TPreviewPixels Pixels = ppTrueColor);
 
 // Saves the preview picture by the name's extension: ".bmp" through the picture (the
 // bitmap's own format), ".gif" as a GIF of one frame reduced to the web palette (which

@@ -123,6 +123,11 @@ TBitmap* TGIFSubImage::Bitmap() {
   return bitmap_.get();
 }
 
+TBitmap* TGIFSubImage::OpaqueBitmap(bool transparent) {
+  TBitmap* bitmap = Bitmap();
+  return transparent && Transparent() && mask_ ? nullptr : bitmap;
+}
+
 void TGIFSubImage::BuildBitmap() {
   TGIFImage& image = *Image();
   image.RenderProgress(psStarting, 0);

@@ -62,6 +62,10 @@ class TGIFImage : public TGraphic, public TGIFWarningSource {
   // The first frame, or with drAnimate and several frames a painter that steps through
   // them (see TGIFPainter). A draw that starts while one is in progress does nothing.
   void Draw(TCanvas& Canvas, const TRect& R) override;
+  // The bitmap that Draw into the image's own size shows, whatever the canvas held: the
+  // first frame's bitmap when that frame fills the screen, is the only one drawn (a single
+  // frame, or no animation) and leaves no pixel transparent. None otherwise.
+  const TBitmap* ScreenBitmap();
   // A bitmap receives the image bitmap (see Bitmap()).
   void AssignTo(TGraphic& Dest) const override;
   // A bitmap, or any graphic that can be drawn or assigned onto one, becomes the only

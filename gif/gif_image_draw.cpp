@@ -39,6 +39,15 @@ void TGIFImage::Draw(TCanvas& Canvas, const TRect& R) {
   DrawAnimated(Canvas, R);
 }
 
+const TBitmap* TGIFImage::ScreenBitmap() {
+  if (Empty() || (images_.Count() > 1 && (drawOptions_ & drAnimate))) return nullptr;
+  TGIFSubImage& first = images_[0];
+  if (first.Left() != 0 || first.Top() != 0 || first.Width() != Width() ||
+      first.Height() != Height())
+    return nullptr;
+  return first.OpaqueBitmap(drawOptions_ & drTransparent);
+}
+
 void TGIFImage::DrawAnimated(TCanvas& canvas, const TRect& rect) {
   const bool direct = drawOptions_ & drDirect;
   if (bitmap_ && !direct) {

@@ -96,6 +96,9 @@ class TGIFSubImage : public TGIFItem {
   // with black: built on first use, kept until the pixels, the size or the palette change.
   // None for an empty frame (or when the progress handler aborted the build).
   TBitmap* Bitmap();
+  // The frame bitmap when Draw with transparent would show just its pixels, whatever the
+  // canvas held: no pixel is left to show through. None for an empty frame.
+  TBitmap* OpaqueBitmap(bool transparent);
   // The palette of the frame bitmap: its own table's, else the image's.
   TPalette Palette();
   // Draws the frame into rect of the canvas: scaled as its place on the logical screen

@@ -43,9 +43,9 @@ TBitmap ScaledTo(const TBitmap& chart, int width, int height) {
   return scaled;
 }
 
-void AddFrame(TGIFImage& image, TBitmap chart, int delayCentiseconds) {
+void AddFrame(TGIFImage& image, const TBitmap& chart, int delayCentiseconds) {
   TGIFSubImage& frame = image.Images()[image.Images().Add(std::make_unique<TGIFSubImage>(image))];
-  ImportBitmap(frame, chart);
+  ImportReducedBitmap(frame, chart);
   if (image.Images().Count() == 1) {
     auto loop = std::make_unique<TGIFAppExtNSLoop>(frame);
     loop->SetLoops(kForever);
