@@ -198,6 +198,8 @@ void CompareEncodes(const Bytes& pixels, int width, int height, const std::strin
   };
   std::vector<TTable> tables{{bits, 1 << bits}};
   if (largest > 0) tables.push_back({bits, largest});
+  // A table of 256 colours whose pixels use few of them: the encoders' direct dictionary.
+  if (bits < 8) tables.push_back({8, 256});
   for (const TTable& table : tables) {
     for (bool interlaced : {false, true}) {
       if (EncodeHash<TLZWEncoder>(pixels, width, height, interlaced, table.Bits, table.Colors) !=

@@ -54,6 +54,9 @@ class TGIFEncoder {
   // Moves to the first pixel of the next run; false when the frame is done.
   bool NextRun() { return NextRowStart(); }
   int ColorCount() const { return colorCount_; }
+  // All the frame's pixels, in memory order.
+  const uint8_t* FramePixels() const { return data_; }
+  int64_t FramePixelCount() const { return int64_t{width_} * height_; }
   // Writes the whole sub-blocks of the codes put so far, then raises.
   [[noreturn]] void RaiseColorNotInTable();
 

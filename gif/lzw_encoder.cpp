@@ -11,11 +11,25 @@ constexpr int kMaxCodeAt12Bits = 4096;
 // No string in progress is one repeated index.
 constexpr int kNoRun = -1;
 
+// Every index below the colour count, each its own number.
+TDenseValues EveryIndex(int colorCount) {
+  TDenseValues values;
+  for (int index = 0; index < colorCount; ++index)
+    values.Number[index] = static_cast<uint8_t>(index);
+  values.Count = colorCount;
+  return values;
+}
+
 }  // namespace
 
 void TLZWEncoder::Compress() {
-  if (ColorCount() <= TDirectTable::kMaxColors) {
-    TDirectTable table(ColorCount());
+  std::optional<TDenseValues> values;
+  if (ColorCount() <= TDirectTable::kMaxColors)
+    values = EveryIndex(ColorCount());
+  else
+    values = FewValues(FramePixels(), FramePixelCount(), TDirectTable::kMaxColors);
+  if (values) {
+    TDirectTable table(ColorCount(), *values);
     CompressWith(table);
   } else {
     // 32 kB: too much for the stack of a painter thread.

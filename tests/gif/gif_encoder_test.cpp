@@ -6,6 +6,7 @@
 #include <random>
 
 #include "gif/equal_bytes.h"
+#include "gif/few_values.h"
 #include "gif/gif_messages.h"
 #include "gif/lzw_encoder.h"
 #include "gif/rle_encoder.h"
@@ -202,6 +203,25 @@ TEST(LZWEncoder, ImageDataEqualsGiflibsOnRunsNoiseClearsAndShortInterlacedFrames
   EXPECT_EQ(Encoded(encoder, 1, flat, 3000, 3000), GiflibImageData(flat, 2, 3000, 3000, false));
 }
 
+// Pixels that take few of a 256-colour table's values are looked up directly by the
+// values' numbers; past 16 values by hash. giflib's data is the reference either way.
+TEST(LZWEncoder, FewValuesOfALargeTableEqualGiflibs) {
+  for (int values : {1, 2, 3, 16, 17}) {
+    for (int maxRun : {1, 40}) {
+      for (bool interlaced : {false, true}) {
+        SCOPED_TRACE(testing::Message() << values << " values, runs to " << maxRun
+                                        << (interlaced ? ", interlaced" : ""));
+        Bytes pixels = maxRun == 1 ? Noise(173 * 119, values, 4) : Runs(173, 119, values, maxRun);
+        // Spread over the table, the largest value last.
+        for (uint8_t& pixel : pixels) pixel = uint8_t(255 - pixel * 15);
+        TLZWEncoder encoder;
+        EXPECT_EQ(Encoded(encoder, 8, pixels, 173, 119, interlaced),
+                  GiflibImageData(pixels, 256, 173, 119, interlaced));
+      }
+    }
+  }
+}
+
 TEST(LZWEncoder, ExactlyFullBlockHasNoEmptyBlockBeforeTheTerminator) {
   bool found = false;
   for (size_t count = 200; count < 1000 && !found; ++count) {
@@ -283,6 +303,24 @@ TEST(LZWEncoder, ARefusedPixelLeavesTheWholeSubBlocksBeforeIt) {
       EXPECT_TRUE(std::equal(written.begin(), written.end(), complete.begin()));
     }
   }
+}
+
+// Values are found eight pixels at a time: one other value anywhere in a word, or in the
+// bytes after the last whole word, counts.
+TEST(FewValues, NumbersTheValuesTakenInOrderOrNoneBeyondTheMost) {
+  for (size_t other : {0, 5, 8, 13, 36}) {
+    Bytes pixels(37, 7);
+    pixels[other] = 200;
+    pixels[20] = 3;
+    const auto values = FewValues(pixels.data(), int64_t(pixels.size()), 3);
+    ASSERT_TRUE(values) << other;
+    EXPECT_EQ(values->Count, 3) << other;
+    EXPECT_EQ(values->Number[3], 0);
+    EXPECT_EQ(values->Number[7], 1);
+    EXPECT_EQ(values->Number[200], 2);
+    EXPECT_FALSE(FewValues(pixels.data(), int64_t(pixels.size()), 2)) << other;
+  }
+  EXPECT_EQ(FewValues(nullptr, 0, 1)->Count, 0);
 }
 
 TEST(EqualBytes, CountsTheRunUpToTheFirstOtherByteOrTheEnd) {
