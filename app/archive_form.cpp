@@ -146,12 +146,7 @@ TQtArchiveTile* TArchiveForm::Tile(const TSavedFile& save, std::vector<TSavedFil
 }
 
 void TArchiveForm::ShowNavigation() {
-  const int count = pages_.PictureCount();
-  ui_->PageLabel->setText(count == 0 ? QString("Nothing saved yet")
-                                     : QString("Page %1 of %2 (%3 pictures, newest first)")
-                                           .arg(pageIndex_ + 1)
-                                           .arg(PageCount())
-                                           .arg(count));
+  ui_->PageLabel->setText(ToQString(pages_.PageText(pageIndex_)));
   const bool first = pageIndex_ == 0;
   const bool last = pageIndex_ == PageCount() - 1;
   ui_->NewestButton->setEnabled(!first);

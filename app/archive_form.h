@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/archive_pages.h"
 #include "app/picture_viewer_form.h"
 #include "app/thumbnail_worker.h"
+#include "archive/archive_pages.h"
 #include "loop/source_loop.h"
 #include "station/station_settings.h"
 

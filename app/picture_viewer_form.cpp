@@ -3,8 +3,8 @@
 #include <QEvent>
 #include <QPixmap>
 
-#include "app/archive_pages.h"
 #include "app/qt_printer.h"
+#include "archive/archive_pages.h"
 #include "chart/preview_file.h"
 #include "gui/application.h"
 #include "gui/qt_image.h"

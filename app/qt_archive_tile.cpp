@@ -4,8 +4,8 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
-#include "app/archive_pages.h"
 #include "app/thumbnail_maker.h"
+#include "archive/archive_pages.h"
 #include "gui/text_conversion.h"
 #include "runtime/strings.h"
 

@@ -1,4 +1,4 @@
-#include "app/archive_pages.h"
+#include "archive/archive_pages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -38,6 +38,12 @@ std::vector<TArchiveDay> TArchivePages::Page(int index) const {
     days.back().saves.push_back(save);
   }
   return days;
+}
+
+std::string TArchivePages::PageText(int index) const {
+  if (PictureCount() == 0) return "Nothing saved yet";
+  return "Page " + std::to_string(index + 1) + " of " + std::to_string(PageCount()) + " (" +
+         std::to_string(PictureCount()) + " pictures, newest first)";
 }
 
 std::string DayHeading(TDateTime utc) {

@@ -1,7 +1,7 @@
 #pragma once
-// The archive window's contents without the window: the saves listed in saved.txt,
-// newest first, cut into pages of a fixed number of pictures, each page grouped by the UTC
-// day of its saves. A path saved again is shown once, at its latest save.
+// The archive as the archive window and the web page show it: the saves listed in
+// saved.txt, newest first, cut into pages of a fixed number of pictures, each page grouped
+// by the UTC day of its saves. A path saved again is shown once, at its latest save.
 
 #include <string>
 #include <string_view>
@@ -28,6 +28,8 @@ class TArchivePages {
   int PageCount() const;
   // Page 0 holds the newest saves; a page out of range is empty.
   std::vector<TArchiveDay> Page(int index) const;
+  // "Page 2 of 3 (100 pictures, newest first)", or "Nothing saved yet".
+  std::string PageText(int index) const;
 
  private:
   std::vector<TSavedFile> newestFirst_;

@@ -1,4 +1,4 @@
-#include "app/archive_pages.h"
+#include "archive/archive_pages.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +65,9 @@ TEST(ArchivePages, CutsTheSavesNewestFirstIntoPagesGroupedByUtcDay) {
     EXPECT_EQ(paths.empty() ? "" : paths.front(), c.firstPath);
     EXPECT_EQ(paths.empty() ? "" : paths.back(), c.lastPath);
   }
+  EXPECT_EQ(TArchivePages("").PageText(0), "Nothing saved yet");
+  EXPECT_EQ(TArchivePages(HourlySaves(100)).PageText(2),
+            "Page 3 of 3 (100 pictures, newest first)");
 }
 
 TEST(ArchivePages, ShowsAPathSavedTwiceOnceAtItsLatestTimeAndSkipsLinesThatAreNoSave) {
