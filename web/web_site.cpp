@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "program/date_codes.h"
 #include "archive/saved_list.h"
+#include "program/date_codes.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "station/memory_file.h"
@@ -11,6 +11,7 @@
 #include "web/saved_files.h"
 #include "web/station_page.h"
 #include "web/status_json.h"
+#include "web/web_text.h"
 
 namespace {
 
@@ -70,12 +71,17 @@ bool TWebSite::Admits(const std::string& token) const {
   return token_.empty() || (!token.empty() && SameSecret(token, token_));
 }
 
+// The links carry the settings' token, never the text a request brought: without a token
+// set, any text is admitted, and it would land in the page as it came.
+std::string TWebSite::TokenQuery() const {
+  return token_.empty() ? "" : "?token=" + QueryValue(token_);
+}
+
 TWebReply TWebSite::Answer(const std::string& path, const std::string& token) const {
   if (!Admits(token)) return Text(401, "A token is needed\n");
   const TStationStatus status = snapshot_.Status();
   if (path == "/")
-    return Reply(200, "text/html; charset=utf-8",
-                 StationPage(status, Now(), token.empty() ? "" : "?token=" + token));
+    return Reply(200, "text/html; charset=utf-8", StationPage(status, Now(), TokenQuery()));
   if (path == "/status.json") return Reply(200, "application/json", StatusJson(status, Now()));
   if (path == "/metrics")
     return Reply(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(status));

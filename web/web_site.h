@@ -29,6 +29,7 @@ class TWebSite {
   bool Admits(const std::string& token) const;
   TWebReply ListedFileReply(const std::string& id, bool thumbnail) const;
   TWebReply ChartReply(const TStationStatus& status, const std::string& number) const;
+  std::string TokenQuery() const;
   TDateTime Now() const;
 
   const TStationSnapshot& snapshot_;

@@ -1,6 +1,7 @@
 #include "web/web_text.h"
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -75,6 +76,21 @@ std::string Latin1ToUtf8(const std::string& text) {
     }
   }
   return utf8;
+}
+
+std::string QueryValue(const std::string& text) {
+  std::string value;
+  for (unsigned char c : text) {
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+        (c != 0 && std::strchr("-._~", c))) {
+      value += static_cast<char>(c);
+    } else {
+      char escape[4];
+      std::snprintf(escape, sizeof escape, "%%%02X", c);
+      value += escape;
+    }
+  }
+  return value;
 }
 
 std::string JsonTime(const std::optional<TDateTime>& utc) {

@@ -15,6 +15,8 @@ std::string HtmlEscaped(const std::string& text);
 std::string JsonString(const std::string& text);
 // The single-byte text (Latin-1) as UTF-8.
 std::string Latin1ToUtf8(const std::string& text);
+// The text as a URL's query value: every byte but letters, digits and - . _ ~ as "%XY".
+std::string QueryValue(const std::string& text);
 // "2026-12-08T10:15:05Z", or JSON's null for none.
 std::string JsonTime(const std::optional<TDateTime>& utc);
 // "2026-12-08 10:15" for the page; "" for none.

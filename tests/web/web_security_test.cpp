@@ -109,6 +109,16 @@ TEST_F(WebTest, WithATokenOnlyRequestsThatCarryItAreAnswered) {
       << page.body;
 }
 
+// Without a token set every request is admitted, whatever token it brings: the page's links
+// must not carry that text, or a link to the page could put a script in it.
+TEST_F(WebTest, ATokenNobodyAskedForNeverReachesThePage) {
+  StartStationAndPage();
+  const TWebAnswer page = Get("/?token=%22%3E%3Cscript%3Ealert(1)%3C/script%3E");
+  ASSERT_EQ(page.status, 200);
+  EXPECT_EQ(page.body.find("alert"), std::string::npos) << page.body;
+  EXPECT_EQ(page.body.find("?token"), std::string::npos);
+}
+
 TEST(WebServer, AnAddressBeyondLoopbackIsServedOnlyWithAToken) {
   const TStationSnapshot snapshot;
   const FakeClock clock;
