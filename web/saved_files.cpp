@@ -1,5 +1,7 @@
 #include "web/saved_files.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 
@@ -25,6 +27,11 @@ std::optional<TSavedFile> ListedFile(std::string_view savedListBytes, const std:
 bool IsListed(std::string_view savedListBytes, const std::string& path) {
   const auto listed = ListedFile(savedListBytes, SavedFileId(path));
   return listed && listed->path == path;
+}
+
+bool IsPlainFile(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 std::string ContentTypeOf(const std::string& path) {

@@ -14,5 +14,8 @@ std::string SavedFileId(const std::string& path);
 std::optional<TSavedFile> ListedFile(std::string_view savedListBytes, const std::string& id);
 // Whether the path is listed in the bytes of saved.txt.
 bool IsListed(std::string_view savedListBytes, const std::string& path);
+// Whether the path names a plain file itself, not a link, folder or device: only such a
+// file is sent or read for a loop.
+bool IsPlainFile(const std::string& path);
 // "image/gif", "image/jpeg", ... by the file's extension; "application/octet-stream" else.
 std::string ContentTypeOf(const std::string& path);

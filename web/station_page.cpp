@@ -1,6 +1,7 @@
 #include "web/station_page.h"
 
-#include "web/saved_files.h"
+#include "web/page_parts.h"
+#include "web/web_paths.h"
 #include "web/web_text.h"
 
 namespace {
@@ -11,18 +12,8 @@ std::string Cell(const std::string& text) {
   return "<td>" + HtmlEscaped(text) + "</td>";
 }
 
-std::string Head(const std::string& now) {
-  return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-         "<meta http-equiv=\"refresh\" content=\"" +
-         std::to_string(kReloadSeconds) +
-         "\"><title>Isoview station</title><style>"
-         "body{font-family:sans-serif;margin:1em}table{border-collapse:collapse}"
-         "td,th{border:1px solid #bbb;padding:2px 6px;text-align:left;vertical-align:top}"
-         ".ok{background:#cfc}.new{background:#eee}.retrying{background:#fd8}"
-         ".given-up{background:#f99}.unchanged{background:#fb6}"
-         ".saves figure{display:inline-block;margin:4px;text-align:center;font-size:small}"
-         "</style></head><body><h1>Isoview station</h1><p>UTC <b id=\"clock\">" +
-         now + "</b></p>";
+std::string Clock(const std::string& now) {
+  return "<p>UTC <b id=\"clock\">" + now + "</b></p>";
 }
 
 // The time of day, counted on in the browser between reloads.
@@ -38,6 +29,10 @@ std::string StateClass(TSourceState state) {
   return state == ssGivenUp ? "given-up" : SourceStateName(state);
 }
 
+std::string Navigation(const std::string& tokenQuery) {
+  return "<nav><a href=\"/archive" + tokenQuery + "\">Archive</a></nav>";
+}
+
 std::string SourcesTable(const std::vector<TSourceRow>& rows, const std::string& tokenQuery) {
   std::string html =
       "<h2>Sources</h2><table id=\"sources\"><tr><th>Due</th><th>Title</th><th>State</th>"
@@ -46,10 +41,9 @@ std::string SourcesTable(const std::vector<TSourceRow>& rows, const std::string&
   for (size_t i = 0; i < rows.size(); ++i) {
     const TSourceRow& row = rows[i];
     const std::string good = PageTime(row.lastGoodSave);
-    const std::string chart =
-        row.lastGoodFile.empty()
-            ? HtmlEscaped(good)
-            : "<a href=\"/chart/" + std::to_string(i + 1) + tokenQuery + "\">" + good + "</a>";
+    const std::string chart = row.lastGoodFile.empty() ? HtmlEscaped(good)
+                                                       : "<a href=\"" + ChartPath(i + 1) +
+                                                             tokenQuery + "\">" + good + "</a>";
     html += "<tr class=\"" + StateClass(row.state) + "\">" + Cell(row.dueTime) + Cell(row.title) +
             Cell(SourceStateName(row.state)) + "<td>" + chart + "</td>" +
             Cell(PageTime(row.failingSince)) + Cell(row.lastError) +
@@ -68,13 +62,8 @@ std::string Queue(const TQueueReport& queue) {
 
 std::string Saves(const std::deque<TSaveReport>& saves, const std::string& tokenQuery) {
   std::string html = "<h2>Last saves</h2><div class=\"saves\" id=\"saves\">";
-  for (const TSaveReport& save : saves) {
-    const std::string id = SavedFileId(save.path);
-    html += "<figure><a href=\"/file/" + id + tokenQuery + "\"><img src=\"/thumb/" + id +
-            tokenQuery + "\" alt=\"" + HtmlEscaped(save.title) + "\"></a><figcaption>" +
-            HtmlEscaped(PageTime(save.utc)) + "<br>" + HtmlEscaped(save.title) +
-            "</figcaption></figure>";
-  }
+  for (const TSaveReport& save : saves)
+    html += SaveFigure(save.path, {PageTime(save.utc), save.title}, tokenQuery);
   return html + "</div>";
 }
 
@@ -95,7 +84,8 @@ std::string StationPage(const TStationStatus& status, TDateTime now,
                         const std::string& tokenQuery) {
   const std::string clock =
       PageTime(now).substr(11) + ":" + std::to_string(100 + DecodeDateTime(now).second).substr(1);
-  return Head(clock) + "<p id=\"status\">" + HtmlEscaped(status.status) +
+  return PageStart("Isoview station", kReloadSeconds) + Clock(clock) + Navigation(tokenQuery) +
+         "<p id=\"status\">" + HtmlEscaped(status.status) +
          (status.next
               ? " &mdash; next: " + HtmlEscaped(status.next->time + " " + status.next->title)
               : "") +

@@ -1,21 +1,18 @@
 #include "web/web_site.h"
 
-#include <charconv>
-
-#include "archive/saved_list.h"
+#include "archive/archive_pages.h"
 #include "program/date_codes.h"
-#include "runtime/exceptions.h"
-#include "runtime/stream.h"
 #include "station/memory_file.h"
+#include "web/archive_page.h"
 #include "web/metrics_text.h"
 #include "web/saved_files.h"
 #include "web/station_page.h"
 #include "web/status_json.h"
+#include "web/web_paths.h"
 #include "web/web_text.h"
 
 namespace {
 
-constexpr const char* kChartPrefix = "/chart/";
 constexpr const char* kFilePrefix = "/file/";
 constexpr const char* kThumbnailPrefix = "/thumb/";
 
@@ -33,6 +30,10 @@ TWebReply Text(int status, const std::string& body) {
 
 TWebReply NotFound() {
   return Text(404, "Not found\n");
+}
+
+TWebReply UnreadableList() {
+  return Text(503, "The list of saves cannot be read\n");
 }
 
 // Compared byte by byte to the end, so that the time taken tells nothing of the token.
@@ -85,7 +86,8 @@ TWebReply TWebSite::Answer(const std::string& path, const std::string& token) co
   if (path == "/status.json") return Reply(200, "application/json", StatusJson(status, Now()));
   if (path == "/metrics")
     return Reply(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(status));
-  if (const auto number = After(path, kChartPrefix)) return ChartReply(status, *number);
+  if (const auto line = ChartLine(path)) return ChartReply(status, *line);
+  if (const auto page = ArchivePageIndex(path)) return ArchiveReply(*page);
   if (const auto id = After(path, kFilePrefix); id && IsFileId(*id))
     return ListedFileReply(*id, false);
   if (const auto id = After(path, kThumbnailPrefix); id && IsFileId(*id))
@@ -93,14 +95,18 @@ TWebReply TWebSite::Answer(const std::string& path, const std::string& token) co
   return NotFound();
 }
 
-TWebReply TWebSite::ListedFileReply(const std::string& id, bool thumbnail) const {
-  std::string list;
+std::optional<std::string> TWebSite::SavedList() const {
   try {
-    list = ReadMemoryFile(programFolder_ + kSavedListFileName);
+    return ReadMemoryFile(programFolder_ + kSavedListFileName);
   } catch (const std::exception&) {
-    return Text(503, "The list of saves cannot be read\n");
+    return std::nullopt;
   }
-  const std::optional<TSavedFile> listed = ListedFile(list, id);
+}
+
+TWebReply TWebSite::ListedFileReply(const std::string& id, bool thumbnail) const {
+  const std::optional<std::string> list = SavedList();
+  if (!list) return UnreadableList();
+  const std::optional<TSavedFile> listed = ListedFile(*list, id);
   if (!listed) return NotFound();
   TWebReply reply = Reply(200, thumbnail ? "image/png" : ContentTypeOf(listed->path), "");
   reply.file = listed->path;
@@ -109,11 +115,16 @@ TWebReply TWebSite::ListedFileReply(const std::string& id, bool thumbnail) const
 }
 
 // The latest chart of the Nth schedule line (from 1), sent only when saved.txt lists it.
-TWebReply TWebSite::ChartReply(const TStationStatus& status, const std::string& number) const {
-  size_t line = 0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), line);
-  if (error != std::errc() || end != number.data() + number.size() || line == 0 ||
-      line > status.sources.size() || status.sources[line - 1].lastGoodFile.empty())
+TWebReply TWebSite::ChartReply(const TStationStatus& status, size_t line) const {
+  if (line > status.sources.size() || status.sources[line - 1].lastGoodFile.empty())
     return NotFound();
   return ListedFileReply(SavedFileId(status.sources[line - 1].lastGoodFile), false);
+}
+
+TWebReply TWebSite::ArchiveReply(int pageIndex) const {
+  const std::optional<std::string> list = SavedList();
+  if (!list) return UnreadableList();
+  const TArchivePages pages(*list);
+  if (pageIndex >= pages.PageCount()) return NotFound();
+  return Reply(200, "text/html; charset=utf-8", ArchivePage(pages, pageIndex, TokenQuery()));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // What the web page answers to each request, without the network: the station page,
-// /status.json, /metrics, the latest chart of each schedule line (/chart/N), a saved file
-// and its thumbnail by id (/file/ID, /thumb/ID). Anything else is 404. With a token set,
-// a request without it, or with another, is refused.
+// /status.json, /metrics, the latest chart of each schedule line (/chart/N), the archive's
+// pages (/archive, /archive/N), a saved file and its thumbnail by id (/file/ID, /thumb/ID).
+// Anything else is 404. With a token set, a request without it, or with another, is refused.
 
 #include <string>
 
@@ -27,8 +27,10 @@ class TWebSite {
 
  private:
   bool Admits(const std::string& token) const;
+  std::optional<std::string> SavedList() const;
   TWebReply ListedFileReply(const std::string& id, bool thumbnail) const;
-  TWebReply ChartReply(const TStationStatus& status, const std::string& number) const;
+  TWebReply ChartReply(const TStationStatus& status, size_t line) const;
+  TWebReply ArchiveReply(int pageIndex) const;
   std::string TokenQuery() const;
   TDateTime Now() const;
 

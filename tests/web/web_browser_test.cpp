@@ -1,6 +1,7 @@
 // The running program, offscreen, with its web page switched on by --web: Debian's
 // Chromium loads the page headless, its DOM holds the sources table with both schedule
-// lines and a thumbnail of the save, and its screenshot is a picture of the whole window.
+// lines and a thumbnail of the save, the archive page shows the save too, and the page's
+// screenshot is a picture of the whole window.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -78,6 +79,10 @@ TEST(WebPageInChromium, TheRunningProgramsPageLoadsWithItsSourcesAndThumbnails) 
   for (const char* part : {"<table id=\"sources\">", "<td>Good</td><td>ok</td>",
                            "<td>Dead</td><td>retrying</td>", "<img src=\"/thumb/", "404 Not Found"})
     EXPECT_NE(dom.find(part), std::string::npos) << part << "\n" << dom;
+
+  const std::string archive = Chromium(dir, "--dump-dom", page + "archive");
+  for (const char* part : {"pictures, newest first)</p>", "<figcaption>", "<img src=\"/thumb/"})
+    EXPECT_NE(archive.find(part), std::string::npos) << part << "\n" << archive;
 
   const std::string screenshot = dir.File("page.png");
   Chromium(dir, "--window-size=1200,800 --screenshot='" + screenshot + "'", page);

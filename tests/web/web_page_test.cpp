@@ -2,6 +2,7 @@
 // /metrics passes Prometheus's own check, and the page carries the sources table, the queue,
 // the saves and the errors.
 
+#include <unistd.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -91,4 +92,61 @@ TEST_F(WebTest, ThePageShowsTheSourcesTheQueueTheSavesAndTheErrorsEscaped) {
   const TWebAnswer thumbnail = Get("/thumb/" + SavedFileId(dir_.File("good.gif")));
   EXPECT_EQ(thumbnail.status, 200);
   EXPECT_EQ(thumbnail.body.substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+// 49 saves an hour apart before the station's own at 10:15: two pages of 48. The oldest
+// file is gone and the next a link, which the page shows as the window does, unlinked.
+TEST_F(WebTest, TheArchiveIsPagedAsInTheWindowAndLinksOnlyPlainListedFiles) {
+  StartStationAndPage();
+  std::string list;
+  for (int i = 0; i < 49; ++i) {
+    const std::string path = dir_.File("a" + std::to_string(i) + ".gif");
+    if (i > 1) WriteWholeFile(path, PeerGifBytes(6, 4));
+    list += SavedListLine({IncMinutes(EncodeDateTime({2026, 12, 6, 9}), 60 * i), path});
+  }
+  ASSERT_EQ(::symlink(dir_.File("good-1015.gif").c_str(), dir_.File("a1.gif").c_str()), 0);
+  WriteWholeFile(dir_.File("saved.txt"), list + ReadWholeFile(dir_.File("saved.txt")));
+  const auto count = [](const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+  };
+  struct TCase {
+    std::string path;
+    Texts parts;
+    size_t linked, gone;
+  };
+  for (const TCase& c : std::vector<TCase>{
+           {"/archive",
+            {"<p id=\"page\">Page 1 of 2 (50 pictures, newest first)</p>",
+             "<span>Newest</span><span>Newer</span><a href=\"/archive/2\">Older</a>"
+             "<a href=\"/archive/2\">Oldest</a>",
+             "<h2>2026-12-08 UTC</h2><div class=\"saves\"><figure><a href=\"/file/" +
+                 SavedFileId(dir_.File("good-1015.gif")) + "\">",
+             "<figcaption>10:15:05 UTC<br>good-1015.gif</figcaption>", "<h2>2026-12-07 UTC</h2>",
+             "<figcaption>11:00:00 UTC<br>a2.gif</figcaption>"},
+            48,
+            0},
+           {"/archive/2",
+            {"<p id=\"page\">Page 2 of 2 (50 pictures, newest first)</p>",
+             "<a href=\"/archive\">Newest</a><a href=\"/archive\">Newer</a><span>Older</span>",
+             "<h2>2026-12-06 UTC</h2>",
+             "<figure class=\"deleted\"><figcaption>deleted<br>10:00:00 UTC<br>a1.gif",
+             "<figure class=\"deleted\"><figcaption>deleted<br>09:00:00 UTC<br>a0.gif"},
+            0,
+            2},
+       }) {
+    const TWebAnswer page = Get(c.path);
+    ASSERT_EQ(page.status, 200) << c.path;
+    for (const std::string& part : c.parts)
+      EXPECT_NE(page.body.find(part), std::string::npos) << part << "\n" << page.body;
+    EXPECT_EQ(count(page.body, "<a href=\"/file/"), c.linked) << c.path;
+    EXPECT_EQ(count(page.body, "class=\"deleted\""), c.gone) << c.path;
+  }
+  for (const char* path : {"/archive/3", "/archive/0", "/archive/", "/archive/2x", "/archive/1/"})
+    EXPECT_EQ(Get(path).status, 404) << path;
+  EXPECT_EQ(Get("/archive/1").body, Get("/archive").body);
+  EXPECT_NE(Get("/").body.find("<nav><a href=\"/archive\">Archive</a></nav>"), std::string::npos);
+  ASSERT_EQ(std::remove(dir_.File("saved.txt").c_str()), 0);
+  EXPECT_NE(Get("/archive").body.find("<p id=\"page\">Nothing saved yet</p>"), std::string::npos);
 }

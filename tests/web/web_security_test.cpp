@@ -107,16 +107,21 @@ TEST_F(WebTest, WithATokenOnlyRequestsThatCarryItAreAnswered) {
   const TWebAnswer page = Get("/?token=s3cret-token");
   EXPECT_NE(page.body.find("<a href=\"/chart/1?token=s3cret-token\">"), std::string::npos)
       << page.body;
+  EXPECT_NE(Get("/archive?token=s3cret-token").body.find("<a href=\"/?token=s3cret-token\">"),
+            std::string::npos);
 }
 
 // Without a token set every request is admitted, whatever token it brings: the page's links
 // must not carry that text, or a link to the page could put a script in it.
 TEST_F(WebTest, ATokenNobodyAskedForNeverReachesThePage) {
   StartStationAndPage();
-  const TWebAnswer page = Get("/?token=%22%3E%3Cscript%3Ealert(1)%3C/script%3E");
-  ASSERT_EQ(page.status, 200);
-  EXPECT_EQ(page.body.find("alert"), std::string::npos) << page.body;
-  EXPECT_EQ(page.body.find("?token"), std::string::npos);
+  for (const char* path : {"/", "/archive"}) {
+    const TWebAnswer page =
+        Get(std::string(path) + "?token=%22%3E%3Cscript%3Ealert(1)%3C/script%3E");
+    ASSERT_EQ(page.status, 200) << path;
+    EXPECT_EQ(page.body.find("alert"), std::string::npos) << path << "\n" << page.body;
+    EXPECT_EQ(page.body.find("?token"), std::string::npos) << path;
+  }
 }
 
 TEST(WebServer, AnAddressBeyondLoopbackIsServedOnlyWithAToken) {
