@@ -41,8 +41,8 @@ int RunWindows(const std::string& programFolder, const std::string& webAddress) 
   TStationSnapshot webSnapshot;
   TMainForm mainForm(TMainFormEnvironment{.programFolder = programFolder});
   mainForm.Station().AddReport(webSnapshot);
-  const std::unique_ptr<TWebServer> webPage =
-      StartWebPage(programFolder, webAddress, webSnapshot, mainForm.Log());
+  const std::unique_ptr<TWebServer> webPage = StartWebPage(
+      programFolder, webAddress, webSnapshot, mainForm.Station().Settings(), mainForm.Log());
   TScheduleForm scheduleForm(programFolder, &mainForm);
   TJPEGCompressionForm jpegCompressionForm(&mainForm);
   // A child of the editor, so that it takes input while the editor is modal.

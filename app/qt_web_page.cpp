@@ -16,10 +16,14 @@ void TellProblem(const TEventLog& log, const std::string& problem) {
 
 std::unique_ptr<TWebServer> StartWebPage(const std::string& programFolder,
                                          const std::string& commandLineAddress,
-                                         const TStationSnapshot& snapshot, const TEventLog& log) {
+                                         const TStationSnapshot& snapshot,
+                                         const TStationSettings& stationSettings,
+                                         const TEventLog& log) {
   const TSettingsFile settingsFile(programFolder);
   std::vector<std::string> problems;
-  const TWebSettings settings = ReadWebSettings(settingsFile, commandLineAddress, problems);
+  TWebSettings settings = ReadWebSettings(settingsFile, commandLineAddress, problems);
+  settings.loopFrames = stationSettings.loopFrames;
+  settings.loopDelayCentiseconds = stationSettings.loopDelayCentiseconds;
   for (const std::string& problem : problems) TellProblem(log, problem);
   if (!settings.address) return nullptr;
   try {

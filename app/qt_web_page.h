@@ -6,10 +6,14 @@
 #include <string>
 
 #include "program/event_log.h"
+#include "station/station_settings.h"
 #include "web/station_snapshot.h"
 #include "web/web_server.h"
 
-// None when the page is off or cannot be served.
+// None when the page is off or cannot be served. Its loops are made as the station's
+// settings say, as the archive window's are.
 std::unique_ptr<TWebServer> StartWebPage(const std::string& programFolder,
                                          const std::string& commandLineAddress,
-                                         const TStationSnapshot& snapshot, const TEventLog& log);
+                                         const TStationSnapshot& snapshot,
+                                         const TStationSettings& stationSettings,
+                                         const TEventLog& log);

@@ -29,6 +29,12 @@ std::string StateClass(TSourceState state) {
   return state == ssGivenUp ? "given-up" : SourceStateName(state);
 }
 
+// Lines that only show have no saves to loop.
+std::string LoopLink(const TSourceRow& row, size_t line, const std::string& tokenQuery) {
+  if (row.target.empty()) return "";
+  return "<a href=\"" + LoopPath(line) + tokenQuery + "\">loop</a>";
+}
+
 std::string Navigation(const std::string& tokenQuery) {
   return "<nav><a href=\"/archive" + tokenQuery + "\">Archive</a></nav>";
 }
@@ -37,7 +43,7 @@ std::string SourcesTable(const std::vector<TSourceRow>& rows, const std::string&
   std::string html =
       "<h2>Sources</h2><table id=\"sources\"><tr><th>Due</th><th>Title</th><th>State</th>"
       "<th>Last good save</th><th>Failing since</th><th>Last error</th><th>Attempts today</th>"
-      "<th>Unchanged since</th></tr>";
+      "<th>Unchanged since</th><th>Loop</th></tr>";
   for (size_t i = 0; i < rows.size(); ++i) {
     const TSourceRow& row = rows[i];
     const std::string good = PageTime(row.lastGoodSave);
@@ -47,7 +53,8 @@ std::string SourcesTable(const std::vector<TSourceRow>& rows, const std::string&
     html += "<tr class=\"" + StateClass(row.state) + "\">" + Cell(row.dueTime) + Cell(row.title) +
             Cell(SourceStateName(row.state)) + "<td>" + chart + "</td>" +
             Cell(PageTime(row.failingSince)) + Cell(row.lastError) +
-            Cell(std::to_string(row.attemptsToday)) + Cell(PageTime(row.unchangedSince)) + "</tr>";
+            Cell(std::to_string(row.attemptsToday)) + Cell(PageTime(row.unchangedSince)) + "<td>" +
+            LoopLink(row, i + 1, tokenQuery) + "</td></tr>";
   }
   return html + "</table>";
 }

@@ -6,6 +6,8 @@
 namespace {
 
 constexpr const char* kChartPrefix = "/chart/";
+constexpr const char* kLoopPrefix = "/loop/";
+constexpr const char* kLoopSuffix = ".gif";
 constexpr const char* kArchivePath = "/archive";
 
 // The number from 1 that path holds between prefix and suffix, and nothing else.
@@ -28,12 +30,20 @@ std::string ChartPath(size_t line) {
   return kChartPrefix + std::to_string(line);
 }
 
+std::string LoopPath(size_t line) {
+  return kLoopPrefix + std::to_string(line) + kLoopSuffix;
+}
+
 std::string ArchivePath(int pageIndex) {
   return pageIndex == 0 ? kArchivePath : kArchivePath + ("/" + std::to_string(pageIndex + 1));
 }
 
 std::optional<size_t> ChartLine(const std::string& path) {
   return NumberBetween(path, kChartPrefix, "");
+}
+
+std::optional<size_t> LoopLine(const std::string& path) {
+  return NumberBetween(path, kLoopPrefix, kLoopSuffix);
 }
 
 std::optional<int> ArchivePageIndex(const std::string& path) {

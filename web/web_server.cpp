@@ -85,7 +85,7 @@ std::string RequestToken(const QHttpServerRequest& request) {
 
 class THttpEndpoint : public QAbstractHttpServer {
  public:
-  explicit THttpEndpoint(const TWebSite& site) : site_(site) {}
+  explicit THttpEndpoint(TWebSite& site) : site_(site) {}
 
  protected:
   bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
@@ -128,7 +128,7 @@ class THttpEndpoint : public QAbstractHttpServer {
     }
   }
 
-  const TWebSite& site_;
+  TWebSite& site_;
 };
 
 void CheckAccess(const TWebSettings& settings) {
@@ -149,7 +149,7 @@ TWebServer::TWebServer(const TWebSettings& settings, const TStationSnapshot& sna
   std::promise<uint16_t> listening;
   std::future<uint16_t> port = listening.get_future();
   thread_.reset(QThread::create([&, settings, programFolder] {
-    const TWebSite site(snapshot, programFolder, settings.token, clock, zone);
+    TWebSite site(snapshot, programFolder, settings, clock, zone);
     THttpEndpoint endpoint(site);
     // Owned by the endpoint, as Qt's objects own their children.
     auto* server = new TLimitedTcpServer(&endpoint);

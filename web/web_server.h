@@ -1,7 +1,9 @@
 #pragma once
 // The web page's server: Qt's HTTP server in a thread of its own with its own event loop,
 // so that no client, however slow or hostile, holds up the station, and the station never
-// waits for a client. It reads the station only through the snapshot.
+// waits for a client. It reads the station only through the snapshot. A loop is made on
+// this thread too, at most once for each new save of its source: a request for one may
+// keep the page's other requests waiting, never the station.
 
 #include <QThread>
 #include <cstdint>

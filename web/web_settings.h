@@ -25,6 +25,9 @@ std::optional<TWebAddress> ParseWebAddress(const std::string& text);
 struct TWebSettings {
   std::optional<TWebAddress> address;  // none: no web page
   std::string token;                   // "": none asked for
+  // The loops of /loop/, as the station's settings give them.
+  int loopFrames = kDefaultLoopFrames;
+  int loopDelayCentiseconds = kDefaultLoopDelayCentiseconds;
 };
 
 // The address of the command line (if any) or else of the settings, and the token of the

@@ -56,13 +56,14 @@ bool IsFileId(const std::string& text) {
 
 }  // namespace
 
-TWebSite::TWebSite(const TStationSnapshot& snapshot, std::string programFolder, std::string token,
-                   const TClock& clock, const TTimeZone& zone)
+TWebSite::TWebSite(const TStationSnapshot& snapshot, std::string programFolder,
+                   const TWebSettings& settings, const TClock& clock, const TTimeZone& zone)
     : snapshot_(snapshot),
       programFolder_(std::move(programFolder)),
-      token_(std::move(token)),
+      token_(settings.token),
       clock_(clock),
-      zone_(zone) {}
+      zone_(zone),
+      loops_(programFolder_, settings.loopFrames, settings.loopDelayCentiseconds) {}
 
 TDateTime TWebSite::Now() const {
   return UtcForDateCodes(clock_.NowIn(zone_));
@@ -78,7 +79,7 @@ std::string TWebSite::TokenQuery() const {
   return token_.empty() ? "" : "?token=" + QueryValue(token_);
 }
 
-TWebReply TWebSite::Answer(const std::string& path, const std::string& token) const {
+TWebReply TWebSite::Answer(const std::string& path, const std::string& token) {
   if (!Admits(token)) return Text(401, "A token is needed\n");
   const TStationStatus status = snapshot_.Status();
   if (path == "/")
@@ -87,6 +88,7 @@ TWebReply TWebSite::Answer(const std::string& path, const std::string& token) co
   if (path == "/metrics")
     return Reply(200, "text/plain; version=0.0.4; charset=utf-8", MetricsText(status));
   if (const auto line = ChartLine(path)) return ChartReply(status, *line);
+  if (const auto line = LoopLine(path)) return LoopReply(status, *line);
   if (const auto page = ArchivePageIndex(path)) return ArchiveReply(*page);
   if (const auto id = After(path, kFilePrefix); id && IsFileId(*id))
     return ListedFileReply(*id, false);
@@ -119,6 +121,17 @@ TWebReply TWebSite::ChartReply(const TStationStatus& status, size_t line) const 
   if (line > status.sources.size() || status.sources[line - 1].lastGoodFile.empty())
     return NotFound();
   return ListedFileReply(SavedFileId(status.sources[line - 1].lastGoodFile), false);
+}
+
+// The loop of the Nth schedule line's last charts; a line that only shows saves nothing.
+TWebReply TWebSite::LoopReply(const TStationStatus& status, size_t line) {
+  if (line > status.sources.size() || status.sources[line - 1].target.empty()) return NotFound();
+  const std::optional<std::string> list = SavedList();
+  if (!list) return UnreadableList();
+  const std::shared_ptr<const TChartLoop> loop =
+      loops_.Loop(status.sources[line - 1].target, *list);
+  if (loop->frames == 0) return Text(404, "No saved chart of this line could be read\n");
+  return Reply(200, "image/gif", std::string(loop->gif.begin(), loop->gif.end()));
 }
 
 TWebReply TWebSite::ArchiveReply(int pageIndex) const {

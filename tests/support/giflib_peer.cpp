@@ -138,6 +138,9 @@ PeerGif ReadGiflibGif(const std::vector<uint8_t>& bytes) {
       frame.Interlaced = saved.ImageDesc.Interlace;
       frame.LocalColors = saved.ImageDesc.ColorMap ? saved.ImageDesc.ColorMap->ColorCount : 0;
       frame.Pixels.assign(saved.RasterBits, saved.RasterBits + size_t(frame.Width) * frame.Height);
+      GraphicsControlBlock control;
+      if (DGifSavedExtensionToGCB(const_cast<GifFileType*>(&file), i, &control) == GIF_OK)
+        frame.Delay = control.DelayTime;
       gif.Frames.push_back(std::move(frame));
     }
   });

@@ -37,7 +37,7 @@ std::vector<uint8_t> WriteGiflibGif(const PeerGif& gif);
 std::vector<uint8_t> PlainGiflibGif(int width, int height);
 // DGifSlurp over the bytes, and nothing else: the peer's share of a speed comparison.
 void DecodeWithGiflib(const std::vector<uint8_t>& bytes);
-// The frames as DGifSlurp decodes them (interlaced rows put in place).
+// The frames as DGifSlurp decodes them (interlaced rows put in place), with their delays.
 PeerGif ReadGiflibGif(const std::vector<uint8_t>& bytes);
 // The first frame's pixels, rows top to bottom, as colours in PeerColor's layout, from
 // the frame's own table or else the global one.

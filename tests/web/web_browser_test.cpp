@@ -1,7 +1,7 @@
 // The running program, offscreen, with its web page switched on by --web: Debian's
 // Chromium loads the page headless, its DOM holds the sources table with both schedule
-// lines and a thumbnail of the save, the archive page shows the save too, and the page's
-// screenshot is a picture of the whole window.
+// lines and a thumbnail of the save, the archive page shows the save too, the first line's
+// loop is a GIF, and the page's screenshot is a picture of the whole window.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -83,6 +83,9 @@ TEST(WebPageInChromium, TheRunningProgramsPageLoadsWithItsSourcesAndThumbnails) 
   const std::string archive = Chromium(dir, "--dump-dom", page + "archive");
   for (const char* part : {"pictures, newest first)</p>", "<figcaption>", "<img src=\"/thumb/"})
     EXPECT_NE(archive.find(part), std::string::npos) << part << "\n" << archive;
+  const std::string loop = dir.File("loop.gif");
+  RunCommand("curl -s -o '" + loop + "' " + page + "loop/1.gif");
+  EXPECT_EQ(ReadWholeFile(loop).substr(0, 6), "GIF89a");
 
   const std::string screenshot = dir.File("page.png");
   Chromium(dir, "--window-size=1200,800 --screenshot='" + screenshot + "'", page);

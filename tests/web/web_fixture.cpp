@@ -15,7 +15,9 @@ void WebTest::StartStationAndPage(const std::string& token) {
 }
 
 void WebTest::ServePage(const std::string& token) {
-  const TWebSettings settings{TWebAddress{"127.0.0.1", 0}, token};
+  const TStationSettings& station = station_->Settings();
+  const TWebSettings settings{TWebAddress{"127.0.0.1", 0}, token, station.loopFrames,
+                              station.loopDelayCentiseconds};
   web_ = std::make_unique<TWebServer>(settings, snapshot_, dir_.Path(), clock_, zone_);
 }
 

@@ -20,7 +20,7 @@ class WebTest : public StationTest {
   WebTest();
   // The station on a good and a dead source at 10:15, settled, with the page served.
   void StartStationAndPage(const std::string& token = "");
-  // The page served on loopback, for the station started.
+  // The page served on loopback, for the station started, its loops as its settings say.
   void ServePage(const std::string& token = "");
   // GET of the path as it is written (curl --path-as-is), with curl's further arguments.
   TWebAnswer Get(const std::string& path, const std::string& curlArguments = "") const;

@@ -7,7 +7,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <functional>
+
 #include "program/event_log.h"
+#include "tests/support/giflib_peer.h"
 #include "tests/support/shell_command.h"
 #include "tests/web/web_fixture.h"
 #include "web/saved_files.h"
@@ -149,4 +152,51 @@ TEST_F(WebTest, TheArchiveIsPagedAsInTheWindowAndLinksOnlyPlainListedFiles) {
   EXPECT_NE(Get("/").body.find("<nav><a href=\"/archive\">Archive</a></nav>"), std::string::npos);
   ASSERT_EQ(std::remove(dir_.File("saved.txt").c_str()), 0);
   EXPECT_NE(Get("/archive").body.find("<p id=\"page\">Nothing saved yet</p>"), std::string::npos);
+}
+
+// A loop of the line's three newest saves, less those that are no plain file, at the newest
+// one's size, made again when a save comes or goes; other targets' saves are no part of it.
+TEST_F(WebTest, TheLoopOfALineIsItsNewestSavesAsAnAnimatedGif) {
+  settings_.values[kLoopFramesKey] = "3";
+  settings_.values[kLoopDelayKey] = "20";
+  StartStationAndPage();
+  const auto save = [this](const std::string& name, int width, int height, int minute) {
+    WriteWholeFile(dir_.File(name), PeerGifBytes(width, height));
+    ASSERT_TRUE(RecordSave(dir_.File("saved.txt"),
+                           {EncodeDateTime({2026, 12, 8, 10, minute, 0}), dir_.File(name)}));
+  };
+  save("good-1012.gif", 12, 8, 12);
+  save("good-1013.gif", 12, 8, 13);
+  save("good-1011.gif", 12, 8, 11);
+  save("other.gif", 20, 20, 14);
+  struct TStep {
+    std::function<void()> change;
+    size_t frames;
+    int width, height;
+  };
+  for (const TStep& step : std::vector<TStep>{
+           {[] {}, 3, 6, 4},
+           {[this] {
+              ASSERT_EQ(std::remove(dir_.File("good-1013.gif").c_str()), 0);
+              ASSERT_EQ(
+                  ::symlink(dir_.File("other.gif").c_str(), dir_.File("good-1013.gif").c_str()), 0);
+            },
+            2, 6, 4},
+           // The link still counts among the three newest, and is left out.
+           {[&] { save("good-1016.gif", 10, 10, 16); }, 2, 10, 10},
+       }) {
+    step.change();
+    const TWebAnswer answer = Get("/loop/1.gif");
+    ASSERT_EQ(answer.status, 200);
+    const PeerGif gif = ReadGiflibGif({answer.body.begin(), answer.body.end()});
+    EXPECT_EQ(gif.Frames.size(), step.frames);
+    EXPECT_EQ(std::make_pair(gif.Width, gif.Height), std::make_pair(step.width, step.height));
+    for (const PeerFrame& frame : gif.Frames) EXPECT_EQ(frame.Delay, 20);
+  }
+  EXPECT_NE(Get("/").body.find("<td><a href=\"/loop/1.gif\">loop</a></td></tr>"),
+            std::string::npos);
+  for (const char* path :
+       {"/loop/2.gif", "/loop/3.gif", "/loop/0.gif", "/loop/1", "/loop/1.GIF", "/loop/1.gif.gif",
+        "/loop/-1.gif", "/loop/.gif", "/loop/good-1015.gif", "/loop/../1.gif"})
+    EXPECT_EQ(Get(path).status, 404) << path;
 }
