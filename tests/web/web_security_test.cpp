@@ -7,6 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <thread>
+
 #include "runtime/exceptions.h"
 #include "tests/web/web_fixture.h"
 #include "web/saved_files.h"
@@ -31,6 +34,15 @@ class THeldConnection {
   THeldConnection(const THeldConnection&) = delete;
   THeldConnection& operator=(const THeldConnection&) = delete;
   bool Connected() const { return connected_; }
+  // Whether the server closed the connection without an answer: reading ends or is reset.
+  // The wait is bounded only so that a server that never closes fails the test.
+  bool ClosedUnanswered() const {
+    const timeval bound{30, 0};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
+    char byte;
+    const ssize_t read = ::recv(fd_, &byte, 1, 0);
+    return read == 0 || (read < 0 && errno == ECONNRESET);
+  }
 
  private:
   int fd_;
@@ -163,4 +175,34 @@ TEST_F(WebTest, TwoHundredHeldConnectionsDelayNoChart) {
     EXPECT_TRUE(FileExists(dir_.File(std::string("c-") + minute + ".gif"))) << minute;
   }
   EXPECT_EQ(Get("/status.json").status, 200);
+}
+
+// Past the limit a connection is closed unanswered, the station goes on saving, and once the
+// held connections go the page answers again.
+TEST_F(WebTest, ConnectionsPastTheLimitAreClosedAndTheStationGoesOn) {
+  Start({StationLine("1016", charts_.Url("/good.gif"), dir_.File("c-@H@N.gif"))});
+  ServePage();
+  const std::string partial = "GET /status.json HTTP/1.1\r\nHost: x\r\n";
+  std::vector<std::unique_ptr<THeldConnection>> held;
+  for (int i = 0; i < kMostWebConnections; ++i) {
+    held.push_back(std::make_unique<THeldConnection>(web_->Port(), partial));
+    ASSERT_TRUE(held.back()->Connected()) << i;
+  }
+  for (int i = 0; i < 8; ++i) {
+    const THeldConnection extra(web_->Port(), partial);
+    ASSERT_TRUE(extra.ClosedUnanswered()) << i;
+  }
+  EXPECT_EQ(Get("/status.json").status, 0) << "the limit is reached";
+  clock_.AdvanceMinutes(1);
+  Tick();
+  Settle();
+  EXPECT_TRUE(FileExists(dir_.File("c-1016.gif")));
+  held.clear();
+  // The server hears of the closes in its own time.
+  int status = 0;
+  for (int i = 0; i < 100 && status != 200; ++i) {
+    status = Get("/status.json").status;
+    if (status != 200) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_EQ(status, 200);
 }
