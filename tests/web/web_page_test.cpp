@@ -1,6 +1,7 @@
 // The web page served beside a station: /status.json agrees with what the station tells,
-// /metrics passes Prometheus's own check, and the page carries the sources table, the queue,
-// the saves and the errors.
+// /metrics passes Prometheus's own check, the page carries the sources table, the queue,
+// the saves and the errors, the archive is paged as in the window, and a line's loop is its
+// newest saves.
 
 #include <unistd.h>
 #include <QJsonArray>
