@@ -20,7 +20,8 @@ TPixelOutput::~TPixelOutput() {
 }
 
 void TPixelOutput::MoveRowsIntoPlace() {
-  if (frame_.Height() == 0) return;
+  // A frame with no pixels has no buffer to copy into, not even an empty row.
+  if (frame_.Width() == 0 || frame_.Height() == 0) return;
   const size_t width = frame_.Width();
   TInterlacedRows order(frame_.Height());
   const uint8_t* row = rows_.get();
