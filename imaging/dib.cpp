@@ -169,7 +169,15 @@ TColorMatcher::TColorMatcher(TPalette Palette) : palette_(std::move(Palette)) {}
 
 uint8_t TColorMatcher::IndexOf(TRGBColor Color) {
   const uint32_t key = Color.Red << 16 | Color.Green << 8 | Color.Blue;
-  if (const auto found = known_.find(key); found != known_.end()) return found->second;
+  if (key != lastKey_) {
+    lastIndex_ = Search(key, Color);
+    lastKey_ = key;
+  }
+  return lastIndex_;
+}
+
+uint8_t TColorMatcher::Search(uint32_t Key, TRGBColor Color) {
+  if (const auto found = known_.find(Key); found != known_.end()) return found->second;
   int best = 0;
   int bestDistance = 1 << 30;
   for (size_t i = 0; i < palette_.size(); ++i) {
@@ -182,7 +190,7 @@ uint8_t TColorMatcher::IndexOf(TRGBColor Color) {
       best = static_cast<int>(i);
     }
   }
-  known_.emplace(key, static_cast<uint8_t>(best));
+  known_.emplace(Key, static_cast<uint8_t>(best));
   return static_cast<uint8_t>(best);
 }
 
@@ -233,6 +241,24 @@ void AllocateWhite(TDib& dib) {
   uint8_t* first = dib.Bits.data();
   for (int x = 0; x < Width; ++x) writer.Write(first, x, clWhite);
   for (int y = 1; y < Height; ++y) std::memcpy(first + y * rowSize, first, rowSize);
+}
+
+// Indexed pixels into 24 bits: one palette entry per pixel (an index past the palette's
+// end is black, as everywhere).
+void ExpandIndexed(const TDib& Source, TDib& Target) {
+  std::vector<TRGBColor> colors(size_t{1} << BitsPerPixel(Source.PixelFormat), clBlack);
+  std::copy_n(Source.Palette.begin(), std::min(Source.Palette.size(), colors.size()),
+              colors.begin());
+  for (int y = 0; y < Source.Height; ++y) {
+    const uint8_t* from = Source.Row(y);
+    uint8_t* to = Target.Row(y);
+    for (int x = 0; x < Source.Width; ++x, to += 3) {
+      const TRGBColor color = colors[Source.IndexOfRow(from, x)];
+      to[0] = color.Blue;
+      to[1] = color.Green;
+      to[2] = color.Red;
+    }
+  }
 }
 
 }  // namespace
@@ -287,6 +313,10 @@ TDib ConvertDib(const TDib& Source, TPixelFormat Format) {
   target.HeaderKind = (Format == pf16bit || Format == pf32bit) ? bhInfo : Source.HeaderKind;
   target.XPelsPerMeter = Source.XPelsPerMeter;
   target.YPelsPerMeter = Source.YPelsPerMeter;
+  if (IsIndexed(Source.PixelFormat) && Format == pf24bit) {
+    ExpandIndexed(Source, target);
+    return target;
+  }
   const bool sameIndices = IsIndexed(Source.PixelFormat) && target.Palette == Source.Palette;
   TPixelWriter writer(target);
   for (int y = 0; y < Source.Height; ++y) {

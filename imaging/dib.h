@@ -81,15 +81,21 @@ TDib ConvertDib(const TDib& Source, TPixelFormat Format);
 TPalette StandardPalette(TPixelFormat Format);
 
 // Nearest-colour search over a palette (the first of equally near entries wins),
-// remembered per colour so that a large image costs one search per distinct colour.
+// remembered per colour so that a large image costs one search per distinct colour, and
+// a run of one colour (a chart's background) no lookup at all after its first pixel.
 class TColorMatcher {
  public:
   explicit TColorMatcher(TPalette Palette);
   uint8_t IndexOf(TRGBColor Color);
 
  private:
+  uint8_t Search(uint32_t Key, TRGBColor Color);
+
   TPalette palette_;
   std::unordered_map<uint32_t, uint8_t> known_;
+  static constexpr uint32_t kNoKey = 0xFFFFFFFF;  // keys have 24 bits: this one is none
+  uint32_t lastKey_ = kNoKey;
+  uint8_t lastIndex_ = 0;
 };
 
 // Stores colours into the rows of one dib; indexed formats take the nearest palette entry.

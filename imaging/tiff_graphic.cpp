@@ -300,13 +300,17 @@ class TOverWhite {
 
   TRGBColor Color(uint32_t pixel) const {
     const uint32_t alpha = TIFFGetA(pixel);
+    if (alpha == kOpaque)
+      return {static_cast<uint8_t>(TIFFGetR(pixel)), static_cast<uint8_t>(TIFFGetG(pixel)),
+              static_cast<uint8_t>(TIFFGetB(pixel))};
     return {Level(TIFFGetR(pixel), alpha), Level(TIFFGetG(pixel), alpha),
             Level(TIFFGetB(pixel), alpha)};
   }
 
  private:
+  static constexpr uint32_t kOpaque = 255;
+
   uint8_t Level(uint32_t sample, uint32_t alpha) const {
-    constexpr uint32_t kOpaque = 255;
     const uint32_t shown = premultiplied_ ? sample : (sample * alpha + kOpaque / 2) / kOpaque;
     return static_cast<uint8_t>(std::min(kOpaque, shown + kOpaque - alpha));
   }

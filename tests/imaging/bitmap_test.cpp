@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 #include "imaging/bitmap.h"
 #include "imaging/canvas.h"
@@ -95,6 +97,23 @@ TEST(BitmapTest, IndicesPastThePaletteShowBlack) {
   bitmap.ScanLine(0)[1] = 200;
   EXPECT_EQ(bitmap.Canvas().Pixel(0, 0), kTeal);
   EXPECT_EQ(bitmap.Canvas().Pixel(1, 0), clBlack);
+}
+
+// Every index of a short palette, and past it, shows the same colour at 24 bits.
+TEST(BitmapTest, IndexedPixelsKeepTheirColoursAtTwentyFourBits) {
+  const uint8_t bytes[] = {0x1B, 0xE4, 0x72, 0x0F, 0x90, 1, 2, 0, 255};
+  for (TPixelFormat format : {pf1bit, pf4bit, pf8bit}) {
+    TBitmap bitmap;
+    bitmap.SetPixelFormat(format);
+    bitmap.SetSize(9, 2);
+    bitmap.SetPalette({kRed, kTeal});
+    std::copy_n(bytes, bitmap.RowSize() < 9 ? bitmap.RowSize() : 9, bitmap.ScanLine(1));
+    std::vector<TRGBColor> shown;
+    for (int x = 0; x < 9; ++x) shown.push_back(bitmap.Canvas().Pixel(x, 1));
+    bitmap.SetPixelFormat(pf24bit);
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(bitmap.Canvas().Pixel(x, 1), shown[x]) << format << x;
+    EXPECT_EQ(bitmap.Canvas().Pixel(8, 0), format == pf1bit ? kTeal : clBlack) << format;
+  }
 }
 
 TEST(BitmapTest, AssignCopiesBitmapsAndRefusesOthersByClassName) {
