@@ -146,9 +146,14 @@ class TBodyServer {
 
 struct TChildRun {
   double seconds = 0;
-  long peakKiB = 0;  // the child's largest resident set
+  double processorSeconds = 0;  // the child's user and system time
+  long peakKiB = 0;             // the child's largest resident set
   bool succeeded = false;
 };
+
+inline double Seconds(const timeval& time) {
+  return time.tv_sec + time.tv_usec / 1e6;
+}
 
 // Runs a program with its standard output sent to outputFile (and its errors shown), and
 // measures it from fork to exit.
@@ -169,6 +174,7 @@ inline TChildRun RunChild(const std::vector<std::string>& argv, const std::strin
   rusage usage{};
   if (child < 0 || ::wait4(child, &status, 0, &usage) != child) return run;
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.processorSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
   run.peakKiB = usage.ru_maxrss;
   run.succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return run;

@@ -50,7 +50,7 @@ TPair FetchBoth(const std::string& url, const std::string& oursFile, const std::
 bool TimeRounds(const std::string& what, const std::string& url, const TempDir& dir, double goal,
                 const std::string& caFile = "") {
   const std::string ours = dir.File("ours.bin"), peer = dir.File("curl.bin");
-  std::vector<double> oursTimes, curlTimes, ratios;
+  std::vector<double> oursTimes, curlTimes, ratios, processorRatios;
   bool identical = true;
   for (int round = 0; round < kRounds; ++round) {
     const TPair runs = FetchBoth(url, ours, peer, dir.File("fetch.txt"), caFile);
@@ -59,13 +59,17 @@ bool TimeRounds(const std::string& what, const std::string& url, const TempDir& 
     oursTimes.push_back(runs.ours.seconds);
     curlTimes.push_back(runs.curl.seconds);
     ratios.push_back(runs.ours.seconds / runs.curl.seconds);
+    processorRatios.push_back(runs.ours.processorSeconds / runs.curl.processorSeconds);
   }
   std::printf("%s download of a %lld MiB body over loopback into a file\n", what.c_str(),
               static_cast<long long>(kTimedBody / kMiB));
   std::printf("  ours (isoview-fetch)  %.3f s (median of %d)\n", Median(oursTimes), kRounds);
   std::printf("  curl                  %.3f s\n", Median(curlTimes));
   std::printf("  both files hold the served body: %s\n", identical ? "yes" : "NO");
-  if (identical) std::printf("  ratio ours/curl: %.2f (goal <= %.2f)\n", Median(ratios), goal);
+  if (!identical) return false;
+  std::printf("  ratio ours/curl: %.2f (goal <= %.2f)\n", Median(ratios), goal);
+  // The server shares the machine with the client: a client held up by it shows here.
+  std::printf("  processor time of the client, ours/curl: %.2f\n", Median(processorRatios));
   return identical;
 }
 
