@@ -110,7 +110,10 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
   const int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
   const off_t position = ::lseek(fd_, offset, whence);
-  return position < 0 ? Position() : position;
+  if (position >= 0) return position;
+  // A failed seek leaves the position where it was; a pipe has none to tell.
+  const off_t here = ::lseek(fd_, 0, SEEK_CUR);
+  return here < 0 ? 0 : here;
 }
 
 void TFileStream::SetSize(int64_t size) {

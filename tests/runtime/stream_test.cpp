@@ -1,6 +1,7 @@
 #include "runtime/stream.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "runtime/exceptions.h"
 #include "tests/support/temp_dir.h"
@@ -44,4 +45,21 @@ TEST(Stream, CopyFromWholeSourceStartsAtItsBeginning) {
   TMemoryStream target;
   EXPECT_EQ(target.CopyFrom(source, 0), 3);
   EXPECT_EQ(target.Bytes(), (std::vector<uint8_t>{1, 2, 3}));
+}
+
+// Standard output may be a pipe: it has no position to tell, and writing to it goes on.
+TEST(FileStream, APipeHasNoPositionButTakesWrites) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  {
+    TFileStream out("/proc/self/fd/" + std::to_string(ends[1]), fmCreate);
+    EXPECT_EQ(out.Position(), 0);
+    EXPECT_EQ(out.Size(), 0);
+    out.WriteBuffer("chart", 5);
+  }
+  ::close(ends[1]);
+  char read[8] = {};
+  EXPECT_EQ(::read(ends[0], read, sizeof read), 5);
+  EXPECT_STREQ(read, "chart");
+  ::close(ends[0]);
 }
