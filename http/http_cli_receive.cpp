@@ -217,6 +217,8 @@ void THttpCli::StartBody() {
   stage_ = TStage::kBody;
   ChangeState(hsWaitingBody);
   TriggerHeaderEnd();
+  // The handler may have given the stream.
+  if (RcvdStream != nullptr && contentLength_ > 0) RcvdStream->ExpectWrite(contentLength_);
 }
 
 void THttpCli::HandleBodyData(const char* data, int length) {

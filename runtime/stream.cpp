@@ -76,8 +76,44 @@ TFileStream::TFileStream(const std::string& fileName, TFileMode mode) : fileName
   }
 }
 
+namespace {
+
+// Room is taken a window at a time ahead of the writes: a file system hands out blocks in
+// large runs for less than block by block, and a length that was a lie holds no more
+// than a window of the disk.
+constexpr int64_t kReserveWindow = 8 * 1024 * 1024;
+
+}  // namespace
+
 TFileStream::~TFileStream() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ < 0) return;
+  ReleaseUnwritten();
+  ::close(fd_);
+}
+
+void TFileStream::ExpectWrite(int64_t count) {
+  const int64_t here = Position();
+  expectedEnd_ = here + std::max<int64_t>(count, 0);
+  reservedEnd_ = here;
+}
+
+void TFileStream::ReserveAhead(int64_t writeStart, int64_t writeEnd) {
+  if (writeEnd <= reservedEnd_) return;
+  const int64_t start = std::max(reservedEnd_, writeStart);
+  const int64_t end = std::min(expectedEnd_, writeEnd + kReserveWindow);
+  reserved_ = true;
+  // A medium without the call, or too full for the room, says so when the bytes come.
+  if (end <= start || ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, start, end - start) != 0) {
+    expectedEnd_ = 0;
+    return;
+  }
+  reservedEnd_ = end;
+}
+
+// Room past the end that no byte came for (the body was cut) goes back to the disk.
+void TFileStream::ReleaseUnwritten() {
+  struct stat info {};
+  if (reserved_ && ::fstat(fd_, &info) == 0) (void)::ftruncate(fd_, info.st_size);
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
@@ -93,6 +129,10 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
+  if (expectedEnd_ > reservedEnd_) {
+    const int64_t here = Position();
+    ReserveAhead(here, here + count);
+  }
   const auto* in = static_cast<const uint8_t*>(buffer);
   int64_t done = 0;
   while (done < count) {

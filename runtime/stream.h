@@ -30,6 +30,10 @@ class TStream {
   // Copies count bytes from the source's position; count 0 copies the whole source from
   // its start. Returns the bytes copied.
   int64_t CopyFrom(TStream& source, int64_t count);
+  // Says that about count bytes are to be written from the position on, as a download's
+  // length is known before its body: a file takes disk room for them ahead of the writes.
+  // Only a hint; the size does not change until they are written.
+  virtual void ExpectWrite(int64_t count) { (void)count; }
 
  protected:
   // The text of a failed write: what the stream knows of where and why.
@@ -53,6 +57,7 @@ class TFileStream : public TStream {
   int64_t Write(const void* buffer, int64_t count) override;
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
   void SetSize(int64_t size) override;
+  void ExpectWrite(int64_t count) override;
 
   const std::string& FileName() const { return fileName_; }
   // Forces the bytes to the disk; raises EWriteError when that fails.
@@ -66,9 +71,16 @@ class TFileStream : public TStream {
   std::string WriteFailure() const override;
 
  private:
+  void ReserveAhead(int64_t writeStart, int64_t writeEnd);
+  void ReleaseUnwritten();
+
   std::string fileName_;
   int fd_ = -1;
   int writeErrno_ = 0;
+  // Disk room taken ahead of the writes, up to the end ExpectWrite announced.
+  int64_t expectedEnd_ = 0;
+  int64_t reservedEnd_ = 0;
+  bool reserved_ = false;
 };
 
 class TMemoryStream : public TStream {

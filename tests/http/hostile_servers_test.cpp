@@ -4,6 +4,7 @@
 // Locations are followed and how, silent addresses and a SOCKS 5 server with an IPv6 side.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "runtime/winsock_errors.h"
 #include "tests/http/address_doubles.h"
 #include "tests/http/misbehaving_server.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -335,4 +337,30 @@ TEST(HostileServers, EachMisbehaviourEndsAsItShould) {
     }
     MessageLoop::Current().ProcessMessages();
   }
+}
+
+// The file takes disk room ahead of a body as long as the header says, but a length that
+// was a lie neither shows in the file's size nor holds the disk once the file is closed.
+TEST(HostileServers, ALyingLengthHoldsNoDiskRoom) {
+  TMisbehavingServer server(
+      {{"/lie", Once("HTTP/1.0 200 OK\r\nContent-Length: 268435456\r\n\r\nbbbb")}});
+  TempDir dir;
+  const std::string fileName = dir.File("chart.gif");
+  struct stat whileOpen {
+  }, closed{};
+  THttpCli client;
+  client.Timeout = kRowTimeout;
+  {
+    TFileStream file(fileName, fmCreate);
+    client.RcvdStream = &file;
+    client.URL = server.URL("/lie");
+    client.Get();
+    client.RcvdStream = nullptr;
+    ASSERT_EQ(::stat(fileName.c_str(), &whileOpen), 0);
+  }
+  ASSERT_EQ(::stat(fileName.c_str(), &closed), 0);
+  EXPECT_EQ(client.RcvdBytes(), 4);
+  EXPECT_EQ(whileOpen.st_size, 4);
+  EXPECT_LE(closed.st_blocks * 512, 64 * 1024);
+  EXPECT_EQ(ReadWholeFile(fileName), "bbbb");
 }

@@ -1,6 +1,7 @@
 #include "runtime/stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "runtime/exceptions.h"
@@ -47,6 +48,34 @@ TEST(Stream, CopyFromWholeSourceStartsAtItsBeginning) {
   EXPECT_EQ(target.Bytes(), (std::vector<uint8_t>{1, 2, 3}));
 }
 
+// Room announced with ExpectWrite never shows as size, and what no byte came for is not
+// held once the file is closed; more bytes than announced are written all the same.
+TEST(FileStream, ExpectedBytesTakeRoomOnlyForWhatCame) {
+  constexpr int64_t kMiB = 1024 * 1024;
+  struct TCase {
+    int64_t announced, written;
+  } cases[] = {{64 * kMiB, 5}, {20 * kMiB, 20 * kMiB}, {kMiB, 3 * kMiB + 1}, {0, 100}};
+  TempDir dir;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.announced) + " announced, " + std::to_string(c.written));
+    std::string bytes(static_cast<size_t>(c.written), 'x');
+    bytes.back() = 'z';
+    struct stat open {
+    }, closed{};
+    {
+      TFileStream out(dir.File("f"), fmCreate);
+      out.ExpectWrite(c.announced);
+      for (size_t at = 0; at < bytes.size(); at += kMiB)
+        out.WriteBuffer(bytes.data() + at, std::min<int64_t>(kMiB, c.written - at));
+      ASSERT_EQ(::stat(dir.File("f").c_str(), &open), 0);
+    }
+    ASSERT_EQ(::stat(dir.File("f").c_str(), &closed), 0);
+    EXPECT_EQ(open.st_size, c.written);
+    EXPECT_LE(closed.st_blocks * 512, c.written + 64 * 1024);
+    EXPECT_EQ(ReadWholeFile(dir.File("f")), bytes);
+  }
+}
+
 // Standard output may be a pipe: it has no position to tell, and writing to it goes on.
 TEST(FileStream, APipeHasNoPositionButTakesWrites) {
   int ends[2];
@@ -55,6 +84,7 @@ TEST(FileStream, APipeHasNoPositionButTakesWrites) {
     TFileStream out("/proc/self/fd/" + std::to_string(ends[1]), fmCreate);
     EXPECT_EQ(out.Position(), 0);
     EXPECT_EQ(out.Size(), 0);
+    out.ExpectWrite(1000);
     out.WriteBuffer("chart", 5);
   }
   ::close(ends[1]);
