@@ -94,26 +94,25 @@ TFileStream::~TFileStream() {
 void TFileStream::ExpectWrite(int64_t count) {
   const int64_t here = Position();
   expectedEnd_ = here + std::max<int64_t>(count, 0);
-  reservedEnd_ = here;
+  reservedEnd_ = std::max(reservedEnd_, here);
 }
 
 void TFileStream::ReserveAhead(int64_t writeStart, int64_t writeEnd) {
   if (writeEnd <= reservedEnd_) return;
   const int64_t start = std::max(reservedEnd_, writeStart);
   const int64_t end = std::min(expectedEnd_, writeEnd + kReserveWindow);
-  reserved_ = true;
   // A medium without the call, or too full for the room, says so when the bytes come.
-  if (end <= start || ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, start, end - start) != 0) {
+  if (end <= start || ::fallocate(fd_, FALLOC_FL_KEEP_SIZE, start, end - start) != 0)
     expectedEnd_ = 0;
-    return;
-  }
-  reservedEnd_ = end;
+  // A failed call may have taken part of the room all the same.
+  reservedEnd_ = std::max(reservedEnd_, end);
 }
 
 // Room past the end that no byte came for (the body was cut) goes back to the disk.
 void TFileStream::ReleaseUnwritten() {
   struct stat info {};
-  if (reserved_ && ::fstat(fd_, &info) == 0) (void)::ftruncate(fd_, info.st_size);
+  if (reservedEnd_ > 0 && ::fstat(fd_, &info) == 0 && info.st_size < reservedEnd_)
+    (void)::ftruncate(fd_, info.st_size);
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {

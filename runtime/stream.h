@@ -80,7 +80,6 @@ class TFileStream : public TStream {
   // Disk room taken ahead of the writes, up to the end ExpectWrite announced.
   int64_t expectedEnd_ = 0;
   int64_t reservedEnd_ = 0;
-  bool reserved_ = false;
 };
 
 class TMemoryStream : public TStream {
