@@ -1,6 +1,7 @@
 #include "tests/support/temp_dir.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -37,6 +38,12 @@ void WriteWholeFile(const std::string& fileName, const std::string& bytes) {
 
 bool FileExists(const std::string& fileName) {
   return std::filesystem::exists(fileName);
+}
+
+int64_t DiskBytes(const std::string& fileName) {
+  struct stat info = {};
+  if (::stat(fileName.c_str(), &info) != 0) throw std::runtime_error("cannot stat " + fileName);
+  return int64_t{info.st_blocks} * 512;
 }
 
 std::vector<std::string> FileNamesIn(const std::string& folder) {

@@ -2,6 +2,7 @@
 // A fresh folder under the system's temporary folder, removed with everything in it when
 // the object goes.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -24,5 +25,7 @@ class TempDir {
 std::string ReadWholeFile(const std::string& fileName);
 void WriteWholeFile(const std::string& fileName, const std::string& bytes);
 bool FileExists(const std::string& fileName);
+// The bytes of disk the file's blocks take, whatever its size says.
+int64_t DiskBytes(const std::string& fileName);
 // The names of the files in the folder, sorted.
 std::vector<std::string> FileNamesIn(const std::string& folder);
